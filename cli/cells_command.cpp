@@ -1,0 +1,7 @@
+#include "cli/commands.h"
+
+namespace quillory::cli {
+
+void AddCellsCommand(CLI::App&, CommandContext&) {}
+
+}  // namespace quillory::cli

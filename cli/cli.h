@@ -1,0 +1,33 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "workbook/spreadsheet.h"
+
+namespace quillory {
+
+class SettingsStore;
+
+// What the command line needs from outside; the real program and the tests supply their own.
+struct CliEnvironment {
+  SettingsStore& store;
+  std::istream& in;
+  bool progress_to_terminal = false;  // standard error is a terminal
+  // Makes the application for a workbook under the chosen backend ("auto", "embedded",
+  // "libreoffice"); nothing when the name is unknown.
+  std::function<workbook::ApplicationFactory(const std::string& backend)> applications = {};
+  // True when another program may have one of the workbooks open.
+  std::function<bool(const std::vector<std::string>& paths)> spreadsheet_in_use = {};
+  std::function<std::chrono::system_clock::time_point()> now = {};
+};
+
+// Runs one command line (without the program name). Returns the exit code: 0 done, 1 failed,
+// 2 bad usage.
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           CliEnvironment& env);
+
+}  // namespace quillory

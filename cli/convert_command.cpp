@@ -1,0 +1,7 @@
+#include "cli/commands.h"
+
+namespace quillory::cli {
+
+void AddConvertCommand(CLI::App&, CommandContext&) {}
+
+}  // namespace quillory::cli

@@ -1,0 +1,25 @@
+#include <unistd.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "platform/backends.h"
+#include "platform/qt/settings_store.h"
+#include "workbook/in_use.h"
+
+int main(int argc, char** argv) {
+  quillory::QtSettingsStore store;
+  quillory::CliEnvironment env{store, std::cin};
+  env.progress_to_terminal = isatty(STDERR_FILENO) != 0;
+  env.applications = [](const std::string& name) -> quillory::workbook::ApplicationFactory {
+    const auto backend = quillory::ParseBackend(name);
+    if (!backend) return {};
+    return quillory::MakeApplicationFactory(*backend);
+  };
+  env.spreadsheet_in_use = &quillory::workbook::SpreadsheetInUse;
+  env.now = [] { return std::chrono::system_clock::now(); };
+  return quillory::RunCli(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr,
+                          env);
+}

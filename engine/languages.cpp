@@ -1,0 +1,87 @@
+#include "engine/languages.h"
+
+#include "engine/setting_keys.h"
+#include "engine/settings.h"
+
+namespace quillory {
+
+std::string_view TrimSpaces(std::string_view text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  const auto last = text.find_last_not_of(' ');
+  return text.substr(first, last - first + 1);
+}
+
+std::vector<std::string> SplitLanguageList(std::string_view value) {
+  std::vector<std::string> names;
+  std::size_t start = 0;
+  for (std::size_t semicolon; (semicolon = value.find(';', start)) != std::string_view::npos;
+       start = semicolon + 1) {
+    names.emplace_back(value.substr(start, semicolon - start));
+  }
+  return names;
+}
+
+std::vector<std::string> ReadLanguages(const SettingsStore& store) {
+  return SplitLanguageList(store.ReadSetting(keys::kLanguages, SettingDefault(keys::kLanguages)));
+}
+
+bool LanguageExists(const SettingsStore& store, std::string_view name) {
+  for (const std::string& listed : ReadLanguages(store)) {
+    if (listed == name) return true;
+  }
+  return false;
+}
+
+AddLanguageResult AddLanguage(SettingsStore& store, std::string_view name) {
+  if (name.empty()) return AddLanguageResult::EmptyName;
+  if (LanguageExists(store, name)) return AddLanguageResult::AlreadyListed;
+  std::string list = store.ReadSetting(keys::kLanguages, SettingDefault(keys::kLanguages));
+  list += name;
+  list += ';';
+  store.WriteSetting(keys::kLanguages, list);
+  return AddLanguageResult::Added;
+}
+
+void WriteLanguageList(SettingsStore& store, const std::vector<std::string>& names) {
+  std::string list;
+  for (const std::string& name : names) {
+    list += TrimSpaces(name);
+    list += ';';
+  }
+  store.WriteSetting(keys::kLanguages, list);
+}
+
+bool DeleteLanguageAt(SettingsStore& store, std::size_t index) {
+  std::vector<std::string> names = ReadLanguages(store);
+  if (index >= names.size()) return false;
+  names.erase(names.begin() + static_cast<std::ptrdiff_t>(index));
+  WriteLanguageList(store, names);
+  return true;
+}
+
+std::string StoredWord(const SettingsStore& store, Stem stem, std::string_view language) {
+  return store.ReadSetting(WordKey(stem, language), "");
+}
+
+void WriteStoredWord(SettingsStore& store, Stem stem, std::string_view language,
+                     std::string_view word) {
+  store.WriteSetting(WordKey(stem, language), word);
+}
+
+std::string ReadDefaultLanguage(const SettingsStore& store) {
+  return store.ReadSetting(keys::kDefaultLanguage, SettingDefault(keys::kDefaultLanguage));
+}
+
+void LoadDefaultLanguage(const SettingsStore& store, WordSource& words) {
+  words.SetCurrentLanguage(ReadDefaultLanguage(store));
+}
+
+bool SetDefaultLanguage(SettingsStore& store, WordSource& words, std::string_view name) {
+  if (TrimSpaces(name).empty()) return false;
+  store.WriteSetting(keys::kDefaultLanguage, name);
+  words.SetCurrentLanguage(std::string(name));
+  return true;
+}
+
+}  // namespace quillory

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/words.h"
+
+namespace quillory {
+
+class SettingsStore;
+
+inline constexpr std::string_view kForgotLanguageMessage = "You forgot to input language";
+
+// The names of a "Languages" value: split at every ";" and keep every piece but the text after
+// the last ";". "French;German;" gives French and German, "French;German" French alone.
+std::vector<std::string> SplitLanguageList(std::string_view value);
+
+// The stored languages, read by the rule above.
+std::vector<std::string> ReadLanguages(const SettingsStore& store);
+
+// True when some listed name equals `name` exactly (case counts, nothing trimmed).
+bool LanguageExists(const SettingsStore& store, std::string_view name);
+
+enum class AddLanguageResult { Added, EmptyName, AlreadyListed };
+
+// Appends `name` and ";" to the list, the name exactly as typed. An exactly empty name and a name
+// already listed write nothing.
+AddLanguageResult AddLanguage(SettingsStore& store, std::string_view name);
+
+// Writes the list anew from `names`, each trimmed of leading and trailing spaces and followed
+// by ";" ("" when none remain). Word keys are never removed.
+void WriteLanguageList(SettingsStore& store, const std::vector<std::string>& names);
+
+// Removes the listed entry at `index` and rewrites the list from the remaining entries.
+// Returns false when there is no such entry.
+bool DeleteLanguageAt(SettingsStore& store, std::size_t index);
+
+// The word of `stem` in the stored language `language`; "" when never written.
+std::string StoredWord(const SettingsStore& store, Stem stem, std::string_view language);
+void WriteStoredWord(SettingsStore& store, Stem stem, std::string_view language, std::string_view word);
+
+// The stored "Default Language" ("" when absent).
+std::string ReadDefaultLanguage(const SettingsStore& store);
+
+// Makes the stored default the current language, as the program does at start-up and when the
+// default language window opens.
+void LoadDefaultLanguage(const SettingsStore& store, WordSource& words);
+
+// Stores `name` as the default language and makes it current. A name that is empty after
+// trimming spaces does nothing and returns false.
+bool SetDefaultLanguage(SettingsStore& store, WordSource& words, std::string_view name);
+
+// Leading and trailing spaces removed (spaces only, as the list rules trim).
+std::string_view TrimSpaces(std::string_view text);
+
+}  // namespace quillory

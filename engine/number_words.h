@@ -1,0 +1,50 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "engine/words.h"
+
+namespace quillory {
+
+enum class WordsStatus {
+  Converted,   // `out` holds the words
+  NotANumber,  // the text is not a number
+  TooLarge,    // more integer digits than the words reach
+  NoWord,      // the current stored language has no word for `missing`
+};
+
+struct WordsOutcome {
+  WordsStatus status = WordsStatus::Converted;
+  Stem missing = Stem::One;  // meaningful for NoWord only
+
+  bool converted() const { return status == WordsStatus::Converted; }
+};
+
+// Spells the displayed text of a number: "1234.56" -> "One Thousand Two Hundred Thirty Four
+// Point Fifty Six". On success `out` is replaced by the words; otherwise `out` is replaced by
+// `text` unchanged and the outcome says why. `out` is a buffer the caller may reuse.
+WordsOutcome NumberToWords(std::string_view text, const WordSet& words, std::string& out);
+
+// Spells an amount with the unit words: "One Thousand Two Hundred Thirty Four Dollars and Fifty
+// Six Cents". Same contract as NumberToWords.
+WordsOutcome CurrencyToWords(std::string_view text, const WordSet& words, std::string& out);
+
+// Convenience forms returning the text (the words, or `text` unchanged).
+std::string NumberToWords(std::string_view text, const WordSet& words);
+std::string CurrencyToWords(std::string_view text, const WordSet& words);
+
+// What the user is told about a text that was not converted, e.g.
+// "abc does not appear to be a number".
+std::string DescribeOutcome(std::string_view text, const WordsOutcome& outcome);
+
+// The pieces shared by both conversions, in their fixed word forms (trailing spaces included).
+std::string HundredsToWords(std::string_view text, const WordSet& words);
+std::string TensToWords(std::string_view text, const WordSet& words);
+std::string DigitToWord(std::string_view text, const WordSet& words);
+
+// The value of the number at the start of `text`: blanks anywhere are skipped, then an optional
+// sign, digits, at most one "." and an optional exponent are read; 0 when there is no number.
+double LeadingNumberValue(std::string_view text);
+
+}  // namespace quillory

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "engine/words.h"
+
+namespace quillory {
+
+// Every key the program reads or writes, with the default a reader supplies. Other programs and
+// older stores rely on these exact texts.
+namespace keys {
+inline constexpr std::string_view kOption = "Option";                    // "1" number, "2" currency
+inline constexpr std::string_view kType = "Type";                        // "1" workbook, "2" sheet, "3" block
+inline constexpr std::string_view kBackupCheck = "BackupCheck";          // "True" / "False"
+inline constexpr std::string_view kDollar = "Dollar";                    // whole-part unit word
+inline constexpr std::string_view kCent = "Cent";                        // hundredths unit word
+inline constexpr std::string_view kLanguages = "Languages";              // "French;German;"
+inline constexpr std::string_view kDefaultLanguage = "Default Language";  // name or "English"
+}  // namespace keys
+
+struct SettingKey {
+  std::string_view key;
+  std::string_view fallback;
+};
+
+inline constexpr std::array<SettingKey, 7> kSettingKeys = {{
+    {keys::kOption, "1"},
+    {keys::kType, "1"},
+    {keys::kBackupCheck, "True"},
+    {keys::kDollar, "Dollar"},
+    {keys::kCent, "Cent"},
+    {keys::kLanguages, ""},
+    {keys::kDefaultLanguage, ""},
+}};
+
+// The default of one of the keys above ("" for any other key).
+std::string_view SettingDefault(std::string_view key);
+
+// The key of one word of a stored language: the stem followed directly by the name, "Nine_French".
+std::string WordKey(Stem stem, std::string_view language);
+
+}  // namespace quillory

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quillory {
+
+class SettingsStore;
+
+// One word of a language. The first 35 are the words every stored language has; Zero and Minus
+// are optional words that only numbers needing them use.
+enum class Stem : std::uint8_t {
+  One, Two, Three, Four, Five, Six, Seven, Eight, Nine,
+  Ten, Eleven, Twelve, Thirteen, Fourteen, Fifteen, Sixteen, Seventeen, Eighteen, Nineteen,
+  Twenty, Thirty, Forty, Fifty, Sixty, Seventy, Eighty, Ninety,
+  Hundred, Thousand, Million, Billion, Trillion,
+  Point, And, No,
+  Zero, Minus,
+};
+inline constexpr std::size_t kStemCount = 37;
+
+inline constexpr std::size_t Index(Stem stem) { return static_cast<std::size_t>(stem); }
+
+// Every stem in the order above.
+const std::array<Stem, kStemCount>& AllStems();
+// The key stem, "One_" ... "Minus_".
+std::string_view StemKey(Stem stem);
+// The stem whose key is `key` ("Seven_"), if any.
+std::optional<Stem> StemFromKey(std::string_view key);
+// The built-in English word, bare: "One", "Twenty", "Hundred", "Point", "and", "No", "Zero", "Minus".
+std::string_view EnglishWord(Stem stem);
+
+// "" and exactly "English" name the built-in words; any other text names a stored language.
+bool IsBuiltInEnglish(std::string_view language);
+
+// The words one conversion needs: the language's words and the two currency unit words.
+struct WordSet {
+  bool english = true;
+  std::array<std::string, kStemCount> stored;  // a stored language's words as typed (unused for English)
+  std::string unit = "Dollar";                 // singular whole-part unit word, as stored
+  std::string subunit = "Cent";                // singular hundredths unit word, as stored
+
+  std::string_view Word(Stem stem) const {
+    return english ? EnglishWord(stem) : std::string_view(stored[Index(stem)]);
+  }
+};
+
+// The built-in English words with the default unit words.
+const WordSet& EnglishWordSet();
+
+// Reads the words of `language` and the unit words from the store.
+WordSet ReadWordSet(const SettingsStore& store, std::string_view language);
+
+// Holds the current language and its words. The words are read from the store when first needed
+// and again only after the store has been written or the language changed, so a word typed in the
+// language editor applies from the next converted cell on without reading 37 keys per number.
+class WordSource {
+ public:
+  explicit WordSource(const SettingsStore& store) : store_(store) {}
+
+  const std::string& CurrentLanguage() const { return language_; }
+  void SetCurrentLanguage(std::string language);
+
+  const WordSet& Words();
+  const SettingsStore& Store() const { return store_; }
+
+ private:
+  const SettingsStore& store_;
+  std::string language_;
+  WordSet words_;
+  std::optional<std::uint64_t> read_at_;  // store revision the words were read at
+};
+
+}  // namespace quillory

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "workbook/spreadsheet.h"
+
+namespace quillory {
+
+enum class Backend { Auto, Embedded, LibreOffice };
+
+std::optional<Backend> ParseBackend(std::string_view name);  // "auto", "embedded", "libreoffice"
+
+// True for the extensions the embedded engine reads and writes: xlsx, xlsm, xltx, xltm.
+bool IsXlsxFamily(std::string_view path);
+
+// Auto: the embedded engine for the xlsx family, LibreOffice for the rest.
+workbook::ApplicationFactory MakeApplicationFactory(Backend backend);
+
+}  // namespace quillory

@@ -1,0 +1,7 @@
+#include "platform/libreoffice/loader.h"
+
+namespace quillory::libreoffice {
+
+std::unique_ptr<workbook::Application> MakeLibreOfficeApplication() { return nullptr; }
+
+}  // namespace quillory::libreoffice

@@ -1,0 +1,1 @@
+#include "workbook/conversion_run.h"

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "workbook/prompts.h"
+#include "workbook/spreadsheet.h"
+
+namespace quillory {
+class WordSource;
+}
+
+namespace quillory::workbook {
+
+enum class Kind { Number, Currency, Letters };
+enum class Scope { Workbook, ActiveSheet, Block };
+
+// What one press of Start converts; fixed for the whole run.
+struct RunOptions {
+  std::vector<std::string> paths;
+  Kind kind = Kind::Number;
+  Scope scope = Scope::Workbook;
+  bool backup = true;
+  // Letters mode: the base when already known (command line); otherwise the run asks.
+  std::optional<std::int16_t> letters_base;
+  // Nothing is written or saved; every cell that would change is reported to `on_cell`.
+  bool dry_run = false;
+};
+
+// A cell left as it was, with the reason the user is told.
+struct CellMessage {
+  std::string workbook;
+  std::string sheet;
+  std::string cell;  // "B7"
+  std::string message;
+};
+
+// One cell a dry run would change.
+struct CellChange {
+  std::string workbook;
+  std::string sheet;
+  std::string cell;
+  std::string old_text;
+  std::string new_text;
+};
+
+enum class RunOutcome {
+  Done,      // every workbook converted and saved
+  NoFiles,   // the list was empty
+  Declined,  // the user stopped at the running-instance question
+  Failed,    // a workbook failed; those before it are saved, it and those after it untouched
+};
+
+struct RunReport {
+  RunOutcome outcome = RunOutcome::Done;
+  int workbooks_converted = 0;
+  std::int64_t cells_converted = 0;
+  std::vector<CellMessage> messages;
+  std::string failed_workbook;  // the workbook that failed
+  std::string failure;          // why, as the user is told
+};
+
+// Everything the run needs from outside, so tests can supply their own.
+struct RunServices {
+  ApplicationFactory open_application;
+  // True when another program may have one of the workbooks open (a running office instance, an
+  // owner or lock file beside a listed workbook).
+  std::function<bool(const std::vector<std::string>& paths)> spreadsheet_in_use;
+  std::function<std::chrono::system_clock::time_point()> now;
+  std::function<void(const CellChange&)> on_cell;  // dry runs
+};
+
+// One conversion run over a list of workbooks. Independent of any window.
+class ConversionRun {
+ public:
+  ConversionRun(RunOptions options, WordSource& words, Prompts& prompts, RunServices services);
+  RunReport Execute();
+
+ private:
+  RunOptions options_;
+  WordSource& words_;
+  Prompts& prompts_;
+  RunServices services_;
+};
+
+}  // namespace quillory::workbook
