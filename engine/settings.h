@@ -24,6 +24,9 @@ class SettingsStore {
     return ReadSetting(key, std::string_view(fallback));
   }
 
+  // True when the key exists, its value possibly empty.
+  bool HasSetting(std::string_view key) const { return Lookup(key).has_value(); }
+
   // Stores `value` under `key`, replacing any earlier value; visible to every later read.
   void WriteSetting(std::string_view key, std::string_view value);
 
@@ -41,9 +44,6 @@ class SettingsStore {
 
 // A store held in memory, for tests and for runs that must not touch the user's settings.
 class MemorySettings final : public SettingsStore {
- public:
-  bool Contains(std::string_view key) const { return values_.find(key) != values_.end(); }
-
  protected:
   std::optional<std::string> Lookup(std::string_view key) const override;
   void Store(std::string_view key, std::string_view value) override;

@@ -16,10 +16,10 @@ TEST(SettingsStore, AbsentKeyGivesDefaultButEmptyValueIsKept) {
   MemorySettings store;
   EXPECT_EQ(store.ReadSetting("Option", 1), "1");
   EXPECT_EQ(store.ReadSetting("Dollar", "Dollar"), "Dollar");
-  EXPECT_FALSE(store.Contains("Dollar"));
+  EXPECT_FALSE(store.HasSetting("Dollar"));
   store.WriteSetting("Dollar", "");
   EXPECT_EQ(store.ReadSetting("Dollar", "Dollar"), "");
-  EXPECT_TRUE(store.Contains("Dollar"));
+  EXPECT_TRUE(store.HasSetting("Dollar"));
 }
 
 TEST(SettingsStore, KeysAndWordKeysAreTheStoredTexts) {
@@ -87,7 +87,7 @@ TEST(DefaultLanguage, SetStoresUntrimmedAndBlankDoesNothing) {
   MemorySettings store;
   WordSource source(store);
   EXPECT_FALSE(SetDefaultLanguage(store, source, "  "));
-  EXPECT_FALSE(store.Contains("Default Language"));
+  EXPECT_FALSE(store.HasSetting("Default Language"));
   EXPECT_TRUE(SetDefaultLanguage(store, source, " French"));
   EXPECT_EQ(store.ReadSetting("Default Language", ""), " French");
   EXPECT_EQ(source.CurrentLanguage(), " French");
