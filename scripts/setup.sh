@@ -9,7 +9,7 @@ packages=(
   # build
   cmake ninja-build g++ pkg-config
   # libraries
-  qt6-base-dev qt6-svg-dev libqt6svg6 libzip-dev libpugixml-dev libcli11-dev
+  qt6-base-dev qt6-svg-dev libxkbcommon-dev libgl-dev libqt6svg6 libzip-dev libpugixml-dev libcli11-dev
   # Arial's metrics for the windows
   fonts-liberation2
   # LibreOffice: the backend for .xls/.xlt/.ods, and its SDK to build the plugin
