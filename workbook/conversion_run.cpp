@@ -1,1 +1,196 @@
 #include "workbook/conversion_run.h"
+
+#include <exception>
+#include <new>
+#include <string_view>
+
+#include "engine/letters.h"
+#include "engine/words.h"
+#include "workbook/backup_copy.h"
+#include "workbook/cell_walks.h"
+
+namespace quillory::workbook {
+namespace {
+
+constexpr std::string_view kNoFiles = "No files added.";
+constexpr std::string_view kDone = "Done.";
+constexpr std::string_view kInstanceRunning =
+    "Excel may be open. It is recommended that you close Excel first.\r\n\r\n"
+    "Would you like to proceed anyway?";
+constexpr std::string_view kLettersQuestion = "What number corresponds with A?";
+
+// Ends the application instance whatever happens; a workbook still open is closed unsaved.
+class InstanceGuard {
+ public:
+  explicit InstanceGuard(std::unique_ptr<Application> application)
+      : application_(std::move(application)) {}
+  ~InstanceGuard() { Release(); }
+  InstanceGuard(const InstanceGuard&) = delete;
+  InstanceGuard& operator=(const InstanceGuard&) = delete;
+
+  Application& application() { return *application_; }
+  void Hold(std::unique_ptr<Workbook> workbook) { workbook_ = std::move(workbook); }
+  Workbook& workbook() { return *workbook_; }
+
+  // Saved workbooks are dropped here; anything else is closed without saving first.
+  void Finish() {
+    workbook_.reset();
+    Release();
+  }
+
+ private:
+  void Release() {
+    try {
+      if (workbook_) workbook_->Close();
+    } catch (...) {
+      // Nothing more can be done for a workbook that will not close; the instance still ends.
+    }
+    workbook_.reset();
+    try {
+      if (application_) application_->Quit();
+    } catch (...) {
+    }
+    application_.reset();
+  }
+
+  std::unique_ptr<Application> application_;
+  std::unique_ptr<Workbook> workbook_;
+};
+
+std::string DescribeMessages(const std::vector<CellMessage>& messages) {
+  std::string details;
+  for (const CellMessage& message : messages) {
+    if (!details.empty()) details += '\n';
+    details += message.workbook + ", " + message.sheet + "!" + message.cell + ": " + message.message;
+  }
+  return details;
+}
+
+// Why the current workbook failed, in words the user can act on.
+std::string DescribeFailure(std::exception_ptr failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const WorkbookError& error) {
+    return error.reason();
+  } catch (const std::bad_alloc&) {
+    return "there is not enough memory";
+  } catch (const std::exception& error) {
+    return error.what();
+  } catch (...) {
+    return "an unexpected error occurred";
+  }
+}
+
+}  // namespace
+
+ConversionRun::ConversionRun(RunOptions options, WordSource& words, Prompts& prompts,
+                             RunServices services)
+    : options_(std::move(options)),
+      words_(words),
+      prompts_(prompts),
+      services_(std::move(services)) {}
+
+RunReport ConversionRun::Execute() {
+  RunReport report;
+  if (options_.paths.empty()) {
+    prompts_.Message(kNoFiles);
+    report.outcome = RunOutcome::NoFiles;
+    return report;
+  }
+  BusyGuard busy(prompts_);
+  const int count = static_cast<int>(options_.paths.size());
+  std::string current;  // the workbook being converted, "" before the first
+  int index = 0;
+
+  try {
+    if (services_.spreadsheet_in_use && services_.spreadsheet_in_use(options_.paths) &&
+        !prompts_.AskYesNo(kInstanceRunning)) {
+      report.outcome = RunOutcome::Declined;
+      return report;
+    }
+
+    std::int16_t letters_base = 0;
+    if (options_.kind == Kind::Letters) {
+      if (options_.letters_base) {
+        letters_base = *options_.letters_base;
+      } else {
+        // Asked until the answer is a number whose letters stay within the character set.
+        for (;;) {
+          const std::optional<std::string> answer = prompts_.AskText(kLettersQuestion, "1");
+          if (!answer || !IsNumericAnswer(*answer)) continue;
+          const std::optional<std::int16_t> base = LettersBaseFromAnswer(*answer);
+          if (base && LettersBaseFits(*base)) {
+            letters_base = *base;
+            break;
+          }
+        }
+      }
+    }
+
+    for (index = 1; index <= count; ++index) {
+      current = options_.paths[static_cast<std::size_t>(index - 1)];
+      prompts_.Progress(index, count, current, 0);
+      if (options_.backup && !options_.dry_run) {
+        MakeBackupCopy(current, services_.now ? services_.now() : std::chrono::system_clock::now());
+      }
+
+      std::unique_ptr<Application> made =
+          services_.open_application ? services_.open_application(current) : nullptr;
+      if (!made) throw WorkbookError(current, "no spreadsheet application can open this file");
+      InstanceGuard instance(std::move(made));
+      instance.Hold(instance.application().Open(current));
+
+      CellWalk walk(options_.kind, letters_base, words_, current);
+      if (options_.dry_run) {
+        walk.on_change = services_.on_cell;
+        if (!walk.on_change) walk.on_change = [](const CellChange&) {};
+      }
+      walk.on_progress = [&](std::int64_t cells) { prompts_.Progress(index, count, current, cells); };
+
+      switch (options_.scope) {
+        case Scope::Workbook:
+          ConvertWorkbook(instance.workbook(), walk);
+          break;
+        case Scope::ActiveSheet:
+          ConvertActiveSheet(instance.workbook(), walk);
+          break;
+        case Scope::Block: {
+          instance.application().SetVisible(true);
+          const std::optional<Block> block = prompts_.PickBlock(instance.workbook());
+          if (!block) throw WorkbookError(current, "no block of cells was chosen");
+          ConvertBlock(*block, walk);
+          break;
+        }
+      }
+
+      if (options_.dry_run) {
+        instance.workbook().Close();
+      } else {
+        instance.workbook().Save();
+      }
+      instance.Finish();
+
+      ++report.workbooks_converted;
+      report.cells_converted += walk.cells_converted;
+      report.messages.insert(report.messages.end(), std::make_move_iterator(walk.messages.begin()),
+                             std::make_move_iterator(walk.messages.end()));
+    }
+  } catch (...) {
+    report.outcome = RunOutcome::Failed;
+    report.failed_workbook = current;
+    report.failure = DescribeFailure(std::current_exception());
+    std::string text = current.empty() ? "The conversion could not start: " + report.failure
+                                       : current + " was not converted: " + report.failure;
+    if (report.workbooks_converted > 0) text += "\nThe workbooks before it were converted and saved.";
+    if (index >= 1 && index < count) {
+      text += "\nThe workbooks after it were not touched.";
+    }
+    prompts_.Message(text, DescribeMessages(report.messages));
+    return report;
+  }
+
+  prompts_.Message(kDone, DescribeMessages(report.messages));
+  return report;
+}
+
+}  // namespace quillory::workbook

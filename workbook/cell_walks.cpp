@@ -1,0 +1,119 @@
+#include "workbook/cell_walks.h"
+
+#include <string_view>
+
+#include "engine/letters.h"
+#include "engine/number_words.h"
+#include "engine/words.h"
+
+namespace quillory::workbook {
+namespace {
+
+// How many non-empty cells pass between two progress reports.
+constexpr std::int64_t kProgressEvery = 4096;
+
+// Puts the text the cell should hold into `out`. Returns false when the cell is to stay as it is;
+// `why` then says why, unless there is nothing to tell.
+bool ConvertText(std::string_view text, CellWalk& walk, std::string& out, std::string& why) {
+  if (walk.kind == Kind::Letters) {
+    if (!DigitsToLetters(text, walk.letters_base, out)) {
+      throw WorkbookError(walk.workbook, "letters counted from " + std::to_string(walk.letters_base) +
+                                             " run past the character set (the number for A must "
+                                             "lie between -180 and 66)");
+    }
+    // A text without digits comes back as it was: writing it would only freeze a formula.
+    return out != text;
+  }
+  const WordSet& words = walk.words.Words();
+  const WordsOutcome outcome = walk.kind == Kind::Currency ? CurrencyToWords(text, words, out)
+                                                           : NumberToWords(text, words, out);
+  if (!outcome.converted()) {
+    why = DescribeOutcome(text, outcome);
+    return false;
+  }
+  return true;
+}
+
+void ConvertOne(Worksheet& sheet, const std::string& sheet_name, std::int32_t row,
+                std::int32_t column, std::string_view text, CellWalk& walk, std::string& out) {
+  std::string why;
+  if (!ConvertText(text, walk, out, why)) {
+    if (!why.empty()) walk.messages.push_back({walk.workbook, sheet_name, CellName(row, column), why});
+  } else {
+    if (walk.on_change) {
+      walk.on_change({walk.workbook, sheet_name, CellName(row, column), std::string(text), out});
+      ++walk.cells_converted;
+    } else {
+      try {
+        sheet.WriteString(row, column, out);
+        ++walk.cells_converted;
+      } catch (const CellWriteRefused& refused) {
+        walk.messages.push_back({walk.workbook, sheet_name, CellName(row, column), refused.reason()});
+      }
+    }
+  }
+  if (++walk.cells_visited % kProgressEvery == 0 && walk.on_progress) {
+    walk.on_progress(walk.cells_visited);
+  }
+}
+
+void ConvertRectangle(Worksheet& sheet, std::int32_t first_row, std::int32_t first_column,
+                      std::int32_t last_row, std::int32_t last_column, CellWalk& walk) {
+  const std::string sheet_name = sheet.Name();
+  std::string out;
+  for (const CellText& cell : sheet.NonEmptyCells(first_row, first_column, last_row, last_column)) {
+    ConvertOne(sheet, sheet_name, cell.row, cell.column, cell.text, walk, out);
+  }
+  if (walk.on_progress) walk.on_progress(walk.cells_visited);
+}
+
+void ConvertSheet(Worksheet& sheet, CellWalk& walk) {
+  ConvertRectangle(sheet, 1, 1, sheet.LastRow(), sheet.LastColumn(), walk);
+}
+
+}  // namespace
+
+void ConvertWorkbook(Workbook& workbook, CellWalk& walk) {
+  for (Worksheet* sheet : workbook.Worksheets()) ConvertSheet(*sheet, walk);
+}
+
+void ConvertActiveSheet(Workbook& workbook, CellWalk& walk) {
+  ConvertSheet(workbook.ActiveSheet(), walk);
+}
+
+void ConvertBlock(const Block& block, CellWalk& walk) {
+  if (block.sheet == nullptr) throw WorkbookError(walk.workbook, "the block has no worksheet");
+  if (block.first_row < 1 || block.first_column < 1 || block.last_row < block.first_row ||
+      block.last_column < block.first_column) {
+    throw WorkbookError(walk.workbook, "the block " + CellName(block.first_row, block.first_column) +
+                                           ":" + CellName(block.last_row, block.last_column) +
+                                           " is not a range of cells");
+  }
+  // Widened so that blocks reaching the last row of a sheet cannot overflow.
+  const std::int64_t rows = std::int64_t{block.last_row} - block.first_row + 1;
+  const std::int64_t columns = std::int64_t{block.last_column} - block.first_column + 1;
+  if (rows > kMaxBlockSpan || columns > kMaxBlockSpan) {
+    throw WorkbookError(walk.workbook, "the block has " + std::to_string(rows) + " rows and " +
+                                           std::to_string(columns) +
+                                           " columns; at most 32767 of each can be converted at once");
+  }
+  ConvertRectangle(*block.sheet, block.first_row, block.first_column, block.last_row,
+                   block.last_column, walk);
+}
+
+void ConvertCell(Worksheet& sheet, std::int32_t row, std::int32_t column, CellWalk& walk) {
+  const std::string text = sheet.Text(row, column);
+  if (text.empty()) return;
+  std::string out;
+  ConvertOne(sheet, sheet.Name(), row, column, text, walk, out);
+}
+
+std::string CellName(std::int32_t row, std::int32_t column) {
+  std::string letters;
+  for (std::int64_t n = column; n > 0; n = (n - 1) / 26) {
+    letters.insert(letters.begin(), static_cast<char>('A' + (n - 1) % 26));
+  }
+  return letters + std::to_string(row);
+}
+
+}  // namespace quillory::workbook

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "workbook/conversion_run.h"
+#include "workbook/spreadsheet.h"
+
+namespace quillory {
+class WordSource;
+}
+
+namespace quillory::workbook {
+
+// The settings one workbook is converted with, and what the walks hand back. A cell whose text
+// is not converted is left untouched and described in `messages`.
+struct CellWalk {
+  CellWalk(Kind kind, std::int16_t letters_base, WordSource& words, std::string workbook)
+      : kind(kind), letters_base(letters_base), words(words), workbook(std::move(workbook)) {}
+
+  Kind kind;
+  std::int16_t letters_base;
+  WordSource& words;
+  std::string workbook;  // names the workbook in messages
+
+  // Set for a dry run: nothing is written, every change is handed here instead.
+  std::function<void(const CellChange&)> on_change;
+  // Called now and then with the number of non-empty cells handled so far.
+  std::function<void(std::int64_t cells)> on_progress;
+
+  std::vector<CellMessage> messages;
+  std::int64_t cells_visited = 0;    // non-empty cells handled
+  std::int64_t cells_converted = 0;  // cells written (or that a dry run would write)
+};
+
+// Every worksheet of the workbook, in workbook order, each from row 1 and column 1 to its last
+// used row and column, row by row, left to right.
+void ConvertWorkbook(Workbook& workbook, CellWalk& walk);
+
+// The sheet that is active when the workbook opened; throws WorkbookError when it is not a
+// worksheet.
+void ConvertActiveSheet(Workbook& workbook, CellWalk& walk);
+
+// The block on its worksheet. Throws WorkbookError, before any cell is written, for a block of
+// more than 32,767 rows or columns, or one without a worksheet.
+void ConvertBlock(const Block& block, CellWalk& walk);
+
+// One cell; an empty one is passed over.
+void ConvertCell(Worksheet& sheet, std::int32_t row, std::int32_t column, CellWalk& walk);
+
+// The cell's name as the user reads it: (7, 2) -> "B7".
+std::string CellName(std::int32_t row, std::int32_t column);
+
+// The largest block, in rows and in columns, that ConvertBlock takes.
+inline constexpr std::int32_t kMaxBlockSpan = 32767;
+
+}  // namespace quillory::workbook
