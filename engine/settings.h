@@ -30,6 +30,9 @@ class SettingsStore {
   // Stores `value` under `key`, replacing any earlier value; visible to every later read.
   void WriteSetting(std::string_view key, std::string_view value);
 
+  // Empty while every write has reached the store; otherwise why one did not.
+  virtual std::string WriteError() const { return {}; }
+
   // Goes up with every write through this object, so that readers holding copies of stored
   // values can tell when to read them again.
   std::uint64_t Revision() const { return revision_.load(std::memory_order_acquire); }
