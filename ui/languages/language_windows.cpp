@@ -1,8 +1,18 @@
 #include "ui/languages/language_windows.h"
 
+#include "ui/languages/default_language_window.h"
+#include "ui/languages/language_editor.h"
+
 namespace quillory::ui {
 
-void ShowLanguageEditor(QWidget*, SettingsStore&) {}
-void ShowDefaultLanguage(QWidget*, SettingsStore&, WordSource&) {}
+void ShowLanguageEditor(QWidget* parent, SettingsStore& store) {
+  LanguageEditor editor(store, {}, parent);
+  editor.exec();
+}
+
+void ShowDefaultLanguage(QWidget* parent, SettingsStore& store, WordSource& words) {
+  DefaultLanguageWindow window(store, words, parent);
+  window.exec();
+}
 
 }  // namespace quillory::ui

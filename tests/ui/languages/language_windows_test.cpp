@@ -1,0 +1,418 @@
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <QToolButton>
+
+#include "engine/languages.h"
+#include "engine/number_words.h"
+#include "engine/settings.h"
+#include "ui/languages/default_language_window.h"
+#include "ui/languages/language_editor.h"
+
+using namespace quillory;
+using namespace quillory::ui;
+
+namespace {
+
+template <typename T>
+T* Find(QWidget& window, const QString& name) {
+  T* child = window.findChild<T*>(name);
+  if (!child) qFatal("no control %s", qPrintable(name));
+  return child;
+}
+
+QComboBox* Combo(QWidget& window) { return Find<QComboBox>(window, "Combo1"); }
+QLineEdit* Box(QWidget& window, int number) {
+  return Find<QLineEdit>(window, QStringLiteral("Text%1").arg(number));
+}
+
+QStringList Entries(QComboBox* combo) {
+  QStringList entries;
+  for (int i = 0; i < combo->count(); ++i) entries << combo->itemText(i);
+  return entries;
+}
+
+// Chooses the entry at `index`, as the user does from the list.
+void Choose(QWidget& window, int index) { Combo(window)->setCurrentIndex(index); }
+
+void Press(QWidget& window, const QString& button) {
+  QTest::mouseClick(Find<QToolButton>(window, button), Qt::LeftButton);
+}
+
+void AddName(QWidget& editor, const QString& name) {
+  Box(editor, 1)->setText(name);
+  Press(editor, "Check1");
+}
+
+void Type(QLineEdit* box, const QString& text) {
+  box->clear();
+  QTest::keyClicks(box, text);
+}
+
+std::string Read(const SettingsStore& store, std::string_view key) {
+  return store.ReadSetting(key, "<absent>");
+}
+
+// An editor whose messages are collected instead of shown.
+struct Editor {
+  explicit Editor(SettingsStore& store)
+      : window(store, [this](const QString& text) { messages << text; }) {}
+  QStringList messages;
+  LanguageEditor window;
+};
+
+}  // namespace
+
+class LanguageWindowsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void editorOpensWithTheListedNamesAndNothingSelected() {
+    MemorySettings store;
+    store.WriteSetting("Languages", "French;Spanish;German");  // no final ";": German is lost
+    Editor editor(store);
+    QCOMPARE(Entries(Combo(editor.window)), QStringList({"French", "Spanish"}));
+    QCOMPARE(Combo(editor.window)->currentIndex(), -1);
+    QVERIFY(!Combo(editor.window)->isEditable());
+    for (int n = 1; n <= 38; ++n) QVERIFY(Box(editor.window, n)->text().isEmpty());
+    QCOMPARE(editor.window.windowTitle(), QString("Languages"));
+
+    // The next deletion rewrites the list without the lost name.
+    Choose(editor.window, 0);
+    Press(editor.window, "Check2");
+    QCOMPARE(Read(store, "Languages"), "Spanish;");
+  }
+
+  void addingFollowsTheListRules() {
+    MemorySettings store;
+    Editor editor(store);
+    QComboBox* combo = Combo(editor.window);
+
+    AddName(editor.window, "");
+    QCOMPARE(editor.messages, QStringList({"You forgot to input language"}));
+    QCOMPARE(Read(store, "Languages"), "<absent>");
+
+    AddName(editor.window, "French");
+    QCOMPARE(Read(store, "Languages"), "French;");
+    QVERIFY(Box(editor.window, 1)->text().isEmpty());
+    QCOMPARE(combo->currentIndex(), -1);  // adding selects nothing, even in an empty list
+
+    AddName(editor.window, "French");  // ignored silently, the name stays typed
+    QCOMPARE(Read(store, "Languages"), "French;");
+    QCOMPARE(Box(editor.window, 1)->text(), QString("French"));
+
+    Choose(editor.window, 0);
+    Type(Box(editor.window, 2), "Un");
+    AddName(editor.window, "french");  // letter case makes another language
+    AddName(editor.window, " ");       // spaces only are not empty
+    AddName(editor.window, "  Old Norse ");
+    AddName(editor.window, "English");
+    AddName(editor.window, "a;b");
+    QCOMPARE(Read(store, "Languages"), "French;french; ;  Old Norse ;English;a;b;");
+    QCOMPARE(Entries(combo),
+             QStringList({"French", "french", " ", "  Old Norse ", "English", "a;b"}));
+    QCOMPARE(combo->currentText(), QString("French"));  // selection and boxes untouched
+    QCOMPARE(Box(editor.window, 2)->text(), QString("Un"));
+    QCOMPARE(editor.messages.size(), 1);
+
+    // The name with ";" reads back as two names.
+    Editor reopened(store);
+    QCOMPARE(Entries(Combo(reopened.window)),
+             QStringList({"French", "french", " ", "  Old Norse ", "English", "a", "b"}));
+  }
+
+  void wordsAreShownAndStoredUnderTheSelectedName() {
+    MemorySettings store;
+    store.WriteSetting("Languages", "French;Old Norse ;");
+    store.WriteSetting("Nine_French", "neuf");
+    store.WriteSetting("Ten_French", " dix ");
+    store.WriteSetting("No_French", "");
+    Editor editor(store);
+
+    Type(Box(editor.window, 2), "typed before choosing");  // nothing selected: not stored
+    QCOMPARE(Read(store, "One_"), "<absent>");
+
+    Choose(editor.window, 0);
+    QCOMPARE(Box(editor.window, 10)->text(), QString("neuf"));
+    QCOMPARE(Box(editor.window, 20)->text(), QString(" dix "));
+    QCOMPARE(Box(editor.window, 2)->text(), QString());  // never typed: empty, no English word
+    // Loading writes every word back unchanged.
+    QCOMPARE(Read(store, "Nine_French"), "neuf");
+    QCOMPARE(Read(store, "Ten_French"), " dix ");
+    QCOMPARE(Read(store, "One_French"), "");
+
+    // Each box belongs to its own stem, the two optional words included.
+    const char* stems[] = {"One_",      "Two_",      "Three_",    "Four_",     "Five_",
+                           "Six_",      "Seven_",    "Eight_",    "Nine_",     "Eleven_",
+                           "Twelve_",   "Thirteen_", "Fourteen_", "Fifteen_",  "Sixteen_",
+                           "Seventeen_", "Eighteen_", "Nineteen_", "Ten_",      "Twenty_",
+                           "Thirty_",   "Forty_",    "Fifty_",    "Sixty_",    "Seventy_",
+                           "Eighty_",   "Ninety_",   "Hundred_",  "Thousand_", "Million_",
+                           "Billion_",  "Trillion_", "Point_",    "And_",      "No_",
+                           "Zero_",     "Minus_"};
+    for (int n = 2; n <= 38; ++n) Type(Box(editor.window, n), QStringLiteral(" w%1 ").arg(n));
+    for (int n = 2; n <= 38; ++n) {
+      QCOMPARE(Read(store, std::string(stems[n - 2]) + "French"), QStringLiteral(" w%1 ").arg(n).toStdString());
+    }
+    QCOMPARE(Find<QLabel>(editor.window, "Label1_37")->text(), QString("Zero:"));
+    QCOMPARE(Find<QLabel>(editor.window, "Label1_38")->text(), QString("Minus:"));
+
+    Type(Box(editor.window, 10), "");  // an emptied box is stored as empty
+    QCOMPARE(Read(store, "Nine_French"), "");
+
+    // The name is used untrimmed in the keys.
+    Choose(editor.window, 1);
+    QCOMPARE(Box(editor.window, 2)->text(), QString());
+    Type(Box(editor.window, 2), "einn");
+    QCOMPARE(Read(store, "One_Old Norse "), "einn");
+    QCOMPARE(Read(store, "One_Old Norse"), "<absent>");
+  }
+
+  void aBlankNameLoadsAndStoresNothing() {
+    MemorySettings store;
+    store.WriteSetting("Languages", "French; ;");
+    store.WriteSetting("One_French", "un");
+    Editor editor(store);
+    Choose(editor.window, 0);
+    Choose(editor.window, 1);
+    QCOMPARE(Box(editor.window, 2)->text(), QString("un"));  // boxes keep their contents
+    Type(Box(editor.window, 3), "deux");
+    QCOMPARE(Read(store, "Two_ "), "<absent>");
+    QCOMPARE(Read(store, "Two_French"), "");
+  }
+
+  void deletingRebuildsTheListAndKeepsTheWords() {
+    MemorySettings store;
+    store.WriteSetting("Languages", " Spanish ;French;German;");
+    store.WriteSetting("One_French", "un");
+    Editor editor(store);
+
+    Press(editor.window, "Check2");  // nothing selected: nothing happens
+    QCOMPARE(Read(store, "Languages"), " Spanish ;French;German;");
+
+    Choose(editor.window, 1);
+    Press(editor.window, "Check2");
+    QCOMPARE(Read(store, "Languages"), "Spanish;German;");  // rebuilt trimmed
+    QCOMPARE(Entries(Combo(editor.window)), QStringList({" Spanish ", "German"}));
+    QCOMPARE(Combo(editor.window)->currentIndex(), -1);
+    QCOMPARE(Box(editor.window, 2)->text(), QString("un"));  // not cleared
+    Type(Box(editor.window, 2), "uno");  // no selection: not stored
+    QCOMPARE(Read(store, "One_French"), "un");
+
+    // Adding the name again finds its words.
+    AddName(editor.window, "French");
+    QCOMPARE(Read(store, "Languages"), "Spanish;German;French;");
+    Choose(editor.window, 2);
+    QCOMPARE(Box(editor.window, 2)->text(), QString("un"));
+
+    // Deleting the only language leaves an empty list.
+    MemorySettings single;
+    single.WriteSetting("Languages", "French;");
+    Editor only(single);
+    Choose(only.window, 0);
+    Press(only.window, "Check2");
+    QCOMPARE(Read(single, "Languages"), "");
+    QCOMPARE(Combo(only.window)->count(), 0);
+  }
+
+  void aWordTypedInTheEditorAppliesToTheNextCell() {
+    MemorySettings store;
+    store.WriteSetting("Languages", "French;");
+    store.WriteSetting("Default Language", "French");
+    store.WriteSetting("One_French", "Un");
+    WordSource words(store);
+    DefaultLanguageWindow opened(store, words);  // opening makes the default current
+    QCOMPARE(words.CurrentLanguage(), std::string("French"));
+    QCOMPARE(NumberToWords("1", words.Words()), std::string("Un"));
+
+    Editor editor(store);
+    Choose(editor.window, 0);
+    Type(Box(editor.window, 2), "Une");
+    QCOMPARE(NumberToWords("1", words.Words()), std::string("Une"));
+
+    // Deleting the current language keeps it current, with its words.
+    Press(editor.window, "Check2");
+    QCOMPARE(Read(store, "Languages"), "");
+    QCOMPARE(words.CurrentLanguage(), std::string("French"));
+    QCOMPARE(Read(store, "Default Language"), "French");
+    QCOMPARE(NumberToWords("1", words.Words()), std::string("Une"));
+
+    // The default window still shows it, as an extra entry, and keeps it current.
+    DefaultLanguageWindow reopened(store, words);
+    QCOMPARE(Entries(Combo(reopened)), QStringList({"English", "French"}));
+    QCOMPARE(Combo(reopened)->currentIndex(), 1);
+    QCOMPARE(words.CurrentLanguage(), std::string("French"));
+  }
+
+  void defaultWindowSelectsTheStoredDefault_data() {
+    QTest::addColumn<QString>("languages");
+    QTest::addColumn<QString>("stored");  // "<absent>": no default stored
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<int>("selected");
+
+    QTest::newRow("nothing stored") << "French;" << "<absent>" << QStringList{"English", "French"} << 0;
+    QTest::newRow("empty default") << "French;" << "" << QStringList{"English", "French"} << 0;
+    QTest::newRow("built-in") << "French;" << "English" << QStringList{"English", "French"} << 0;
+    QTest::newRow("stored language")
+        << "French;German;" << "German" << QStringList{"English", "French", "German"} << 2;
+    QTest::newRow("case counts")
+        << "french;French;" << "French" << QStringList{"English", "french", "French"} << 2;
+    QTest::newRow("untrimmed") << " Spanish ;" << " Spanish " << QStringList{"English", " Spanish "} << 1;
+    QTest::newRow("no final separator") << "French;German" << "French" << QStringList{"English", "French"} << 1;
+    QTest::newRow("deleted language shown at the end")
+        << "French;" << "German" << QStringList{"English", "French", "German"} << 2;
+    QTest::newRow("empty list, deleted language") << "" << "Dansk" << QStringList{"English", "Dansk"} << 1;
+  }
+
+  void defaultWindowSelectsTheStoredDefault() {
+    QFETCH(QString, languages);
+    QFETCH(QString, stored);
+    QFETCH(QStringList, entries);
+    QFETCH(int, selected);
+    MemorySettings store;
+    store.WriteSetting("Languages", languages.toStdString());
+    if (stored != "<absent>") store.WriteSetting("Default Language", stored.toStdString());
+    WordSource words(store);
+    words.SetCurrentLanguage("Before");
+
+    DefaultLanguageWindow window(store, words);
+    QCOMPARE(window.windowTitle(), QString("Set Default Language"));
+    QCOMPARE(Entries(Combo(window)), entries);
+    QCOMPARE(Combo(window)->currentIndex(), selected);
+    QVERIFY(!Combo(window)->isEditable());
+    // Current at once, before any "Set"; an absent default stores nothing and means English.
+    QCOMPARE(QString::fromStdString(words.CurrentLanguage()), stored == "<absent>" ? QString() : stored);
+    QCOMPARE(store.HasSetting("Default Language"), stored != "<absent>");
+  }
+
+  void setStoresTheChoiceAndCloses() {
+    MemorySettings store;
+    store.WriteSetting("Languages", " Spanish ;;English;");
+    WordSource words(store);
+
+    DefaultLanguageWindow window(store, words);
+    window.show();
+    Choose(window, 2);  // the empty entry: nothing happens, the window stays open
+    Press(window, "Check1");
+    QVERIFY(window.isVisible());
+    QCOMPARE(Read(store, "Default Language"), "<absent>");
+    QVERIFY(!Find<QToolButton>(window, "Check1")->isChecked());  // each press acts once
+
+    Choose(window, 1);
+    Press(window, "Check1");
+    QVERIFY(!window.isVisible());
+    QCOMPARE(window.result(), int(QDialog::Accepted));
+    QCOMPARE(Read(store, "Default Language"), " Spanish ");  // stored untrimmed
+    QCOMPARE(words.CurrentLanguage(), std::string(" Spanish "));
+
+    // The stored language named English is the built-in words, like the first entry.
+    DefaultLanguageWindow again(store, words);
+    Choose(again, 3);
+    Press(again, "Check1");
+    QCOMPARE(Read(store, "Default Language"), "English");
+    QVERIFY(IsBuiltInEnglish(words.CurrentLanguage()));
+
+    // A restart: a fresh current language takes the stored default at start-up.
+    store.WriteSetting("One_ Spanish ", "uno");
+    DefaultLanguageWindow third(store, words);
+    Choose(third, 1);
+    Press(third, "Check1");
+    WordSource restarted(store);
+    LoadDefaultLanguage(store, restarted);
+    QCOMPARE(restarted.CurrentLanguage(), std::string(" Spanish "));
+    QCOMPARE(NumberToWords("1", restarted.Words()), std::string("uno"));
+  }
+
+  void editorTabOrderRunsAsTheUserReads() {
+    MemorySettings store;
+    Editor editor(store);
+    QStringList order;
+    QWidget* widget = Box(editor.window, 1);
+    do {
+      if (widget->focusPolicy() & Qt::TabFocus) order << widget->objectName();
+      widget = widget->nextInFocusChain();
+    } while (widget != Box(editor.window, 1));
+    QStringList expected = {"Text1", "Check1", "Check2", "Combo1"};
+    for (int n = 2; n <= 38; ++n) expected << QStringLiteral("Text%1").arg(n);
+    QCOMPARE(order, expected);
+  }
+
+  void editorLooksAsDesignedAndNothingIsCutOff() {
+    MemorySettings store;
+    store.WriteSetting("Languages", "Français;Deutsch;");
+    Editor editor(store);
+    LanguageEditor& window = editor.window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    Choose(window, 0);
+    const char* words[] = {"un", "deux", "trois", "quatre", "cinq", "six", "sept", "huit", "neuf"};
+    for (int i = 0; i < 9; ++i) Type(Box(window, i + 2), words[i]);
+    Type(Box(window, 29), "cent");
+    Box(window, 37)->setText("zéro");
+    Type(Box(window, 38), "moins");
+
+    QCOMPARE(window.palette().color(QPalette::Window), QColor(Qt::white));
+    QCOMPARE(Find<QLabel>(window, "Label1_17")->font().family(), QString("Arial"));
+    QVERIFY(Find<QLabel>(window, "Label1_17")->font().bold());
+    QCOMPARE(Find<QLabel>(window, "Label1_17")->font().pointSizeF(), 9.0);
+    QCOMPARE(Find<QToolButton>(window, "Check2")->font().pointSizeF(), 11.25);
+    QCOMPARE(Find<QToolButton>(window, "Check2")->iconSize(), QSize(32, 32));
+
+    for (int n = 0; n <= 38; ++n) {
+      QLabel* label = Find<QLabel>(window, QStringLiteral("Label1_%1").arg(n));
+      QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
+      QVERIFY2(window.rect().contains(QRect(label->mapTo(&window, QPoint()), label->size())),
+               qPrintable(label->text()));
+    }
+    // Each word box to the right of its label and level with it; four columns of boxes.
+    for (int n = 2; n <= 38; ++n) {
+      QLabel* label = Find<QLabel>(window, QStringLiteral("Label1_%1").arg(n));
+      QLineEdit* box = Box(window, n);
+      const int column = qMin((n - 2) / 9, 3);
+      const int row = n - 2 - column * 9;
+      QVERIFY2(label->geometry().right() < box->x(), qPrintable(label->text()));
+      QVERIFY(qAbs(label->geometry().center().y() - box->geometry().center().y()) <= 1);
+      QCOMPARE(box->x(), Box(window, 2 + column * 9)->x());
+      if (row < 9) QCOMPARE(box->y(), Box(window, 2 + row)->y());
+      if (row > 0) QVERIFY(box->y() > Box(window, n - 1)->geometry().bottom());
+      if (column > 0) QVERIFY(Box(window, 2 + (column - 1) * 9)->geometry().right() < label->x());
+      QVERIFY(QRect(QPoint(), box->parentWidget()->size()).contains(box->geometry()));
+    }
+    for (const char* name : {"Check1", "Check2"}) {
+      QToolButton* button = Find<QToolButton>(window, name);
+      QVERIFY(button->width() >= button->sizeHint().width());
+      QVERIFY(window.rect().contains(QRect(button->mapTo(&window, QPoint()), button->size())));
+    }
+    QVERIFY(window.grab().save(QUILLORY_SCREENSHOT_DIR "/language_editor.png"));
+  }
+
+  void defaultWindowLooksAsDesignedAndNothingIsCutOff() {
+    MemorySettings store;
+    store.WriteSetting("Languages", "Français;Deutsch;");
+    store.WriteSetting("Default Language", "Deutsch");
+    WordSource words(store);
+    DefaultLanguageWindow window(store, words);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QLabel* label = Find<QLabel>(window, "Label1_1");
+    QToolButton* button = Find<QToolButton>(window, "Check1");
+    QVERIFY(label->width() >= label->sizeHint().width());
+    QVERIFY(button->width() >= button->sizeHint().width());
+    QVERIFY(label->geometry().right() < Combo(window)->x());
+    QVERIFY(Combo(window)->geometry().right() < button->x());
+    QVERIFY(window.rect().contains(button->geometry()));
+    QCOMPARE(button->text(), QString("Set"));
+    QVERIFY(window.grab().save(QUILLORY_SCREENSHOT_DIR "/default_language.png"));
+  }
+};
+
+int main(int argc, char** argv) {
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  LanguageWindowsTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "language_windows_test.moc"
