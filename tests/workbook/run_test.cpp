@@ -1,0 +1,217 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "engine/settings.h"
+#include "engine/words.h"
+#include "tests/workbook/fake_workbook.h"
+#include "workbook/conversion_run.h"
+
+namespace quillory::workbook {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FakeFile;
+using testing::FakeOffice;
+using testing::FakeWorkbook;
+using testing::MakeSheet;
+using testing::ScriptedPrompts;
+
+constexpr std::string_view kRunningQuestion =
+    "Excel may be open. It is recommended that you close Excel first.\r\n\r\n"
+    "Would you like to proceed anyway?";
+
+class Run : public ::testing::Test {
+ protected:
+  void SetUp() override { options_.backup = false; }
+  void AddBook(const std::string& path, std::vector<std::vector<std::string>> rows) {
+    office_.files[path] = FakeFile{{MakeSheet("Sheet1", rows)}, 0};
+  }
+  RunReport Execute(std::vector<std::string> paths, Kind kind = Kind::Number,
+                    Scope scope = Scope::Workbook) {
+    options_.paths = std::move(paths);
+    options_.kind = kind;
+    options_.scope = scope;
+    RunServices services{office_.Factory(), [this](const auto&) { return in_use_; },
+                         [] { return std::chrono::system_clock::now(); },
+                         [this](const CellChange& change) { changes_.push_back(change); }};
+    return ConversionRun(options_, words_, prompts_, services).Execute();
+  }
+  std::string Text(const std::string& path, std::int32_t row, std::int32_t column) {
+    return office_.files[path].sheets[0].cells[{row, column}].text;
+  }
+
+  MemorySettings store_;
+  WordSource words_{store_};
+  FakeOffice office_;
+  ScriptedPrompts prompts_;
+  RunOptions options_;
+  bool in_use_ = false;
+  std::vector<CellChange> changes_;
+};
+
+TEST_F(Run, EmptyListOnlySaysSo) {
+  in_use_ = true;
+  const RunReport report = Execute({}, Kind::Letters);
+  EXPECT_EQ(report.outcome, RunOutcome::NoFiles);
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0].text, "No files added.");
+  EXPECT_TRUE(prompts_.busy_changes.empty());
+  EXPECT_TRUE(prompts_.questions.empty());
+  EXPECT_TRUE(prompts_.text_questions.empty());
+}
+
+TEST_F(Run, ConvertsEverySavesEachAndSaysDoneWithTheCollectedMessages) {
+  AddBook("a.xlsx", {{"Total", "5"}});
+  AddBook("b.xlsx", {{"21"}});
+  const RunReport report = Execute({"a.xlsx", "b.xlsx"});
+  EXPECT_EQ(report.outcome, RunOutcome::Done);
+  EXPECT_EQ(report.workbooks_converted, 2);
+  EXPECT_EQ(report.cells_converted, 2);
+  EXPECT_EQ(Text("a.xlsx", 1, 2), "Five");
+  EXPECT_EQ(Text("b.xlsx", 1, 1), "Twenty One");
+  EXPECT_EQ(office_.log, (std::vector<std::string>{"open a.xlsx", "write Sheet1 1,2", "save a.xlsx",
+                                                   "quit", "open b.xlsx", "write Sheet1 1,1",
+                                                   "save b.xlsx", "quit"}));
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0].text, "Done.");
+  EXPECT_EQ(prompts_.messages[0].details, "a.xlsx, Sheet1!A1: Total does not appear to be a number");
+  EXPECT_EQ(prompts_.busy_changes, (std::vector<bool>{true, false}));
+  EXPECT_TRUE(prompts_.questions.empty());
+  EXPECT_TRUE(prompts_.text_questions.empty());  // not letters: nothing asked
+}
+
+TEST_F(Run, RunningInstanceQuestionNoStopsBeforeAnything) {
+  AddBook("a.xlsx", {{"5"}});
+  in_use_ = true;
+  prompts_.yes_no = {false};
+  EXPECT_EQ(Execute({"a.xlsx"}).outcome, RunOutcome::Declined);
+  EXPECT_EQ(prompts_.questions, std::vector<std::string>{std::string(kRunningQuestion)});
+  EXPECT_TRUE(office_.log.empty());
+  EXPECT_TRUE(prompts_.messages.empty());
+  EXPECT_EQ(prompts_.busy_changes, (std::vector<bool>{true, false}));
+}
+
+TEST_F(Run, RunningInstanceQuestionYesGoesOn) {
+  AddBook("a.xlsx", {{"5"}});
+  in_use_ = true;
+  prompts_.yes_no = {true};
+  EXPECT_EQ(Execute({"a.xlsx"}).outcome, RunOutcome::Done);
+  EXPECT_EQ(Text("a.xlsx", 1, 1), "Five");
+}
+
+TEST_F(Run, LettersQuestionComesBackUntilTheAnswerIsAFittingNumber) {
+  AddBook("a.xlsx", {{"123"}});
+  prompts_.text_answers = {std::nullopt, "abc", "", "40000", "67", "2.5"};
+  EXPECT_EQ(Execute({"a.xlsx"}, Kind::Letters).outcome, RunOutcome::Done);
+  ASSERT_EQ(prompts_.text_questions.size(), 6u);
+  for (const auto& [prompt, initial] : prompts_.text_questions) {
+    EXPECT_EQ(prompt, "What number corresponds with A?");
+    EXPECT_EQ(initial, "1");
+  }
+  EXPECT_EQ(Text("a.xlsx", 1, 1), "@AB");  // base 2: 1 -> '@', 2 -> 'A', 3 -> 'B'
+}
+
+TEST_F(Run, LettersBaseGivenBeforehandIsNotAsked) {
+  AddBook("a.xlsx", {{"123"}});
+  options_.letters_base = 1;
+  EXPECT_EQ(Execute({"a.xlsx"}, Kind::Letters).outcome, RunOutcome::Done);
+  EXPECT_TRUE(prompts_.text_questions.empty());
+  EXPECT_EQ(Text("a.xlsx", 1, 1), "ABC");
+}
+
+TEST_F(Run, FailureInTheMiddleKeepsTheFirstLeavesTheSecondAndTheThirdUntouched) {
+  AddBook("a.xlsx", {{"1"}});
+  AddBook("b.xlsx", {{"2", "3"}});
+  AddBook("c.xlsx", {{"4"}});
+  office_.files["b.xlsx"].save_fails = true;
+  const FakeFile second_before = office_.files["b.xlsx"];
+  const RunReport report = Execute({"a.xlsx", "b.xlsx", "c.xlsx"});
+
+  EXPECT_EQ(report.outcome, RunOutcome::Failed);
+  EXPECT_EQ(report.failed_workbook, "b.xlsx");
+  EXPECT_EQ(report.failure, "the disk is full");
+  EXPECT_EQ(report.workbooks_converted, 1);
+  EXPECT_EQ(Text("a.xlsx", 1, 1), "One");
+  EXPECT_EQ(office_.files["b.xlsx"], second_before);
+  EXPECT_EQ(office_.Count("close b.xlsx"), 1);  // closed unsaved, not left open
+  EXPECT_EQ(office_.Count("quit"), 2);
+  EXPECT_EQ(office_.Count("open c.xlsx"), 0);
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0].text,
+            "b.xlsx was not converted: the disk is full\n"
+            "The workbooks before it were converted and saved.\n"
+            "The workbooks after it were not touched.");
+  EXPECT_EQ(prompts_.busy_changes, (std::vector<bool>{true, false}));
+}
+
+TEST_F(Run, UnopenableFileIsReportedByName) {
+  AddBook("a.xlsx", {{"1"}});
+  office_.files["a.xlsx"].open_fails = true;
+  const RunReport report = Execute({"a.xlsx"});
+  EXPECT_EQ(report.outcome, RunOutcome::Failed);
+  EXPECT_EQ(report.failed_workbook, "a.xlsx");
+  EXPECT_EQ(prompts_.messages.at(0).text, "a.xlsx was not converted: the file is not a workbook");
+}
+
+TEST_F(Run, CancelledBlockFailsThatWorkbookOnly) {
+  for (const char* path : {"a.xlsx", "b.xlsx", "c.xlsx"}) AddBook(path, {{"1", "2"}, {"3", "4"}});
+  prompts_.pick_block = [&](Workbook& workbook) -> std::optional<Block> {
+    if (prompts_.blocks_asked == 2) return std::nullopt;
+    return Block{static_cast<FakeWorkbook&>(workbook).Sheet("Sheet1"), 2, 1, 2, 2};
+  };
+  const RunReport report = Execute({"a.xlsx", "b.xlsx", "c.xlsx"}, Kind::Number, Scope::Block);
+  EXPECT_EQ(report.outcome, RunOutcome::Failed);
+  EXPECT_EQ(report.failed_workbook, "b.xlsx");
+  EXPECT_EQ(Text("a.xlsx", 1, 1), "1");
+  EXPECT_EQ(Text("a.xlsx", 2, 1), "Three");
+  EXPECT_EQ(Text("b.xlsx", 2, 1), "3");
+  EXPECT_EQ(prompts_.blocks_asked, 2);
+  EXPECT_EQ(office_.Count("visible 1"), 2);
+}
+
+TEST_F(Run, DryRunReportsChangesAndWritesNothing) {
+  AddBook("a.xlsx", {{"7", "x"}});
+  options_.dry_run = true;
+  options_.backup = true;  // a dry run makes no backup either
+  const FakeFile before = office_.files["a.xlsx"];
+  EXPECT_EQ(Execute({"a.xlsx"}).outcome, RunOutcome::Done);
+  EXPECT_EQ(office_.files["a.xlsx"], before);
+  EXPECT_EQ(office_.Count("save a.xlsx"), 0);
+  ASSERT_EQ(changes_.size(), 1u);
+  EXPECT_EQ(changes_[0].new_text, "Seven");
+}
+
+TEST_F(Run, BackupIsMadeBeforeOpeningAndItsFailureStopsThatWorkbook) {
+  const fs::path folder = fs::path(::testing::TempDir()) / ("run_test." + std::to_string(::getpid()));
+  fs::create_directories(folder);
+  const std::string good = (folder / "good.xlsx").string();
+  const std::string gone = (folder / "gone.xlsx").string();
+  std::ofstream(good) << "original bytes";
+  AddBook(good, {{"1"}});
+  AddBook(gone, {{"1"}});  // the application knows it, the disk does not
+  options_.backup = true;
+
+  const RunReport report = Execute({good, gone});
+  EXPECT_EQ(report.outcome, RunOutcome::Failed);
+  EXPECT_EQ(report.failed_workbook, gone);
+  EXPECT_EQ(office_.Count("open " + gone), 0);
+  EXPECT_EQ(Text(gone, 1, 1), "1");
+  int backups = 0;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (entry.path().filename().string().rfind("good Backup ", 0) == 0) {
+      ++backups;
+      std::ifstream in(entry.path());
+      std::string content;
+      std::getline(in, content);
+      EXPECT_EQ(content, "original bytes");
+    }
+  }
+  EXPECT_EQ(backups, 1);
+  fs::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace quillory::workbook
