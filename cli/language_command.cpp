@@ -1,7 +1,154 @@
+#include <algorithm>
+#include <memory>
+#include <ostream>
+#include <string>
+
 #include "cli/commands.h"
+#include "engine/languages.h"
+#include "engine/settings.h"
+#include "engine/words.h"
 
 namespace quillory::cli {
+namespace {
 
-void AddLanguageCommands(CLI::App&, CommandContext&) {}
+struct Arguments {
+  std::string name;
+  std::string stem;
+  std::string word;
+};
+
+bool IsListed(const SettingsStore& store, const std::string& name) {
+  return LanguageExists(store, name);
+}
+
+// 0, or 1 with a message when the last write did not reach the store.
+int WriteResult(CommandContext& context) {
+  const std::string error = context.env.store.WriteError();
+  if (error.empty()) return 0;
+  context.err << "quillory-cli: " << error << "\n";
+  return 1;
+}
+
+int Fail(CommandContext& context, const std::string& message) {
+  context.err << "quillory-cli: " << message << "\n";
+  return 1;
+}
+
+void List(CommandContext& context) {
+  context.out << "English\n";
+  for (const std::string& name : ReadLanguages(context.env.store)) context.out << name << "\n";
+}
+
+// The editor's "Add Language": an exactly empty name is refused, a listed one ignored.
+int Add(CommandContext& context, const std::string& name) {
+  switch (AddLanguage(context.env.store, name)) {
+    case AddLanguageResult::EmptyName:
+      context.err << kForgotLanguageMessage << "\n";
+      return 1;
+    case AddLanguageResult::AlreadyListed:
+      return 0;
+    case AddLanguageResult::Added:
+      break;
+  }
+  return WriteResult(context);
+}
+
+// The editor's "Delete Language" on the first entry equal to `name`; the words stay stored.
+int Delete(CommandContext& context, const std::string& name) {
+  const std::vector<std::string> names = ReadLanguages(context.env.store);
+  const auto found = std::find(names.begin(), names.end(), name);
+  if (found == names.end()) return Fail(context, "no language \"" + name + "\" is listed");
+  DeleteLanguageAt(context.env.store, static_cast<std::size_t>(found - names.begin()));
+  return WriteResult(context);
+}
+
+// The words the editor would load for `name`, also for a deleted language whose words remain.
+int Show(CommandContext& context, const std::string& name) {
+  if (TrimSpaces(name).empty()) return Fail(context, "a blank language name has no words");
+  if (!IsListed(context.env.store, name)) {
+    context.err << "quillory-cli: note: \"" << name << "\" is not a listed language\n";
+  }
+  for (Stem stem : AllStems()) {
+    context.out << StemKey(stem) << '\t' << StoredWord(context.env.store, stem, name) << "\n";
+  }
+  return 0;
+}
+
+int Set(CommandContext& context, const Arguments& arguments) {
+  const std::optional<Stem> stem = StemFromKey(arguments.stem);
+  if (!stem) {
+    context.err << "quillory-cli: unknown stem \"" << arguments.stem
+                << "\"; the stems are One_ ... Nineteen_, Twenty_ ... Ninety_, Hundred_, "
+                   "Thousand_, Million_, Billion_, Trillion_, Point_, And_, No_, Zero_, Minus_\n";
+    return 2;
+  }
+  // The editor stores words only for a language chosen from its list, never for a blank name.
+  if (TrimSpaces(arguments.name).empty())
+    return Fail(context, "a blank language name has no words");
+  if (!IsListed(context.env.store, arguments.name)) {
+    return Fail(context, "no language \"" + arguments.name + "\" is listed; add it first");
+  }
+  WriteStoredWord(context.env.store, *stem, arguments.name, arguments.word);
+  return WriteResult(context);
+}
+
+// Without a name prints the default language; with one stores it like the "Set" button, from the
+// same choices the window offers: English, the listed languages and the stored default itself.
+int Default(CommandContext& context, const std::optional<std::string>& name) {
+  SettingsStore& store = context.env.store;
+  const std::string stored = ReadDefaultLanguage(store);
+  if (!name) {
+    context.out << (stored.empty() ? "English" : stored) << "\n";
+    return 0;
+  }
+  if (TrimSpaces(*name).empty())
+    return Fail(context, "a blank name cannot be the default language");
+  if (*name != "English" && *name != stored && !IsListed(store, *name)) {
+    return Fail(context, "no language \"" + *name + "\" is listed");
+  }
+  WordSource words(store);
+  SetDefaultLanguage(store, words, *name);
+  return WriteResult(context);
+}
+
+}  // namespace
+
+void AddLanguageCommands(CLI::App& app, CommandContext& context) {
+  CLI::App* language =
+      app.add_subcommand("language", "List, add, delete and fill in stored languages");
+  language->require_subcommand(1);
+  auto arguments = std::make_shared<Arguments>();
+  auto default_name = std::make_shared<std::optional<std::string>>();
+
+  language->add_subcommand("list", "Print English, then the stored languages, one per line")
+      ->callback([&context] { List(context); });
+
+  CLI::App* add = language->add_subcommand("add", "Add a language, its name exactly as given");
+  add->add_option("NAME", arguments->name)->required();
+  add->callback([&context, arguments] { context.exit_code = Add(context, arguments->name); });
+
+  CLI::App* remove = language->add_subcommand(
+      "delete", "Delete a listed language; its words stay stored and come back when re-added");
+  remove->add_option("NAME", arguments->name)->required();
+  remove->callback([&context, arguments] { context.exit_code = Delete(context, arguments->name); });
+
+  CLI::App* show =
+      language->add_subcommand("show", "Print the words of a language: stem<TAB>word per line");
+  show->add_option("NAME", arguments->name)->required();
+  show->callback([&context, arguments] { context.exit_code = Show(context, arguments->name); });
+
+  CLI::App* set = language->add_subcommand(
+      "set", "Store one word of a listed language (use -- before a word that starts with -)");
+  set->add_option("NAME", arguments->name)->required();
+  set->add_option("STEM", arguments->stem, "One_ ... Minus_")->required();
+  set->add_option("WORD", arguments->word, "May be empty")->required();
+  set->callback([&context, arguments] { context.exit_code = Set(context, *arguments); });
+
+  CLI::App* fallback = language->add_subcommand(
+      "default", "Print the default language, or make NAME (English or a listed one) the default");
+  fallback->add_option("NAME", *default_name);
+  fallback->callback(
+      [&context, default_name] { context.exit_code = Default(context, *default_name); });
+}
 
 }  // namespace quillory::cli
