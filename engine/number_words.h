@@ -35,8 +35,10 @@ std::string NumberToWords(std::string_view text, const WordSet& words);
 std::string CurrencyToWords(std::string_view text, const WordSet& words);
 
 // What the user is told about a text that was not converted, e.g.
-// "abc does not appear to be a number".
-std::string DescribeOutcome(std::string_view text, const WordsOutcome& outcome);
+// "abc does not appear to be a number"; "" when it was converted. `language`, when given, names
+// the stored language that lacks a word.
+std::string DescribeOutcome(std::string_view text, const WordsOutcome& outcome,
+                            std::string_view language = {});
 
 // The pieces shared by both conversions, in their fixed word forms (trailing spaces included).
 std::string HundredsToWords(std::string_view text, const WordSet& words);

@@ -1,0 +1,176 @@
+#include "engine/number_text.h"
+
+#include <array>
+
+namespace quillory {
+namespace {
+
+constexpr bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::string_view TrimBlanks(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// Dollar, euro, pound, yen, rupee, as UTF-8.
+constexpr std::array<std::string_view, 5> kCurrencySymbols = {"$", "\u20AC", "\u00A3", "\u00A5",
+                                                              "\u20B9"};
+
+std::size_t SymbolAtStart(std::string_view s) {
+  for (std::string_view symbol : kCurrencySymbols) {
+    if (s.substr(0, symbol.size()) == symbol) return symbol.size();
+  }
+  return 0;
+}
+
+std::size_t SymbolAtEnd(std::string_view s) {
+  for (std::string_view symbol : kCurrencySymbols) {
+    if (s.size() >= symbol.size() && s.substr(s.size() - symbol.size()) == symbol) {
+      return symbol.size();
+    }
+  }
+  return 0;
+}
+
+// The digits of a numeral, found by Split.
+struct Numeral {
+  std::string_view whole;     // digits before the point, "," between groups possibly
+  std::string_view fraction;  // digits after the point
+  bool grouped = false;
+  bool has_exponent = false;
+  long long exponent = 0;
+};
+
+// Splits `s` when it is exactly a numeral: digits (grouped by "," in threes), an optional "."
+// with digits, an optional exponent. At least one digit must stand before the exponent.
+bool Split(std::string_view s, Numeral& numeral) {
+  std::size_t i = 0;
+  const std::size_t n = s.size();
+  std::size_t digits = 0;
+  std::size_t group = 0;  // digits since the last ","
+  while (i < n) {
+    const char c = s[i];
+    if (IsDigit(c)) {
+      ++digits;
+      ++group;
+    } else if (c == ',') {
+      // The first group has one to three digits, every later one exactly three.
+      if (group == 0 || group > 3 || (numeral.grouped && group != 3)) return false;
+      numeral.grouped = true;
+      group = 0;
+    } else {
+      break;
+    }
+    ++i;
+  }
+  if (numeral.grouped && group != 3) return false;
+  numeral.whole = s.substr(0, i);
+
+  std::size_t fraction_digits = 0;
+  if (i < n && s[i] == '.') {
+    const std::size_t begin = ++i;
+    while (i < n && IsDigit(s[i])) ++i;
+    fraction_digits = i - begin;
+    numeral.fraction = s.substr(begin, fraction_digits);
+  }
+  if (digits == 0 && fraction_digits == 0) return false;
+
+  if (i < n && (s[i] == 'E' || s[i] == 'e')) {
+    if (numeral.grouped) return false;
+    ++i;
+    bool negative = false;
+    if (i < n && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+    if (i == n || !IsDigit(s[i])) return false;
+    long long exponent = 0;
+    for (; i < n && IsDigit(s[i]); ++i) {
+      // Any exponent past this moves every digit out of reach; keep counting safely.
+      if (exponent < 1'000'000'000) exponent = exponent * 10 + (s[i] - '0');
+    }
+    numeral.has_exponent = true;
+    numeral.exponent = negative ? -exponent : exponent;
+  }
+  return i == n;
+}
+
+NumberTextStatus ReadPlain(const Numeral& numeral, NumberText& number) {
+  for (char c : numeral.whole) {
+    if (c == ',' || (c == '0' && number.integer_length == 0)) continue;
+    if (number.integer_length == kMaxIntegerDigits) return NumberTextStatus::TooLarge;
+    number.integer[number.integer_length++] = c;
+  }
+  const std::string_view fraction = numeral.fraction;
+  const int tenths = fraction.size() > 0 ? fraction[0] - '0' : 0;
+  const int hundredths = fraction.size() > 1 ? fraction[1] - '0' : 0;
+  number.hundredths = static_cast<std::uint8_t>(tenths * 10 + hundredths);
+  number.has_fraction = fraction.find_first_not_of('0') != std::string_view::npos;
+  return NumberTextStatus::Number;
+}
+
+// The exponent moves the point over the digits as written, so nothing is rounded.
+NumberTextStatus ReadScaled(const Numeral& numeral, NumberText& number) {
+  const std::string_view whole = numeral.whole;
+  const std::string_view fraction = numeral.fraction;
+  const long long total = static_cast<long long>(whole.size() + fraction.size());
+  auto digit = [&](long long k) -> char {
+    if (k < 0 || k >= total) return '0';
+    const auto index = static_cast<std::size_t>(k);
+    return index < whole.size() ? whole[index] : fraction[index - whole.size()];
+  };
+  long long first = 0;
+  while (first < total && digit(first) == '0') ++first;
+  if (first == total) return NumberTextStatus::Number;  // zero, whatever the exponent
+  long long last = total - 1;
+  while (digit(last) == '0') --last;
+
+  const long long point = static_cast<long long>(whole.size()) + numeral.exponent;
+  if (first < point) {
+    if (point - first > static_cast<long long>(kMaxIntegerDigits)) {
+      return NumberTextStatus::TooLarge;
+    }
+    for (long long k = first; k < point; ++k) number.integer[number.integer_length++] = digit(k);
+  }
+  number.hundredths = static_cast<std::uint8_t>((digit(point) - '0') * 10 + (digit(point + 1) - '0'));
+  number.has_fraction = last >= point;
+  return NumberTextStatus::Number;
+}
+
+}  // namespace
+
+NumberTextStatus ReadNumberText(std::string_view text, NumberText& number) {
+  number = NumberText{};
+  std::string_view s = TrimBlanks(text);
+
+  bool parenthesised = false;
+  if (s.size() >= 2 && s.front() == '(' && s.back() == ')') {
+    parenthesised = true;
+    s = TrimBlanks(s.substr(1, s.size() - 2));
+  }
+
+  char sign = 0;
+  auto take_sign = [&] {
+    if (sign == 0 && !s.empty() && (s.front() == '-' || s.front() == '+')) {
+      sign = s.front();
+      s.remove_prefix(1);
+    }
+  };
+  take_sign();
+  if (const std::size_t length = SymbolAtStart(s)) {
+    s = TrimBlanks(s.substr(length));
+    take_sign();
+  } else if (const std::size_t length = SymbolAtEnd(s)) {
+    s = TrimBlanks(s.substr(0, s.size() - length));
+  }
+  if (parenthesised && sign != 0) return NumberTextStatus::NotANumber;
+
+  Numeral numeral;
+  if (!Split(s, numeral)) return NumberTextStatus::NotANumber;
+  number.negative = parenthesised || sign == '-';
+  const NumberTextStatus status =
+      numeral.has_exponent ? ReadScaled(numeral, number) : ReadPlain(numeral, number);
+  if (status != NumberTextStatus::Number) number = NumberText{};
+  return status;
+}
+
+}  // namespace quillory

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace quillory {
+
+// The words reach the trillions: at most 15 digits before the point.
+inline constexpr std::size_t kMaxIntegerDigits = 15;
+
+// A displayed number read exactly from its characters, never through a double, so
+// "1.23457E+11" keeps every digit it shows.
+struct NumberText {
+  bool negative = false;
+  // The significant digits before the point, leading zeros dropped; none for a zero whole part.
+  char integer[kMaxIntegerDigits] = {};
+  std::uint8_t integer_length = 0;
+  // The first two digits after the point as one number, 0-99 ("5" is 50, "05" is 5); cut,
+  // never rounded.
+  std::uint8_t hundredths = 0;
+  // True when some digit after the point is not zero: the value is not whole.
+  bool has_fraction = false;
+
+  bool IntegerIsZero() const { return integer_length == 0; }
+  bool IntegerIsOne() const { return integer_length == 1 && integer[0] == '1'; }
+  bool IsZero() const { return IntegerIsZero() && !has_fraction; }
+};
+
+enum class NumberTextStatus { Number, NotANumber, TooLarge };
+
+// Reads a displayed number: blanks around it; a sign before or after a currency symbol
+// ($ € £ ¥ ₹, before or after the number, optionally spaced from it) or accounting parentheses;
+// digits with "," only between groups of three of the whole part; an optional "." and fraction;
+// an optional exponent (without grouping). Anything else, percentages and dates included, is not
+// a number. More than 15 digits before the point is too large.
+NumberTextStatus ReadNumberText(std::string_view text, NumberText& number);
+
+}  // namespace quillory
