@@ -18,8 +18,9 @@ std::string ToUtf8(const QString& text) {
   return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
-}  // namespace
-
+// The name QSettings sees for `key` inside the group: "%", "/" and "\" escaped as %25, %2F and
+// %5C, because QSettings reads "/" (and on some platforms "\") as a group separator. The empty
+// key, which QSettings cannot hold, becomes "%", which no other key can give.
 std::string EscapeSettingKey(std::string_view key) {
   if (key.empty()) return "%";
   std::string escaped;
@@ -38,6 +39,12 @@ std::string EscapeSettingKey(std::string_view key) {
   return escaped;
 }
 
+QString GroupKey(std::string_view key) {
+  return QStringLiteral("Quillory/") + FromUtf8(EscapeSettingKey(key));
+}
+
+}  // namespace
+
 // One QSettings for every read and write; QSettings objects are not safe to share between threads
 // on their own, hence the lock.
 struct QtSettingsStore::State {
@@ -45,14 +52,6 @@ struct QtSettingsStore::State {
   QSettings settings{QStringLiteral("Orvanta"), QStringLiteral("Quillory")};
   std::string write_error;  // the first write that did not reach the file
 };
-
-namespace {
-
-QString GroupKey(std::string_view key) {
-  return QStringLiteral("Quillory/") + FromUtf8(EscapeSettingKey(key));
-}
-
-}  // namespace
 
 QtSettingsStore::QtSettingsStore() : state_(std::make_unique<State>()) {
   // Values under /etc/xdg or the organisation-wide file must not show through absent keys.
@@ -72,8 +71,9 @@ std::optional<std::string> QtSettingsStore::Lookup(std::string_view key) const {
   if (!value.isValid()) return std::nullopt;
   // An unquoted "a, b" put into the file by hand reads as a list; the program itself always
   // writes plain texts, which come back as they were.
-  if (value.metaType().id() == QMetaType::QStringList)
+  if (value.metaType().id() == QMetaType::QStringList) {
     return ToUtf8(value.toStringList().join(u','));
+  }
   return ToUtf8(value.toString());
 }
 

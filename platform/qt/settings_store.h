@@ -30,9 +30,4 @@ class QtSettingsStore final : public SettingsStore {
   std::unique_ptr<State> state_;
 };
 
-// The name QSettings sees for `key` inside the group: "%", "/" and "\" escaped as %25, %2F and
-// %5C, because QSettings reads "/" (and on some platforms "\") as a group separator. The empty
-// key becomes "%", which no other key can give.
-std::string EscapeSettingKey(std::string_view key);
-
 }  // namespace quillory

@@ -226,11 +226,5 @@ TEST(QtSettingsStore, AWriteThatCannotReachTheFileIsReported) {
               HasSubstr("cannot write the settings file " + bad_home + "/Orvanta/Quillory.conf"));
 }
 
-TEST(EscapeSettingKey, EscapesOnlyTheSeparatorsAndTheEscape) {
-  EXPECT_EQ(EscapeSettingKey("Nine_French"), "Nine_French");
-  EXPECT_EQ(EscapeSettingKey("a/b\\c%d e;f"), "a%2Fb%5Cc%25d e;f");
-  EXPECT_EQ(EscapeSettingKey(""), "%");
-}
-
 }  // namespace
 }  // namespace quillory
