@@ -1,7 +1,105 @@
+#include <memory>
+#include <ostream>
+#include <string>
+
 #include "cli/commands.h"
 
 namespace quillory::cli {
+namespace {
 
-void AddCellsCommand(CLI::App&, CommandContext&) {}
+// Writes `text` so that one cell stays on one line and one field: \\ \t \n \r and \xHH for
+// other control characters.
+void WriteEscaped(std::ostream& out, std::string_view text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string line;
+  line.reserve(text.size());
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    switch (c) {
+      case '\\': line += "\\\\"; break;
+      case '\t': line += "\\t"; break;
+      case '\n': line += "\\n"; break;
+      case '\r': line += "\\r"; break;
+      default:
+        if (u < 0x20 || u == 0x7F) {
+          line += "\\x";
+          line.push_back(kHex[u >> 4]);
+          line.push_back(kHex[u & 0xF]);
+        } else {
+          line.push_back(c);
+        }
+    }
+  }
+  out << line;
+}
+
+struct CellsOptions {
+  std::string file;
+  std::string sheet;
+  std::string backend = "auto";
+};
+
+int RunCells(const CellsOptions& options, bool one_sheet, CommandContext& context) {
+  auto& err = context.err;
+  const auto factory =
+      context.env.applications ? context.env.applications(options.backend) : nullptr;
+  if (!factory) {
+    err << "quillory-cli: unknown backend \"" << options.backend
+        << "\" (use auto, embedded or libreoffice)\n";
+    return 1;
+  }
+  try {
+    auto application = factory(options.file);
+    if (!application) {
+      err << "quillory-cli: " << options.file << ": no spreadsheet application can open it\n";
+      return 1;
+    }
+    auto book = application->Open(options.file);
+    bool found = false;
+    for (workbook::Worksheet* sheet : book->Worksheets()) {
+      const std::string name = sheet->Name();
+      if (one_sheet && name != options.sheet) continue;
+      found = true;
+      const auto cells = sheet->NonEmptyCells(1, 1, sheet->LastRow(), sheet->LastColumn());
+      for (const auto& cell : cells) {
+        WriteEscaped(context.out, name);
+        context.out << '\t';
+        std::string ref;
+        for (std::int32_t column = cell.column; column > 0; column = (column - 1) / 26) {
+          ref.insert(ref.begin(), static_cast<char>('A' + (column - 1) % 26));
+        }
+        context.out << ref << cell.row << '\t';
+        WriteEscaped(context.out, cell.text);
+        context.out << '\n';
+      }
+    }
+    book->Close();
+    application->Quit();
+    if (one_sheet && !found) {
+      err << "quillory-cli: " << options.file << ": no worksheet named \"" << options.sheet
+          << "\"\n";
+      return 1;
+    }
+  } catch (const std::exception& e) {
+    err << "quillory-cli: " << e.what() << "\n";
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void AddCellsCommand(CLI::App& app, CommandContext& context) {
+  auto options = std::make_shared<CellsOptions>();
+  CLI::App* command = app.add_subcommand(
+      "cells", "Print every non-empty cell of the used ranges: sheet, cell, displayed text");
+  command->add_option("FILE", options->file, "The workbook")->required();
+  CLI::Option* sheet = command->add_option("--sheet", options->sheet, "Only this worksheet");
+  command->add_option("--backend", options->backend, "auto, embedded or libreoffice")
+      ->capture_default_str();
+  command->callback([&context, options, sheet] {
+    context.exit_code = RunCells(*options, sheet->count() > 0, context);
+  });
+}
 
 }  // namespace quillory::cli

@@ -1,7 +1,236 @@
 #include "platform/xlsx/xlsx_application.h"
 
-namespace quillory::xlsx {
+#include <optional>
 
-std::unique_ptr<workbook::Application> MakeEmbeddedApplication() { return nullptr; }
+#include "platform/xlsx/content_types.h"
+#include "platform/xlsx/package.h"
+#include "platform/xlsx/relationships.h"
+#include "platform/xlsx/shared_strings.h"
+#include "platform/xlsx/styles.h"
+#include "platform/xlsx/workbook_part.h"
+#include "platform/xlsx/worksheet_part.h"
+
+namespace quillory::xlsx {
+namespace {
+
+using workbook::WorkbookError;
+
+class XlsxWorkbook;
+
+class XlsxWorksheet : public workbook::Worksheet {
+ public:
+  XlsxWorksheet(XlsxWorkbook& book, std::string name, std::string part,
+                std::unique_ptr<WorksheetPart> data)
+      : book_(book), name_(std::move(name)), part_(std::move(part)), data_(std::move(data)) {}
+
+  std::string Name() const override { return name_; }
+  std::int32_t LastRow() const override { return std::max(data_->LastRow(), 1); }
+  std::int32_t LastColumn() const override { return std::max(data_->LastColumn(), 1); }
+  std::string Text(std::int32_t row, std::int32_t column) const override;
+  std::vector<workbook::CellText> NonEmptyCells(std::int32_t first_row, std::int32_t first_column,
+                                                std::int32_t last_row,
+                                                std::int32_t last_column) const override;
+  void WriteString(std::int32_t row, std::int32_t column, std::string_view value) override;
+
+  const std::string& part() const { return part_; }
+  WorksheetPart& data() { return *data_; }
+  void Replace(std::unique_ptr<WorksheetPart> data) { data_ = std::move(data); }
+
+ private:
+  XlsxWorkbook& book_;
+  std::string name_;
+  std::string part_;
+  std::unique_ptr<WorksheetPart> data_;
+};
+
+class XlsxWorkbook : public workbook::Workbook {
+ public:
+  XlsxWorkbook(std::unique_ptr<Package> package, std::string path)
+      : package_(std::move(package)), path_(std::move(path)) {
+    Load();
+  }
+
+  const std::string& Path() const override { return path_; }
+  std::vector<workbook::Worksheet*> Worksheets() override {
+    CheckOpen();
+    std::vector<workbook::Worksheet*> sheets;
+    for (auto& sheet : worksheets_) sheets.push_back(sheet.get());
+    return sheets;
+  }
+  workbook::Worksheet& ActiveSheet() override;
+  void Save() override;
+  void Close() override {
+    worksheets_.clear();
+    package_.reset();
+  }
+
+  const SharedStrings& strings() const { return strings_; }
+  const Styles& styles() const { return styles_; }
+  void NoteFormulaRemoved() { formula_removed_ = true; }
+  void CheckOpen() const {
+    if (!package_) throw WorkbookError(path_, "the workbook has been closed");
+  }
+
+ private:
+  void Load();
+
+  std::unique_ptr<Package> package_;
+  std::string path_;
+  std::string workbook_part_;
+  SharedStrings strings_;
+  Styles styles_;
+  std::vector<std::unique_ptr<XlsxWorksheet>> worksheets_;
+  // Every sheet of the workbook in order; the worksheet it is, or nothing for a chart,
+  // dialog or macro sheet.
+  std::vector<std::pair<std::string, XlsxWorksheet*>> tabs_;
+  std::size_t active_tab_ = 0;
+  bool formula_removed_ = false;
+};
+
+std::string XlsxWorksheet::Text(std::int32_t row, std::int32_t column) const {
+  book_.CheckOpen();
+  return data_->Text(row, column, book_.strings(), book_.styles());
+}
+
+std::vector<workbook::CellText> XlsxWorksheet::NonEmptyCells(std::int32_t first_row,
+                                                             std::int32_t first_column,
+                                                             std::int32_t last_row,
+                                                             std::int32_t last_column) const {
+  book_.CheckOpen();
+  std::vector<workbook::CellText> cells;
+  data_->ForEachText(first_row, first_column, last_row, last_column, book_.strings(),
+                     book_.styles(), [&](std::int32_t row, std::int32_t column, std::string text) {
+                       cells.push_back({row, column, std::move(text)});
+                     });
+  return cells;
+}
+
+void XlsxWorksheet::WriteString(std::int32_t row, std::int32_t column, std::string_view value) {
+  book_.CheckOpen();
+  if (data_->WriteString(row, column, value) == WorksheetPart::WriteResult::FormulaRemoved) {
+    book_.NoteFormulaRemoved();
+  }
+}
+
+void XlsxWorkbook::Load() {
+  const std::string& file = path_;
+  const std::string root_rels_part = Relationships::PathFor("");
+  if (!package_->Has(root_rels_part)) {
+    throw WorkbookError(file, "not a workbook: the package has no relationships part "
+                              "(/_rels/.rels); the file is damaged or of another kind");
+  }
+  const Relationships root(package_->Read(root_rels_part), "", file);
+  const Relationship* office = root.OfKind("officeDocument");
+  if (!office) {
+    throw WorkbookError(file, "not a workbook: the package names no main document");
+  }
+  workbook_part_ = office->part;
+  if (!package_->Has(workbook_part_)) {
+    throw WorkbookError(file, "the workbook is incomplete: its main part /" + workbook_part_ +
+                                  " is missing");
+  }
+  const WorkbookPart book(package_->Read(workbook_part_), file, workbook_part_);
+  const std::string rels_part = Relationships::PathFor(workbook_part_);
+  Relationships rels;
+  if (package_->Has(rels_part)) rels = Relationships(package_->Read(rels_part), workbook_part_, file);
+
+  styles_ = Styles();
+  if (const Relationship* styles = rels.OfKind("styles"); styles && package_->Has(styles->part)) {
+    styles_ = Styles(package_->Read(styles->part), file, styles->part);
+  }
+  styles_.SetDate1904(book.date1904());
+  strings_ = SharedStrings();
+  if (const Relationship* strings = rels.OfKind("sharedStrings");
+      strings && package_->Has(strings->part)) {
+    strings_ = SharedStrings(package_->Read(strings->part), file, strings->part);
+  }
+
+  worksheets_.clear();
+  tabs_.clear();
+  for (const auto& sheet : book.sheets()) {
+    const Relationship* target = rels.ById(sheet.relationship_id);
+    if (!target || !TypeIs(target->type, "worksheet")) {
+      tabs_.emplace_back(sheet.name, nullptr);
+      continue;
+    }
+    if (target->part.empty() || !package_->Has(target->part)) {
+      throw WorkbookError(file, "the workbook is incomplete: the part /" + target->part +
+                                    " of sheet \"" + sheet.name + "\" is missing");
+    }
+    auto data = std::make_unique<WorksheetPart>(package_->Read(target->part), file, target->part,
+                                                sheet.name);
+    worksheets_.push_back(
+        std::make_unique<XlsxWorksheet>(*this, sheet.name, target->part, std::move(data)));
+    tabs_.emplace_back(sheet.name, worksheets_.back().get());
+  }
+  active_tab_ = book.active_tab();
+}
+
+workbook::Worksheet& XlsxWorkbook::ActiveSheet() {
+  CheckOpen();
+  if (tabs_.empty()) throw WorkbookError(path_, "the workbook has no sheets");
+  const auto& [name, sheet] = tabs_[std::min(active_tab_, tabs_.size() - 1)];
+  if (!sheet) {
+    throw WorkbookError(path_, "the active sheet \"" + name +
+                                   "\" is not a worksheet (a chart or other sheet); activate a "
+                                   "worksheet and save the workbook first");
+  }
+  return *sheet;
+}
+
+void XlsxWorkbook::Save() {
+  CheckOpen();
+  std::vector<std::pair<XlsxWorksheet*, std::string>> written;
+  for (auto& sheet : worksheets_) {
+    if (!sheet->data().changed()) continue;
+    written.emplace_back(sheet.get(), sheet->data().Serialize());
+    package_->Replace(sheet->part(), written.back().second);
+  }
+  if (formula_removed_) {
+    // Cached results of the remaining formulas may depend on what was overwritten: drop the
+    // calculation chain and have the application recalculate on load.
+    const std::string rels_part = Relationships::PathFor(workbook_part_);
+    if (package_->Has(rels_part)) {
+      const std::string rels_xml = package_->Read(rels_part);
+      const Relationships rels(rels_xml, workbook_part_, path_);
+      if (const Relationship* chain = rels.OfKind("calcChain")) {
+        package_->Remove(chain->part);
+        package_->Replace(rels_part, Relationships::Without(rels_xml, chain->id));
+        const std::string types(ContentTypes::kPart);
+        if (package_->Has(types)) {
+          package_->Replace(types, ContentTypes::WithoutOverride(package_->Read(types), chain->part));
+        }
+      }
+    }
+    package_->Replace(workbook_part_, WorkbookPart::WithFullCalcOnLoad(package_->Read(workbook_part_)));
+  }
+  package_->Commit();
+  // The file now holds the written sheets; carry on from them.
+  for (auto& [sheet, xml] : written) {
+    sheet->Replace(
+        std::make_unique<WorksheetPart>(std::move(xml), path_, sheet->part(), sheet->Name()));
+  }
+  formula_removed_ = false;
+}
+
+class XlsxApplication : public workbook::Application {
+ public:
+  std::unique_ptr<workbook::Workbook> Open(const std::string& path) override {
+    return std::make_unique<XlsxWorkbook>(Package::OpenFile(path), path);
+  }
+  void SetVisible(bool) override {}
+  void Quit() override {}
+};
+
+}  // namespace
+
+std::unique_ptr<workbook::Application> MakeEmbeddedApplication() {
+  return std::make_unique<XlsxApplication>();
+}
+
+std::unique_ptr<workbook::Workbook> OpenWorkbookFromMemory(std::string bytes,
+                                                           const std::string& name) {
+  return std::make_unique<XlsxWorkbook>(Package::OpenMemory(std::move(bytes), name), name);
+}
 
 }  // namespace quillory::xlsx

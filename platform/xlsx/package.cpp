@@ -1,0 +1,297 @@
+#include "platform/xlsx/package.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zip.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+
+#include "workbook/spreadsheet.h"
+
+namespace quillory::xlsx {
+namespace {
+
+using workbook::WorkbookError;
+
+constexpr unsigned char kOleSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return lower;
+}
+
+std::string Extension(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  const auto dot = path.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  return Lower(path.substr(dot + 1));
+}
+
+std::string Folder(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+bool Contains(std::string_view haystack, std::string_view needle) {
+  return haystack.find(needle) != std::string_view::npos;
+}
+
+// An OLE compound file is either a legacy binary workbook or an encrypted (password-protected)
+// xlsx, whose package sits in an "EncryptionInfo"/"EncryptedPackage" pair of streams.
+[[noreturn]] void RejectOleContainer(std::string_view bytes, const std::string& name,
+                                     const std::string& extension) {
+  static const char kEncryptionInfo[] =
+      "E\0n\0c\0r\0y\0p\0t\0i\0o\0n\0I\0n\0f\0o\0";
+  const std::string_view marker(kEncryptionInfo, sizeof kEncryptionInfo - 1);
+  if (extension != "xls" && extension != "xlt" && Contains(bytes, marker)) {
+    throw WorkbookError(name,
+                        "the workbook is password-protected (encrypted); remove the password in "
+                        "the spreadsheet application and try again");
+  }
+  throw WorkbookError(name,
+                      "this is a legacy binary workbook (.xls/.xlt); legacy .xls workbooks are "
+                      "converted through LibreOffice, so choose the LibreOffice backend for it");
+}
+
+[[noreturn]] void RejectZipError(int code, std::string_view head, const std::string& name) {
+  if (code == ZIP_ER_NOZIP && !head.starts_with("PK")) {
+    throw WorkbookError(name, "not a workbook: the file is not an xlsx package (zip)");
+  }
+  if (code == ZIP_ER_NOZIP || code == ZIP_ER_INCONS || code == ZIP_ER_CRC ||
+      code == ZIP_ER_EOF || code == ZIP_ER_COMPNOTSUPP) {
+    throw WorkbookError(name,
+                        "the file is damaged or truncated (its zip directory cannot be read); "
+                        "restore it from a backup copy");
+  }
+  zip_error_t error;
+  zip_error_init_with_code(&error, code);
+  std::string reason = "cannot open the workbook: ";
+  reason += zip_error_strerror(&error);
+  zip_error_fini(&error);
+  throw WorkbookError(name, reason);
+}
+
+// Rejects what is no xlsx package before libzip sees it, with a message the user can act on.
+void CheckHead(std::string_view bytes, const std::string& name, const std::string& extension) {
+  if (bytes.empty()) throw WorkbookError(name, "the file is empty (0 bytes); nothing to open");
+  if (bytes.size() >= 8 && std::memcmp(bytes.data(), kOleSignature, 8) == 0) {
+    RejectOleContainer(bytes, name, extension);
+  }
+  if (extension == "xls" || extension == "xlt") {
+    throw WorkbookError(name,
+                        "legacy .xls workbooks are converted through LibreOffice; the embedded "
+                        "engine reads only .xlsx, .xlsm, .xltx and .xltm");
+  }
+}
+
+}  // namespace
+
+Package::Package(zip_t* archive, std::string name, std::string path, std::string bytes)
+    : archive_(archive), name_(std::move(name)), path_(std::move(path)), memory_(std::move(bytes)) {}
+
+Package::~Package() {
+  if (archive_) zip_discard(archive_);
+}
+
+std::unique_ptr<Package> Package::OpenFile(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) {
+    throw WorkbookError(path, std::string("cannot open the file: ") + std::strerror(errno));
+  }
+  if (S_ISDIR(info.st_mode)) throw WorkbookError(path, "this is a folder, not a workbook file");
+  std::string head;
+  {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw WorkbookError(path, "cannot read the file (no permission to read it?)");
+    // The whole file when it is an OLE container, so an encryption marker can be found.
+    head.resize(8);
+    in.read(head.data(), 8);
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    if (head.size() == 8 && std::memcmp(head.data(), kOleSignature, 8) == 0) {
+      head.resize(static_cast<std::size_t>(std::min<off_t>(info.st_size, 64 << 20)));
+      in.read(head.data() + 8, static_cast<std::streamsize>(head.size() - 8));
+    }
+  }
+  CheckHead(head, path, Extension(path));
+  int code = 0;
+  zip_t* archive = zip_open(path.c_str(), 0, &code);
+  if (!archive) RejectZipError(code, head, path);
+  return std::unique_ptr<Package>(new Package(archive, path, path, {}));
+}
+
+std::unique_ptr<Package> Package::OpenMemory(std::string bytes, const std::string& name) {
+  CheckHead(bytes, name, Extension(name));
+  auto package = std::unique_ptr<Package>(new Package(nullptr, name, {}, std::move(bytes)));
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* source =
+      zip_source_buffer_create(package->memory_.data(), package->memory_.size(), 0, &error);
+  zip_t* archive = source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
+  if (!archive) {
+    const int code = zip_error_code_zip(&error);
+    if (source) zip_source_free(source);
+    zip_error_fini(&error);
+    RejectZipError(code, package->memory_, name);
+  }
+  zip_error_fini(&error);
+  package->archive_ = archive;
+  return package;
+}
+
+long long Package::Locate(std::string_view part) const {
+  const std::string name(part);
+  zip_int64_t index = zip_name_locate(archive_, name.c_str(), 0);
+  if (index < 0) index = zip_name_locate(archive_, name.c_str(), ZIP_FL_NOCASE);
+  return index;
+}
+
+bool Package::Has(std::string_view part) const {
+  if (std::find(removed_.begin(), removed_.end(), part) != removed_.end()) return false;
+  return replaced_.count(std::string(part)) > 0 || Locate(part) >= 0;
+}
+
+std::vector<std::string> Package::PartNames() const {
+  std::vector<std::string> names;
+  const zip_int64_t count = zip_get_num_entries(archive_, 0);
+  for (zip_int64_t i = 0; i < count; ++i) {
+    const char* entry = zip_get_name(archive_, static_cast<zip_uint64_t>(i), 0);
+    if (entry) names.emplace_back(entry);
+  }
+  return names;
+}
+
+std::string Package::Read(std::string_view part) const {
+  if (const auto staged = replaced_.find(std::string(part)); staged != replaced_.end()) {
+    return staged->second;
+  }
+  const long long index = Locate(part);
+  if (index < 0) {
+    throw WorkbookError(name_, "the workbook is incomplete: its part /" + std::string(part) +
+                                   " is missing");
+  }
+  zip_stat_t stat;
+  zip_stat_init(&stat);
+  std::string content;
+  if (zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &stat) == 0 &&
+      (stat.valid & ZIP_STAT_SIZE)) {
+    if (stat.size > kMaxPartSize) {
+      throw WorkbookError(name_, "the part /" + std::string(part) + " is too large to read");
+    }
+    // Declared sizes may lie; reserve only a sane amount up front.
+    content.reserve(std::min<zip_uint64_t>(stat.size, 256u << 20));
+  }
+  zip_file_t* file = zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0);
+  if (!file) {
+    const int code = zip_error_code_zip(zip_get_error(archive_));
+    if (code == ZIP_ER_NOPASSWD || code == ZIP_ER_WRONGPASSWD || code == ZIP_ER_ENCRNOTSUPP) {
+      throw WorkbookError(name_, "the workbook is password-protected (encrypted); remove the "
+                                 "password in the spreadsheet application and try again");
+    }
+    throw WorkbookError(name_, "the part /" + std::string(part) + " cannot be read (" +
+                                   zip_strerror(archive_) + "); the file is damaged");
+  }
+  char buffer[1 << 16];
+  for (;;) {
+    const zip_int64_t got = zip_fread(file, buffer, sizeof buffer);
+    if (got < 0) {
+      const std::string reason = zip_file_strerror(file);
+      zip_fclose(file);
+      throw WorkbookError(name_, "the part /" + std::string(part) + " is damaged (" + reason +
+                                     "); restore the file from a backup copy");
+    }
+    if (got == 0) break;
+    if (content.size() + static_cast<std::size_t>(got) > kMaxPartSize) {
+      zip_fclose(file);
+      throw WorkbookError(name_, "the part /" + std::string(part) + " is too large to read");
+    }
+    content.append(buffer, static_cast<std::size_t>(got));
+  }
+  zip_fclose(file);
+  return content;
+}
+
+void Package::Replace(const std::string& part, std::string content) {
+  removed_.erase(std::remove(removed_.begin(), removed_.end(), part), removed_.end());
+  replaced_[part] = std::move(content);
+}
+
+void Package::Remove(const std::string& part) {
+  replaced_.erase(part);
+  if (std::find(removed_.begin(), removed_.end(), part) == removed_.end()) {
+    removed_.push_back(part);
+  }
+}
+
+void Package::Commit() {
+  if (path_.empty()) throw WorkbookError(name_, "a workbook held in memory cannot be saved");
+  if (!HasChanges()) return;
+  struct stat info {};
+  if (::stat(path_.c_str(), &info) != 0) {
+    throw WorkbookError(path_, std::string("cannot save: ") + std::strerror(errno));
+  }
+  if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path_.c_str(), W_OK) != 0) {
+    throw WorkbookError(path_, "cannot save: the file is read-only; clear its read-only "
+                               "attribute or copy it somewhere writable");
+  }
+  const std::string folder = Folder(path_);
+  struct stat folder_info {};
+  if (::stat(folder.c_str(), &folder_info) != 0 ||
+      (folder_info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+      ::access(folder.c_str(), W_OK | X_OK) != 0) {
+    throw WorkbookError(path_, "cannot save: the folder " + folder +
+                                   " is read-only (the new file is written beside the old one)");
+  }
+
+  auto fail = [&](const std::string& what) {
+    const std::string reason = what + ": " + zip_strerror(archive_);
+    zip_unchange_all(archive_);
+    throw WorkbookError(path_, "cannot save: " + reason + "; the file was left as it was");
+  };
+  for (auto& [part, content] : replaced_) {
+    zip_source_t* source = zip_source_buffer(archive_, content.data(), content.size(), 0);
+    if (!source) fail("out of memory");
+    zip_int64_t index = Locate(part);
+    if (index >= 0) {
+      if (zip_file_replace(archive_, static_cast<zip_uint64_t>(index), source, 0) != 0) {
+        zip_source_free(source);
+        fail("cannot replace /" + part);
+      }
+    } else {
+      index = zip_file_add(archive_, part.c_str(), source, ZIP_FL_ENC_UTF_8);
+      if (index < 0) {
+        zip_source_free(source);
+        fail("cannot add /" + part);
+      }
+    }
+    // Big sheets are compressed quickly rather than tightly.
+    const zip_uint32_t level = content.size() > (8u << 20) ? 1 : 6;
+    zip_set_file_compression(archive_, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, level);
+  }
+  for (const auto& part : removed_) {
+    const zip_int64_t index = Locate(part);
+    if (index >= 0 && zip_delete(archive_, static_cast<zip_uint64_t>(index)) != 0) {
+      fail("cannot remove /" + part);
+    }
+  }
+  if (zip_close(archive_) != 0) fail("writing the new file failed");
+  archive_ = nullptr;
+  // The rename put a new file in place; give it the original's permissions.
+  ::chmod(path_.c_str(), info.st_mode & 07777);
+  replaced_.clear();
+  removed_.clear();
+  Reopen();
+}
+
+void Package::Reopen() {
+  int code = 0;
+  archive_ = zip_open(path_.c_str(), 0, &code);
+  if (!archive_) RejectZipError(code, "PK", path_);
+}
+
+}  // namespace quillory::xlsx

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+typedef struct zip zip_t;
+
+namespace quillory::xlsx {
+
+// The zip container of a workbook; the only class that talks to libzip. Part names are given
+// without a leading slash and matched without regard to case. Failures throw WorkbookError
+// naming the file.
+class Package {
+ public:
+  // Opens the file at `path` for reading; a later Commit() rewrites it in place.
+  static std::unique_ptr<Package> OpenFile(const std::string& path);
+  // Opens a package held in memory; `name` stands for the file in messages. Cannot be committed.
+  static std::unique_ptr<Package> OpenMemory(std::string bytes, const std::string& name);
+
+  ~Package();
+  Package(const Package&) = delete;
+  Package& operator=(const Package&) = delete;
+
+  const std::string& name() const { return name_; }
+  bool Has(std::string_view part) const;
+  // The part's uncompressed content. Throws WorkbookError when it is missing or damaged.
+  std::string Read(std::string_view part) const;
+  std::vector<std::string> PartNames() const;
+
+  // Changes staged until Commit(): the new content of a part, or its removal.
+  void Replace(const std::string& part, std::string content);
+  void Remove(const std::string& part);
+  bool HasChanges() const { return !replaced_.empty() || !removed_.empty(); }
+
+  // Writes the staged changes: a new file beside the original, renamed over it, with the
+  // original's permissions. Parts not changed are copied through as stored. On failure the
+  // original is untouched, the changes stay staged, and WorkbookError is thrown.
+  void Commit();
+
+ private:
+  Package(zip_t* archive, std::string name, std::string path, std::string bytes);
+  long long Locate(std::string_view part) const;
+  void Reopen();
+
+  zip_t* archive_ = nullptr;
+  std::string name_;
+  std::string path_;    // empty for a package held in memory
+  std::string memory_;  // the bytes of a package held in memory
+  std::map<std::string, std::string> replaced_;
+  std::vector<std::string> removed_;
+};
+
+// Largest part read into memory; bigger ones are refused as damaged (a decompression bomb).
+inline constexpr std::size_t kMaxPartSize = std::size_t{2} << 30;
+
+}  // namespace quillory::xlsx

@@ -1,0 +1,93 @@
+#include "platform/xlsx/shared_strings.h"
+
+#include "workbook/spreadsheet.h"
+
+namespace quillory::xlsx {
+
+bool ReadStringItem(xml::Scanner& scanner, const xml::Token& start, std::string* text) {
+  text->clear();
+  if (start.kind == xml::TokenKind::EmptyTag) return true;
+  std::string raw;
+  for (;;) {
+    const xml::Token token = scanner.Next();
+    switch (token.kind) {
+      case xml::TokenKind::StartTag:
+      case xml::TokenKind::EmptyTag: {
+        const std::string_view local = xml::LocalName(token.name);
+        if (local == "t") {
+          if (!scanner.ReadSimpleContent(token, &raw)) return false;
+        } else if (local == "r" && token.kind == xml::TokenKind::StartTag) {
+          // A rich run: its text is in a t child, beside run properties.
+          for (;;) {
+            const xml::Token inner = scanner.Next();
+            if (inner.kind == xml::TokenKind::EndTag) break;
+            if (inner.kind == xml::TokenKind::Error || inner.kind == xml::TokenKind::End) {
+              return false;
+            }
+            if (inner.kind != xml::TokenKind::StartTag && inner.kind != xml::TokenKind::EmptyTag) {
+              continue;
+            }
+            if (xml::LocalName(inner.name) == "t") {
+              if (!scanner.ReadSimpleContent(inner, &raw)) return false;
+            } else if (!scanner.SkipElement(inner)) {
+              return false;
+            }
+          }
+        } else if (!scanner.SkipElement(token)) {  // rPh, phoneticPr, extensions
+          return false;
+        }
+        break;
+      }
+      case xml::TokenKind::EndTag:
+        *text = xml::DecodeCellEscapes(raw);
+        return true;
+      case xml::TokenKind::Error:
+      case xml::TokenKind::End:
+        return false;
+      default:
+        break;
+    }
+  }
+}
+
+SharedStrings::SharedStrings(const std::string& xml, const std::string& file,
+                             const std::string& part) {
+  auto malformed = [&] {
+    return workbook::WorkbookError(
+        file, "the part /" + part + " is not well-formed XML; the file is damaged");
+  };
+  xml::Scanner scanner(xml);
+  xml::Token root;
+  do {
+    root = scanner.Next();
+    if (root.kind == xml::TokenKind::Error || root.kind == xml::TokenKind::End ||
+        root.kind == xml::TokenKind::EndTag) {
+      throw malformed();
+    }
+  } while (root.kind != xml::TokenKind::StartTag && root.kind != xml::TokenKind::EmptyTag);
+  if (root.kind == xml::TokenKind::EmptyTag) return;
+  std::string_view count;
+  if (xml::FindAttribute(root.attributes, "uniqueCount", &count)) {
+    std::size_t expected = 0;
+    for (const char c : count) {
+      if (c < '0' || c > '9' || expected > (1u << 24)) break;
+      expected = expected * 10 + static_cast<std::size_t>(c - '0');
+    }
+    strings_.reserve(std::min<std::size_t>(expected, xml.size() / 8 + 1));
+  }
+  for (;;) {
+    const xml::Token token = scanner.Next();
+    if (token.kind == xml::TokenKind::EndTag) break;
+    if (token.kind == xml::TokenKind::Error || token.kind == xml::TokenKind::End) throw malformed();
+    if (token.kind != xml::TokenKind::StartTag && token.kind != xml::TokenKind::EmptyTag) continue;
+    if (xml::LocalName(token.name) == "si") {
+      std::string text;
+      if (!ReadStringItem(scanner, token, &text)) throw malformed();
+      strings_.push_back(std::move(text));
+    } else if (!scanner.SkipElement(token)) {
+      throw malformed();
+    }
+  }
+}
+
+}  // namespace quillory::xlsx

@@ -1,0 +1,20 @@
+#include "platform/xlsx/styles.h"
+
+#include "platform/xlsx/part_xml.h"
+
+namespace quillory::xlsx {
+
+Styles::Styles(const std::string& xml, const std::string& file, const std::string& part) {
+  pugi::xml_document document;
+  ParsePart(document, xml, file, part);
+  const pugi::xml_node root = document.document_element();
+  ForEachChildNamed(ChildNamed(root, "numFmts"), "numFmt", [&](pugi::xml_node node) {
+    const pugi::xml_attribute id = node.attribute("numFmtId");
+    if (!id.empty()) formats_.AddCustom(id.as_int(), node.attribute("formatCode").value());
+  });
+  ForEachChildNamed(ChildNamed(root, "cellXfs"), "xf", [&](pugi::xml_node node) {
+    format_ids_.push_back(node.attribute("numFmtId").as_int(0));
+  });
+}
+
+}  // namespace quillory::xlsx

@@ -1,0 +1,847 @@
+#include "platform/xlsx/worksheet_part.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "platform/xlsx/shared_strings.h"
+#include "platform/xlsx/styles.h"
+#include "platform/xlsx/xml_scan.h"
+#include "workbook/spreadsheet.h"
+
+namespace quillory::xlsx {
+namespace {
+
+using xml::Token;
+using xml::TokenKind;
+
+bool ParseUnsigned(std::string_view text, std::uint32_t* value) {
+  if (text.empty()) return false;
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), *value);
+  return result.ec == std::errc{} && result.ptr == text.data() + text.size();
+}
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '\n' ||
+                           text.front() == '\r')) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\n' ||
+                           text.back() == '\r')) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+bool ParseNumber(std::string_view text, double* value) {
+  text = Trim(text);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty()) return false;
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), *value);
+  return result.ec == std::errc{} && result.ptr == text.data() + text.size() &&
+         std::isfinite(*value);
+}
+
+std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const unsigned yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+// An ISO 8601 date, time or date-time (t="d" cells) as a serial number; nothing when unreadable.
+bool ParseIsoDate(std::string_view text, bool date1904, double* serial) {
+  text = Trim(text);
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0;
+  double second = 0;
+  bool has_date = false;
+  auto number = [&](std::size_t pos, std::size_t length, int* out) {
+    if (pos + length > text.size()) return false;
+    const auto r = std::from_chars(text.data() + pos, text.data() + pos + length, *out);
+    return r.ec == std::errc{} && r.ptr == text.data() + pos + length;
+  };
+  std::size_t pos = 0;
+  if (text.size() >= 10 && text[4] == '-' && text[7] == '-') {
+    if (!number(0, 4, &year) || !number(5, 2, &month) || !number(8, 2, &day)) return false;
+    if (month < 1 || month > 12 || day < 1 || day > 31) return false;
+    has_date = true;
+    pos = 10;
+    if (pos < text.size() && (text[pos] == 'T' || text[pos] == ' ')) ++pos;
+  }
+  if (pos < text.size()) {
+    if (!number(pos, 2, &hour) || pos + 5 > text.size() || text[pos + 2] != ':' ||
+        !number(pos + 3, 2, &minute)) {
+      return false;
+    }
+    pos += 5;
+    if (pos < text.size() && text[pos] == ':') {
+      std::size_t end = pos + 1;
+      while (end < text.size() && ((text[end] >= '0' && text[end] <= '9') || text[end] == '.')) {
+        ++end;
+      }
+      const auto r = std::from_chars(text.data() + pos + 1, text.data() + end, second);
+      if (r.ec != std::errc{}) return false;
+      pos = end;
+    }
+  }
+  double days = 0;
+  if (has_date) {
+    const std::int64_t civil = DaysFromCivil(year, static_cast<unsigned>(month),
+                                             static_cast<unsigned>(day));
+    if (date1904) {
+      days = static_cast<double>(civil - DaysFromCivil(1904, 1, 1));
+    } else {
+      days = static_cast<double>(civil - DaysFromCivil(1899, 12, 30));
+      if (days < 61) days -= 1;  // serials before 1900-03-01 skip the phantom 1900-02-29
+    }
+  }
+  *serial = days + (hour * 3600 + minute * 60 + second) / 86400.0;
+  return true;
+}
+
+std::string_view ErrorPrefix(std::string_view qualified) { return xml::Prefix(qualified); }
+
+// Inserts ` r="..."` after the element name of the start tag `tag` ("<c s="1">").
+void AppendWithRef(std::string_view tag, std::string_view name, const std::string& ref,
+                   std::string* out) {
+  out->append(tag.substr(0, 1 + name.size()));
+  out->append(" r=\"");
+  out->append(ref);
+  out->push_back('"');
+  out->append(tag.substr(1 + name.size()));
+}
+
+}  // namespace
+
+WorksheetPart::WorksheetPart(std::string xml, std::string file, std::string part,
+                             std::string sheet_name)
+    : xml_(std::move(xml)),
+      file_(std::move(file)),
+      part_(std::move(part)),
+      sheet_name_(std::move(sheet_name)) {
+  if (xml_.size() > UINT32_MAX) Malformed(0, "the sheet is too large");
+  Scan();
+}
+
+void WorksheetPart::Malformed(std::size_t offset, std::string_view what) const {
+  throw workbook::WorkbookError(file_, "the part /" + part_ + " (sheet \"" + sheet_name_ +
+                                           "\") is not well-formed: " + std::string(what) +
+                                           " at byte " + std::to_string(offset) +
+                                           "; the file is damaged");
+}
+
+void WorksheetPart::Scan() {
+  xml::Scanner scanner(xml_);
+  Token root;
+  for (;;) {
+    root = scanner.Next();
+    if (root.kind == TokenKind::StartTag) break;
+    if (root.kind == TokenKind::EmptyTag) Malformed(root.begin, "no sheetData element");
+    if (root.kind == TokenKind::Error || root.kind == TokenKind::End ||
+        root.kind == TokenKind::EndTag || root.kind == TokenKind::CData) {
+      Malformed(root.begin, "no root element");
+    }
+  }
+  bool found = false;
+  for (;;) {
+    const Token token = scanner.Next();
+    if (token.kind == TokenKind::Error || token.kind == TokenKind::End) {
+      Malformed(token.begin, "unexpected end of the markup");
+    }
+    if (token.kind == TokenKind::EndTag) {
+      if (token.name != root.name) Malformed(token.begin, "mismatched end tag");
+      break;
+    }
+    if (token.kind != TokenKind::StartTag && token.kind != TokenKind::EmptyTag) continue;
+    if (xml::LocalName(token.name) != "sheetData" || found) {
+      if (!scanner.SkipElement(token)) Malformed(token.begin, "mismatched tags");
+      continue;
+    }
+    found = true;
+    prefix_ = std::string(xml::Prefix(token.name));
+    sheet_data_begin_ = static_cast<std::uint32_t>(token.begin);
+    sheet_data_content_ = static_cast<std::uint32_t>(token.end);
+    if (token.kind == TokenKind::EmptyTag) {
+      sheet_data_empty_tag_ = true;
+      sheet_data_end_ = sheet_data_close_ = static_cast<std::uint32_t>(token.end);
+      continue;
+    }
+    std::int32_t next_row = 1;
+    for (;;) {
+      const Token item = scanner.Next();
+      if (item.kind == TokenKind::Error || item.kind == TokenKind::End) {
+        Malformed(item.begin, "unexpected end of the markup");
+      }
+      if (item.kind == TokenKind::EndTag) {
+        if (item.name != token.name) Malformed(item.begin, "mismatched end tag");
+        sheet_data_close_ = static_cast<std::uint32_t>(item.begin);
+        sheet_data_end_ = static_cast<std::uint32_t>(item.end);
+        break;
+      }
+      if (item.kind != TokenKind::StartTag && item.kind != TokenKind::EmptyTag) continue;
+      if (xml::LocalName(item.name) != "row") {
+        if (!scanner.SkipElement(item)) Malformed(item.begin, "mismatched tags");
+        continue;
+      }
+      Row row;
+      row.begin = static_cast<std::uint32_t>(item.begin);
+      row.tag_end = static_cast<std::uint32_t>(item.end);
+      std::string_view ref;
+      if (xml::FindAttribute(item.attributes, "r", &ref)) {
+        std::uint32_t number = 0;
+        if (!ParseUnsigned(ref, &number) || number < 1 || number > kMaxRows) {
+          Malformed(item.begin, "a row number out of range");
+        }
+        row.row = static_cast<std::int32_t>(number);
+      } else {
+        row.has_ref = false;
+        row.row = next_row;
+        if (row.row > kMaxRows) Malformed(item.begin, "too many rows");
+      }
+      next_row = row.row + 1;
+      if (!rows_.empty() && row.row <= rows_.back().row) rows_in_order_ = false;
+      row.first_cell = static_cast<std::uint32_t>(cells_.size());
+      if (item.kind == TokenKind::EmptyTag) {
+        row.empty_tag = true;
+        row.end = row.tag_end;
+      } else {
+        std::int32_t next_column = 1;
+        for (;;) {
+          const Token c = scanner.Next();
+          if (c.kind == TokenKind::Error || c.kind == TokenKind::End) {
+            Malformed(c.begin, "unexpected end of the markup");
+          }
+          if (c.kind == TokenKind::EndTag) {
+            if (c.name != item.name) Malformed(c.begin, "mismatched end tag");
+            row.end = static_cast<std::uint32_t>(c.end);
+            break;
+          }
+          if (c.kind != TokenKind::StartTag && c.kind != TokenKind::EmptyTag) continue;
+          if (xml::LocalName(c.name) != "c") {
+            if (!scanner.SkipElement(c)) Malformed(c.begin, "mismatched tags");
+            continue;
+          }
+          Cell cell;
+          cell.begin = static_cast<std::uint32_t>(c.begin);
+          xml::AttributeReader attributes(c.attributes);
+          std::string_view name, value;
+          cell.has_ref = false;
+          while (attributes.Next(&name, &value)) {
+            if (name == "r") {
+              const auto parsed = ParseCellRef(value);
+              if (!parsed) Malformed(c.begin, "a cell reference out of range");
+              cell.column = parsed->column;
+              cell.has_ref = true;
+            } else if (name == "s") {
+              if (!ParseUnsigned(value, &cell.style)) cell.style = 0;
+            } else if (name == "t") {
+              if (value == "s") cell.type = CellType::SharedString;
+              else if (value == "str") cell.type = CellType::FormulaString;
+              else if (value == "inlineStr") cell.type = CellType::InlineString;
+              else if (value == "b") cell.type = CellType::Boolean;
+              else if (value == "e") cell.type = CellType::Error;
+              else if (value == "d") cell.type = CellType::Date;
+            }
+          }
+          if (!cell.has_ref) {
+            cell.column = next_column;
+            if (cell.column > kMaxColumns) Malformed(c.begin, "too many columns");
+            row.cells_have_refs = false;
+          }
+          next_column = cell.column + 1;
+          if (c.kind == TokenKind::EmptyTag) {
+            cell.end = static_cast<std::uint32_t>(c.end);
+          } else {
+            for (;;) {
+              const Token child = scanner.Next();
+              if (child.kind == TokenKind::Error || child.kind == TokenKind::End) {
+                Malformed(child.begin, "unexpected end of the markup");
+              }
+              if (child.kind == TokenKind::EndTag) {
+                if (child.name != c.name) Malformed(child.begin, "mismatched end tag");
+                cell.end = static_cast<std::uint32_t>(child.end);
+                break;
+              }
+              if (child.kind != TokenKind::StartTag && child.kind != TokenKind::EmptyTag) continue;
+              const std::string_view local = xml::LocalName(child.name);
+              if (local == "v") {
+                cell.has_value = true;
+                cell.value_begin = static_cast<std::uint32_t>(child.end);
+                if (child.kind == TokenKind::EmptyTag) continue;
+                // The common case, <v>text</v>, is read without a second pass.
+                Token inner = scanner.Next();
+                if (inner.kind == TokenKind::Text) inner = scanner.Next();
+                if (inner.kind == TokenKind::EndTag && inner.name == child.name) {
+                  cell.value_size = static_cast<std::uint32_t>(inner.begin - child.end);
+                  continue;
+                }
+                if (inner.kind == TokenKind::Error || inner.kind == TokenKind::End) {
+                  Malformed(inner.begin, "unexpected end of the markup");
+                }
+                // CDATA or nested markup: keep the raw span and decode it when shown.
+                std::size_t end = 0;
+                if (inner.kind == TokenKind::StartTag && !scanner.SkipElement(inner)) {
+                  Malformed(inner.begin, "mismatched tags");
+                }
+                for (;;) {
+                  const Token more = scanner.Next();
+                  if (more.kind == TokenKind::EndTag && more.name == child.name) {
+                    end = more.begin;
+                    break;
+                  }
+                  if (more.kind == TokenKind::Error || more.kind == TokenKind::End ||
+                      more.kind == TokenKind::EndTag) {
+                    Malformed(more.begin, "mismatched tags");
+                  }
+                  if (more.kind == TokenKind::StartTag && !scanner.SkipElement(more)) {
+                    Malformed(more.begin, "mismatched tags");
+                  }
+                }
+                cell.value_size = static_cast<std::uint32_t>(end - child.end);
+                continue;
+              }
+              if (local == "f") {
+                std::string_view type, ref;
+                const bool has_type = xml::FindAttribute(child.attributes, "t", &type);
+                const bool has_range = xml::FindAttribute(child.attributes, "ref", &ref);
+                if (has_type && type == "shared") {
+                  cell.formula = has_range ? FormulaKind::SharedMaster : FormulaKind::SharedMember;
+                } else if (has_type && (type == "array" || type == "dataTable")) {
+                  const bool table = type == "dataTable";
+                  cell.formula = table ? FormulaKind::DataTable : FormulaKind::Array;
+                  const auto range = has_range ? ParseRangeRef(ref) : std::nullopt;
+                  if (range && (table || !range->IsSingleCell())) {
+                    blocked_.push_back({*range, table});
+                  }
+                } else {
+                  cell.formula = FormulaKind::Plain;
+                }
+              } else if (local == "is") {
+                cell.has_value = true;
+              }
+              if (!scanner.SkipElement(child)) Malformed(child.begin, "mismatched tags");
+            }
+          }
+          cells_.push_back(cell);
+        }
+      }
+      row.cell_count = static_cast<std::uint32_t>(cells_.size() - row.first_cell);
+      for (std::uint32_t i = row.first_cell; i < row.first_cell + row.cell_count; ++i) {
+        if (i > row.first_cell && cells_[i].column <= cells_[i - 1].column) {
+          rows_in_order_ = false;
+        }
+      }
+      if (row.cell_count > 0) {
+        last_row_ = std::max(last_row_, row.row);
+        last_column_ = std::max(last_column_, cells_.back().column);
+        for (std::uint32_t i = row.first_cell; i < row.first_cell + row.cell_count; ++i) {
+          last_column_ = std::max(last_column_, cells_[i].column);
+        }
+      }
+      rows_.push_back(row);
+    }
+  }
+  if (!found) Malformed(0, "no sheetData element");
+
+  if (!rows_in_order_) {
+    // Some producers write rows or cells out of order; the index is kept sorted.
+    std::stable_sort(rows_.begin(), rows_.end(),
+                     [](const Row& a, const Row& b) { return a.row < b.row; });
+    std::vector<Cell> sorted;
+    sorted.reserve(cells_.size());
+    for (Row& row : rows_) {
+      const auto first = cells_.begin() + row.first_cell;
+      std::vector<Cell> slice(first, first + row.cell_count);
+      std::stable_sort(slice.begin(), slice.end(),
+                       [](const Cell& a, const Cell& b) { return a.column < b.column; });
+      row.first_cell = static_cast<std::uint32_t>(sorted.size());
+      sorted.insert(sorted.end(), slice.begin(), slice.end());
+    }
+    cells_ = std::move(sorted);
+  }
+
+  // Shared formula groups, members in row-major order.
+  for (std::size_t i = 0; i < cells_.size(); ++i) {
+    const Cell& cell = cells_[i];
+    if (cell.formula != FormulaKind::SharedMaster && cell.formula != FormulaKind::SharedMember) {
+      continue;
+    }
+    xml::Scanner cell_scanner(std::string_view(xml_).substr(0, cell.end), cell.begin);
+    const Token start = cell_scanner.Next();
+    for (;;) {
+      const Token child = cell_scanner.Next();
+      if (child.kind == TokenKind::EndTag || child.kind == TokenKind::End ||
+          child.kind == TokenKind::Error) {
+        break;
+      }
+      if (child.kind != TokenKind::StartTag && child.kind != TokenKind::EmptyTag) continue;
+      if (xml::LocalName(child.name) == "f") {
+        std::string_view si;
+        std::uint32_t group = 0;
+        if (xml::FindAttribute(child.attributes, "si", &si) && ParseUnsigned(si, &group)) {
+          SharedGroup& shared = shared_[group];
+          shared.members.push_back(static_cast<std::uint32_t>(i));
+          if (cell.formula == FormulaKind::SharedMaster) shared.master = static_cast<std::int64_t>(i);
+        }
+        break;
+      }
+      if (!cell_scanner.SkipElement(child)) break;
+    }
+    (void)start;
+  }
+}
+
+const WorksheetPart::Cell* WorksheetPart::Find(std::int32_t row, std::int32_t column,
+                                               std::size_t* index) const {
+  const auto row_it = std::lower_bound(rows_.begin(), rows_.end(), row,
+                                       [](const Row& r, std::int32_t value) { return r.row < value; });
+  if (row_it == rows_.end() || row_it->row != row) return nullptr;
+  const Cell* first = cells_.data() + row_it->first_cell;
+  const Cell* last = first + row_it->cell_count;
+  const Cell* cell = std::lower_bound(first, last, column, [](const Cell& c, std::int32_t value) {
+    return c.column < value;
+  });
+  if (cell == last || cell->column != column) return nullptr;
+  if (index) *index = static_cast<std::size_t>(cell - cells_.data());
+  return cell;
+}
+
+std::string WorksheetPart::CellText(const Cell& cell, const SharedStrings& strings,
+                                    const Styles& styles) const {
+  if (cell.edit >= 0) {
+    const std::string_view value = Written(cell.edit);
+    return value.empty() ? std::string() : styles.Text(value, cell.style);
+  }
+  if (!cell.has_value) return {};
+  std::string_view raw = std::string_view(xml_).substr(cell.value_begin, cell.value_size);
+  std::string decoded;
+  if (cell.type != CellType::InlineString &&
+      raw.find_first_of("&<") != std::string_view::npos) {
+    // Entities or CDATA inside v.
+    const std::string wrapped = "<v>" + std::string(raw) + "</v>";
+    xml::Scanner scanner(wrapped);
+    const Token start = scanner.Next();
+    scanner.ReadSimpleContent(start, &decoded);
+    raw = decoded;
+  }
+  switch (cell.type) {
+    case CellType::Number: {
+      double value = 0;
+      if (Trim(raw).empty()) return {};
+      if (!ParseNumber(raw, &value)) return std::string(raw);
+      return styles.Number(value, cell.style);
+    }
+    case CellType::SharedString: {
+      std::uint32_t index = 0;
+      if (!ParseUnsigned(Trim(raw), &index)) return {};
+      const std::string* text = strings.At(index);
+      return text ? styles.Text(*text, cell.style) : std::string();
+    }
+    case CellType::FormulaString:
+      return styles.Text(xml::DecodeCellEscapes(raw), cell.style);
+    case CellType::Boolean: {
+      const std::string_view value = Trim(raw);
+      if (value.empty()) return {};
+      return value == "1" || value == "true" ? "TRUE" : "FALSE";
+    }
+    case CellType::Error:
+      return std::string(Trim(raw));
+    case CellType::Date: {
+      double serial = 0;
+      if (!ParseIsoDate(raw, styles.date1904(), &serial)) return std::string(raw);
+      return styles.Number(serial, cell.style);
+    }
+    case CellType::InlineString: {
+      xml::Scanner scanner(std::string_view(xml_).substr(0, cell.end), cell.begin);
+      scanner.Next();  // the c start tag
+      for (;;) {
+        const Token child = scanner.Next();
+        if (child.kind == TokenKind::EndTag || child.kind == TokenKind::End ||
+            child.kind == TokenKind::Error) {
+          return {};
+        }
+        if (child.kind != TokenKind::StartTag && child.kind != TokenKind::EmptyTag) continue;
+        if (xml::LocalName(child.name) == "is") {
+          std::string text;
+          if (!ReadStringItem(scanner, child, &text)) return {};
+          return text.empty() ? text : styles.Text(text, cell.style);
+        }
+        if (!scanner.SkipElement(child)) return {};
+      }
+    }
+  }
+  return {};
+}
+
+std::string WorksheetPart::Text(std::int32_t row, std::int32_t column,
+                                const SharedStrings& strings, const Styles& styles) const {
+  if (const Cell* cell = Find(row, column)) return CellText(*cell, strings, styles);
+  if (const auto added = added_.find({row, column}); added != added_.end()) {
+    const std::string_view value = Written(added->second.edit);
+    return value.empty() ? std::string() : styles.Text(value, 0);
+  }
+  return {};
+}
+
+std::int32_t WorksheetPart::AddEdit(std::string_view value) {
+  Edit edit;
+  edit.offset = static_cast<std::uint32_t>(written_.size());
+  edit.size = static_cast<std::uint32_t>(value.size());
+  written_.append(value);
+  edits_.push_back(edit);
+  return static_cast<std::int32_t>(edits_.size() - 1);
+}
+
+std::int32_t WorksheetPart::RowOfCell(std::size_t index) const {
+  auto it = std::upper_bound(rows_.begin(), rows_.end(), index,
+                             [](std::size_t value, const Row& r) { return value < r.first_cell; });
+  while (it != rows_.begin()) {
+    --it;
+    if (index < it->first_cell + it->cell_count) return it->row;
+  }
+  return 0;
+}
+
+std::string WorksheetPart::FormulaOf(std::size_t index) const {
+  if (const auto promoted = new_masters_.find(static_cast<std::uint32_t>(index));
+      promoted != new_masters_.end()) {
+    return promoted->second.formula;
+  }
+  const Cell& cell = cells_[index];
+  xml::Scanner scanner(std::string_view(xml_).substr(0, cell.end), cell.begin);
+  scanner.Next();
+  for (;;) {
+    const Token child = scanner.Next();
+    if (child.kind == TokenKind::EndTag || child.kind == TokenKind::End ||
+        child.kind == TokenKind::Error) {
+      return {};
+    }
+    if (child.kind != TokenKind::StartTag && child.kind != TokenKind::EmptyTag) continue;
+    if (xml::LocalName(child.name) == "f") {
+      std::string formula;
+      scanner.ReadSimpleContent(child, &formula);
+      return formula;
+    }
+    if (!scanner.SkipElement(child)) return {};
+  }
+}
+
+void WorksheetPart::HandOffSharedFormula(std::size_t master) {
+  for (auto& [si, group] : shared_) {
+    if (group.master != static_cast<std::int64_t>(master)) continue;
+    group.master = -1;
+    std::vector<std::uint32_t> remaining;
+    for (const std::uint32_t member : group.members) {
+      if (member != master && cells_[member].formula == FormulaKind::SharedMember) {
+        remaining.push_back(member);
+      }
+    }
+    if (remaining.empty()) return;
+    const std::uint32_t heir = remaining.front();
+    const std::int32_t master_row = RowOfCell(master);
+    const std::int32_t heir_row = RowOfCell(heir);
+    RangeRef range{{heir_row, cells_[heir].column}, {heir_row, cells_[heir].column}};
+    for (const std::uint32_t member : remaining) {
+      const std::int32_t row = RowOfCell(member);
+      range.first.row = std::min(range.first.row, row);
+      range.last.row = std::max(range.last.row, row);
+      range.first.column = std::min(range.first.column, cells_[member].column);
+      range.last.column = std::max(range.last.column, cells_[member].column);
+    }
+    NewMaster promoted;
+    promoted.formula = ShiftFormula(FormulaOf(master), heir_row - master_row,
+                                    cells_[heir].column - cells_[master].column);
+    promoted.range = range;
+    new_masters_[heir] = std::move(promoted);
+    cells_[heir].formula = FormulaKind::SharedMaster;
+    group.master = heir;
+    return;
+  }
+}
+
+WorksheetPart::WriteResult WorksheetPart::WriteString(std::int32_t row, std::int32_t column,
+                                                      std::string_view value) {
+  if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns) {
+    throw workbook::WorkbookError(file_, "cell row " + std::to_string(row) + ", column " +
+                                             std::to_string(column) + " is outside the sheet");
+  }
+  for (const BlockedRange& blocked : blocked_) {
+    if (!blocked.range.Contains(row, column)) continue;
+    throw workbook::CellWriteRefused(
+        file_, "cell " + sheet_name_ + "!" + CellName(row, column) + " is part of " +
+                   (blocked.data_table ? "a data table" : "an array formula") + " (" +
+                   RangeName(blocked.range) + ") and cannot be replaced on its own");
+  }
+  changed_ = true;
+  std::size_t index = 0;
+  const Cell* found = Find(row, column, &index);
+  const std::int32_t edit = AddEdit(value);
+  if (!found) {
+    added_[{row, column}].edit = edit;
+    last_row_ = std::max(last_row_, row);
+    last_column_ = std::max(last_column_, column);
+    return WriteResult::Written;
+  }
+  Cell& cell = cells_[index];
+  WriteResult result = WriteResult::Written;
+  if (cell.formula != FormulaKind::None) {
+    result = WriteResult::FormulaRemoved;
+    if (cell.formula == FormulaKind::SharedMaster) HandOffSharedFormula(index);
+    cell.formula = FormulaKind::None;
+    new_masters_.erase(static_cast<std::uint32_t>(index));
+  }
+  cell.edit = edit;
+  return result;
+}
+
+// ---- Writing the part back ----
+
+void WorksheetPart::AppendStringContent(std::string_view value, std::string_view prefix,
+                                        std::string* out) const {
+  const std::string encoded = xml::EncodeCellEscapes(value);
+  out->push_back('<');
+  out->append(prefix);
+  out->append("is><");
+  out->append(prefix);
+  out->append(xml::NeedsPreserve(encoded) ? "t xml:space=\"preserve\">" : "t>");
+  xml::AppendEscaped(encoded, out);
+  out->append("</");
+  out->append(prefix);
+  out->append("t></");
+  out->append(prefix);
+  out->append("is>");
+}
+
+void WorksheetPart::AppendNewCell(std::int32_t row, std::int32_t column, std::int32_t edit,
+                                  std::string_view prefix, std::string* out) const {
+  const std::string_view value = Written(edit);
+  out->push_back('<');
+  out->append(prefix);
+  out->append("c r=\"");
+  out->append(CellName(row, column));
+  if (value.empty()) {
+    out->append("\"/>");
+    return;
+  }
+  out->append("\" t=\"inlineStr\">");
+  AppendStringContent(value, prefix, out);
+  out->append("</");
+  out->append(prefix);
+  out->append("c>");
+}
+
+void WorksheetPart::AppendCell(const Cell& cell, std::int32_t row, std::size_t index,
+                               std::string* out) const {
+  const auto promoted = new_masters_.find(static_cast<std::uint32_t>(index));
+  const bool is_promoted = promoted != new_masters_.end();
+  if (cell.edit < 0 && !is_promoted && cell.has_ref) {
+    out->append(xml_, cell.begin, cell.end - cell.begin);
+    return;
+  }
+  const std::string_view span = std::string_view(xml_).substr(cell.begin, cell.end - cell.begin);
+  xml::Scanner scanner(span);
+  const Token start = scanner.Next();
+  const std::string_view prefix = ErrorPrefix(start.name);
+  if (cell.edit < 0 && !is_promoted) {  // only the reference is missing
+    AppendWithRef(span, start.name, CellName(row, cell.column), out);
+    return;
+  }
+  if (cell.edit < 0) {
+    // The heir of a shared formula: its f element becomes the group's master.
+    std::string_view tag = span.substr(0, start.end);
+    if (!cell.has_ref) {
+      AppendWithRef(tag, start.name, CellName(row, cell.column), out);
+    } else {
+      out->append(tag);
+    }
+    std::size_t copied = start.end;
+    for (;;) {
+      const Token child = scanner.Next();
+      if (child.kind == TokenKind::EndTag || child.kind == TokenKind::End ||
+          child.kind == TokenKind::Error) {
+        break;
+      }
+      if (child.kind != TokenKind::StartTag && child.kind != TokenKind::EmptyTag) continue;
+      std::size_t end = child.end;
+      scanner.SkipElement(child, &end);
+      if (xml::LocalName(child.name) != "f") continue;
+      out->append(span.substr(copied, child.begin - copied));
+      out->push_back('<');
+      out->append(child.name);
+      xml::AttributeReader attributes(child.attributes);
+      std::string_view name, value;
+      while (attributes.Next(&name, &value)) {
+        if (name == "ref") continue;
+        out->push_back(' ');
+        out->append(child.attributes.substr(attributes.last_begin(),
+                                            attributes.last_end() - attributes.last_begin()));
+      }
+      out->append(" ref=\"");
+      out->append(RangeName(promoted->second.range));
+      out->append("\">");
+      xml::AppendEscaped(promoted->second.formula, out);
+      out->append("</");
+      out->append(child.name);
+      out->push_back('>');
+      copied = end;
+    }
+    out->append(span.substr(copied));
+    return;
+  }
+  // A written cell: same attributes but the type, its value as an inline string, and whatever
+  // else it held besides formula and value (extension lists).
+  const std::string_view value = Written(cell.edit);
+  std::string tag = "<" + std::string(start.name);
+  if (!cell.has_ref) tag += " r=\"" + CellName(row, cell.column) + "\"";
+  xml::AttributeReader attributes(start.attributes);
+  std::string_view name, attribute_value;
+  while (attributes.Next(&name, &attribute_value)) {
+    // cm and vm point at formula and value metadata that no longer apply.
+    if (name == "t" || name == "cm" || name == "vm") continue;
+    tag.push_back(' ');
+    tag.append(start.attributes.substr(attributes.last_begin(),
+                                       attributes.last_end() - attributes.last_begin()));
+  }
+  out->append(tag);
+  if (!value.empty()) out->append(" t=\"inlineStr\"");
+  std::string kept;
+  if (start.kind == TokenKind::StartTag) {
+    for (;;) {
+      const Token child = scanner.Next();
+      if (child.kind == TokenKind::EndTag || child.kind == TokenKind::End ||
+          child.kind == TokenKind::Error) {
+        break;
+      }
+      if (child.kind != TokenKind::StartTag && child.kind != TokenKind::EmptyTag) continue;
+      std::size_t end = child.end;
+      scanner.SkipElement(child, &end);
+      const std::string_view local = xml::LocalName(child.name);
+      if (local == "f" || local == "v" || local == "is") continue;
+      kept.append(span.substr(child.begin, end - child.begin));
+    }
+  }
+  if (value.empty() && kept.empty()) {
+    out->append("/>");
+    return;
+  }
+  out->push_back('>');
+  if (!value.empty()) AppendStringContent(value, prefix, out);
+  out->append(kept);
+  out->append("</");
+  out->append(start.name);
+  out->push_back('>');
+}
+
+void WorksheetPart::AppendRow(const Row& row, std::string* out) const {
+  const auto added_first = added_.lower_bound({row.row, 0});
+  const bool has_added = added_first != added_.end() && added_first->first.first == row.row;
+  bool edited = false;
+  for (std::uint32_t i = row.first_cell; i < row.first_cell + row.cell_count && !edited; ++i) {
+    edited = cells_[i].edit >= 0 || new_masters_.count(i) > 0;
+  }
+  if (!edited && !has_added && row.has_ref && row.cells_have_refs) {
+    out->append(xml_, row.begin, row.end - row.begin);
+    return;
+  }
+  const std::string_view tag = std::string_view(xml_).substr(row.begin, row.tag_end - row.begin);
+  xml::Scanner scanner(tag);
+  const Token start = scanner.Next();
+  std::string open(tag);
+  if (row.empty_tag) {
+    open = "<" + std::string(start.name) + (start.attributes.empty() ? "" : "") +
+           std::string(start.attributes) + ">";
+    // Trailing white space before "/>" stays inside the attributes; harmless.
+  }
+  if (!row.has_ref) {
+    AppendWithRef(open, start.name, std::to_string(row.row), out);
+  } else {
+    out->append(open);
+  }
+  const std::string_view prefix = xml::Prefix(start.name);
+  auto added = added_first;
+  for (std::uint32_t i = row.first_cell; i < row.first_cell + row.cell_count; ++i) {
+    while (added != added_.end() && added->first.first == row.row &&
+           added->first.second < cells_[i].column) {
+      AppendNewCell(row.row, added->first.second, added->second.edit, prefix, out);
+      ++added;
+    }
+    AppendCell(cells_[i], row.row, i, out);
+  }
+  while (added != added_.end() && added->first.first == row.row) {
+    AppendNewCell(row.row, added->first.second, added->second.edit, prefix, out);
+    ++added;
+  }
+  out->append("</");
+  out->append(start.name);
+  out->push_back('>');
+}
+
+void WorksheetPart::AppendAddedRow(std::int32_t row, std::string_view, std::string_view prefix,
+                                   std::string* out) const {
+  out->push_back('<');
+  out->append(prefix);
+  out->append("row r=\"");
+  out->append(std::to_string(row));
+  out->append("\">");
+  for (auto it = added_.lower_bound({row, 0}); it != added_.end() && it->first.first == row; ++it) {
+    AppendNewCell(row, it->first.second, it->second.edit, prefix, out);
+  }
+  out->append("</");
+  out->append(prefix);
+  out->append("row>");
+}
+
+std::string WorksheetPart::Serialize() const {
+  if (!changed_) return xml_;
+  std::string out;
+  out.reserve(xml_.size() + written_.size() + written_.size() / 4 + edits_.size() * 40);
+  std::size_t copied;
+  if (sheet_data_empty_tag_) {
+    const std::string_view tag =
+        std::string_view(xml_).substr(sheet_data_begin_, sheet_data_content_ - sheet_data_begin_);
+    xml::Scanner scanner(tag);
+    const Token start = scanner.Next();
+    out.append(xml_, 0, sheet_data_begin_);
+    out.push_back('<');
+    out.append(start.name);
+    out.append(start.attributes);
+    out.push_back('>');
+    copied = sheet_data_content_;
+  } else {
+    out.append(xml_, 0, sheet_data_content_);
+    copied = sheet_data_content_;
+  }
+  auto added = added_.begin();
+  auto emit_added_rows_before = [&](std::int32_t row) {
+    while (added != added_.end() && added->first.first < row) {
+      const std::int32_t added_row = added->first.first;
+      AppendAddedRow(added_row, {}, prefix_, &out);
+      while (added != added_.end() && added->first.first == added_row) ++added;
+    }
+  };
+  for (const Row& row : rows_) {
+    emit_added_rows_before(row.row);
+    while (added != added_.end() && added->first.first == row.row) ++added;
+    if (rows_in_order_) {
+      // White space and comments between rows come along.
+      out.append(xml_, copied, row.begin - copied);
+      copied = row.end;
+    }
+    AppendRow(row, &out);
+  }
+  emit_added_rows_before(kMaxRows + 1);
+  if (sheet_data_empty_tag_) {
+    out.append("</");
+    out.append(prefix_);
+    out.append("sheetData>");
+    out.append(xml_, sheet_data_end_, std::string::npos);
+  } else {
+    if (rows_in_order_) out.append(xml_, copied, sheet_data_close_ - copied);
+    out.append(xml_, sheet_data_close_, std::string::npos);
+  }
+  return out;
+}
+
+}  // namespace quillory::xlsx

@@ -1,0 +1,190 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/xlsx/cell_ref.h"
+#include "platform/xlsx/styles.h"
+
+namespace quillory::xlsx {
+
+class SharedStrings;
+class Styles;
+
+// A worksheet part, kept as its XML text with an index of the rows and cells of sheetData.
+// Writes are recorded beside the text; Serialize() splices them in, so everything else in the
+// part (unknown elements, attributes, namespaces, extension lists) is carried over unchanged.
+class WorksheetPart {
+ public:
+  enum class CellType : std::uint8_t { Number, SharedString, InlineString, FormulaString, Boolean,
+                                       Error, Date };
+  enum class FormulaKind : std::uint8_t { None, Plain, SharedMaster, SharedMember, Array,
+                                          DataTable };
+
+  struct Cell {
+    std::uint32_t begin = 0;  // span of the c element in the text
+    std::uint32_t end = 0;
+    std::uint32_t value_begin = 0;  // span of the v content
+    std::uint32_t value_size = 0;
+    std::int32_t column = 0;
+    std::uint32_t style = 0;
+    std::int32_t edit = -1;  // index of the string written into it, if any
+    CellType type = CellType::Number;
+    FormulaKind formula = FormulaKind::None;
+    bool has_ref = true;
+    bool has_value = false;
+  };
+
+  // What a write did to the workbook, beyond the cell itself.
+  enum class WriteResult { Written, FormulaRemoved };
+
+  // Throws WorkbookError naming `file` and the part when the XML is malformed.
+  WorksheetPart(std::string xml, std::string file, std::string part, std::string sheet_name);
+
+  std::int32_t LastRow() const { return last_row_; }
+  std::int32_t LastColumn() const { return last_column_; }
+
+  std::string Text(std::int32_t row, std::int32_t column, const SharedStrings& strings,
+                   const Styles& styles) const;
+  // Calls `visit(row, column, text)` for every cell of the rectangle with a non-empty text,
+  // row by row, left to right.
+  template <typename Visit>
+  void ForEachText(std::int32_t first_row, std::int32_t first_column, std::int32_t last_row,
+                   std::int32_t last_column, const SharedStrings& strings, const Styles& styles,
+                   Visit&& visit) const;
+
+  // Throws CellWriteRefused for a cell of a multi-cell array formula or a data table.
+  WriteResult WriteString(std::int32_t row, std::int32_t column, std::string_view value);
+
+  bool changed() const { return changed_; }
+  // The part's text with every write applied.
+  std::string Serialize() const;
+
+ private:
+  struct Row {
+    std::int32_t row = 0;
+    std::uint32_t begin = 0;  // span of the row element
+    std::uint32_t end = 0;
+    std::uint32_t tag_end = 0;  // end of its start tag
+    std::uint32_t first_cell = 0;
+    std::uint32_t cell_count = 0;
+    bool has_ref = true;
+    bool empty_tag = false;
+    bool cells_have_refs = true;
+  };
+  struct Edit {
+    std::uint32_t offset = 0;  // into written_
+    std::uint32_t size = 0;
+  };
+  struct SharedGroup {
+    std::int64_t master = -1;  // cell index
+    std::vector<std::uint32_t> members;
+  };
+  struct NewMaster {
+    std::string formula;
+    RangeRef range;
+  };
+  struct BlockedRange {
+    RangeRef range;
+    bool data_table = false;
+  };
+  // A cell a write created where the sheet had none.
+  struct AddedCell {
+    std::int32_t edit = -1;
+  };
+
+  void Scan();
+  void ScanRow(class RowScanner& scanner);
+  [[noreturn]] void Malformed(std::size_t offset, std::string_view what) const;
+  const Cell* Find(std::int32_t row, std::int32_t column, std::size_t* index = nullptr) const;
+  std::string CellText(const Cell& cell, const SharedStrings& strings, const Styles& styles) const;
+  std::string_view Written(std::int32_t edit) const {
+    return std::string_view(written_).substr(edits_[edit].offset, edits_[edit].size);
+  }
+  std::int32_t AddEdit(std::string_view value);
+  std::int32_t RowOfCell(std::size_t index) const;
+  std::string FormulaOf(std::size_t index) const;
+  void HandOffSharedFormula(std::size_t master);
+
+  void AppendRow(const Row& row, std::string* out) const;
+  void AppendAddedRow(std::int32_t row, std::string_view row_element, std::string_view prefix,
+                      std::string* out) const;
+  void AppendCell(const Cell& cell, std::int32_t row, std::size_t index, std::string* out) const;
+  void AppendNewCell(std::int32_t row, std::int32_t column, std::int32_t edit,
+                     std::string_view prefix, std::string* out) const;
+  void AppendStringContent(std::string_view value, std::string_view prefix,
+                           std::string* out) const;
+
+  std::string xml_;
+  std::string file_;
+  std::string part_;
+  std::string sheet_name_;
+  std::vector<Row> rows_;
+  std::vector<Cell> cells_;
+  std::uint32_t sheet_data_begin_ = 0;  // span of the sheetData element
+  std::uint32_t sheet_data_end_ = 0;
+  std::uint32_t sheet_data_content_ = 0;  // end of its start tag
+  std::uint32_t sheet_data_close_ = 0;    // start of its end tag
+  bool sheet_data_empty_tag_ = false;
+  bool rows_in_order_ = true;
+  std::string prefix_;  // namespace prefix of sheetData ("x:" or "")
+  std::int32_t last_row_ = 0;
+  std::int32_t last_column_ = 0;
+
+  std::vector<BlockedRange> blocked_;
+  std::unordered_map<std::int64_t, SharedGroup> shared_;  // by si
+  std::unordered_map<std::uint32_t, NewMaster> new_masters_;  // by cell index
+  std::map<std::pair<std::int32_t, std::int32_t>, AddedCell> added_;  // by (row, column)
+  std::string written_;
+  std::vector<Edit> edits_;
+  bool changed_ = false;
+};
+
+template <typename Visit>
+void WorksheetPart::ForEachText(std::int32_t first_row, std::int32_t first_column,
+                                std::int32_t last_row, std::int32_t last_column,
+                                const SharedStrings& strings, const Styles& styles,
+                                Visit&& visit) const {
+  auto row_it = std::lower_bound(rows_.begin(), rows_.end(), first_row,
+                                 [](const Row& r, std::int32_t value) { return r.row < value; });
+  auto added_it = added_.lower_bound({first_row, 0});
+  auto emit_added = [&](std::int32_t row, std::int32_t before_column) {
+    // Added cells of `row` left of `before_column`.
+    while (added_it != added_.end() && added_it->first.first == row &&
+           added_it->first.second < before_column) {
+      const auto [r, c] = added_it->first;
+      if (c >= first_column && c <= last_column) {
+        const std::string_view value = Written(added_it->second.edit);
+        if (!value.empty()) visit(r, c, styles.Text(value, 0));
+      }
+      ++added_it;
+    }
+  };
+  for (;;) {
+    const bool have_row = row_it != rows_.end() && row_it->row <= last_row;
+    const bool have_added = added_it != added_.end() && added_it->first.first <= last_row;
+    if (!have_row && !have_added) break;
+    if (!have_row || (have_added && added_it->first.first < row_it->row)) {
+      emit_added(added_it->first.first, kMaxColumns + 1);
+      continue;
+    }
+    const std::int32_t row = row_it->row;
+    const Cell* cell = cells_.data() + row_it->first_cell;
+    const Cell* cells_end = cell + row_it->cell_count;
+    cell = std::lower_bound(cell, cells_end, first_column,
+                            [](const Cell& c, std::int32_t value) { return c.column < value; });
+    for (; cell != cells_end && cell->column <= last_column; ++cell) {
+      emit_added(row, cell->column);
+      std::string text = CellText(*cell, strings, styles);
+      if (!text.empty()) visit(row, cell->column, std::move(text));
+    }
+    emit_added(row, kMaxColumns + 1);
+    ++row_it;
+  }
+}
+
+}  // namespace quillory::xlsx
