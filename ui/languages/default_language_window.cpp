@@ -12,6 +12,11 @@
 
 namespace quillory::ui {
 
+using languages::ApplyWindowLook;
+using languages::PictureButton;
+using languages::ToQString;
+using languages::Twips;
+
 DefaultLanguageWindow::DefaultLanguageWindow(SettingsStore& store, WordSource& words,
                                              QWidget* parent)
     : QDialog(parent), store_(store), words_(words) {

@@ -7,11 +7,13 @@ class QComboBox;
 namespace quillory {
 class SettingsStore;
 class WordSource;
-}
+}  // namespace quillory
 
 namespace quillory::ui {
 
+namespace languages {
 class PictureButton;
+}
 
 // The default language window ("Set Default Language"). Opening it makes the stored default the
 // current language at once; "Set" stores the chosen language, makes it current and closes.
@@ -30,7 +32,7 @@ class DefaultLanguageWindow : public QDialog {
   SettingsStore& store_;
   WordSource& words_;
   QComboBox* combo1_ = nullptr;
-  PictureButton* check1_ = nullptr;
+  languages::PictureButton* check1_ = nullptr;
 };
 
 }  // namespace quillory::ui

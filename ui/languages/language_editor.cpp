@@ -17,22 +17,31 @@
 #include "ui/languages/window_look.h"
 
 namespace quillory::ui {
+
+using languages::ApplyWindowLook;
+using languages::PictureButton;
+using languages::ToQString;
+using languages::Twips;
+
 namespace {
 
 using enum Stem;
 
+// Column by column, as the boxes are shown.
+// clang-format off
 constexpr std::array<Stem, LanguageEditor::kBoxCount> kBoxStems = {
-    One,     Two,      Three,    Four,     Five,      Six,       Seven,    Eight,   Nine,
-    Eleven,  Twelve,   Thirteen, Fourteen, Fifteen,   Sixteen,   Seventeen, Eighteen, Nineteen,
-    Ten,     Twenty,   Thirty,   Forty,    Fifty,     Sixty,     Seventy,  Eighty,  Ninety,
-    Hundred, Thousand, Million,  Billion,  Trillion,  Point,     And,      No,      Zero,
-    Minus,
+    One, Two, Three, Four, Five, Six, Seven, Eight, Nine,
+    Eleven, Twelve, Thirteen, Fourteen, Fifteen, Sixteen, Seventeen, Eighteen, Nineteen,
+    Ten, Twenty, Thirty, Forty, Fifty, Sixty, Seventy, Eighty, Ninety,
+    Hundred, Thousand, Million, Billion, Trillion, Point, And, No, Zero, Minus,
 };
+// clang-format on
 
 constexpr int kRowsPerColumn = 9;
 constexpr int kColumns = 4;
 // Inside the frame, in pixels: where each column's labels and boxes start.
-constexpr std::array<int, kColumns> kLabelLeft = {Twips(180), Twips(2970), Twips(6120), Twips(9045)};
+constexpr std::array<int, kColumns> kLabelLeft = {Twips(180), Twips(2970), Twips(6120),
+                                                  Twips(9045)};
 constexpr std::array<int, kColumns> kBoxLeft = {Twips(810), Twips(3960), Twips(6885), Twips(9990)};
 constexpr int kBoxWidth = Twips(1860);
 constexpr int kBoxHeight = Twips(375);
@@ -61,7 +70,9 @@ ShowMessage MessageBoxOver(QWidget* parent) {
   };
 }
 
-const std::array<Stem, LanguageEditor::kBoxCount>& LanguageEditor::BoxStems() { return kBoxStems; }
+const std::array<Stem, LanguageEditor::kBoxCount>& LanguageEditor::BoxStems() {
+  return kBoxStems;
+}
 
 LanguageEditor::LanguageEditor(SettingsStore& store, ShowMessage message, QWidget* parent)
     : QDialog(parent), store_(store), message_(std::move(message)) {
@@ -89,7 +100,8 @@ void LanguageEditor::BuildWindow() {
   combo1_->setObjectName(QStringLiteral("Combo1"));
   combo1_->setEditable(false);
   combo1_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  check1_ = new PictureButton(QStringLiteral("Add Language"), QStringLiteral(":/languages/add.svg"), this);
+  check1_ = new PictureButton(QStringLiteral("Add Language"), QStringLiteral(":/languages/add.svg"),
+                              this);
   check1_->setObjectName(QStringLiteral("Check1"));
   check2_ = new PictureButton(QStringLiteral("Delete Language"),
                               QStringLiteral(":/languages/delete.svg"), this);
@@ -134,7 +146,8 @@ void LanguageEditor::BuildWindow() {
     grid->setColumnMinimumWidth(3 * column, kBoxLeft[column] - kLabelLeft[column]);
     grid->setColumnMinimumWidth(3 * column + 1, kBoxWidth);
     if (column + 1 < kColumns) {
-      grid->setColumnMinimumWidth(3 * column + 2, kLabelLeft[column + 1] - kBoxLeft[column] - kBoxWidth);
+      grid->setColumnMinimumWidth(3 * column + 2,
+                                  kLabelLeft[column + 1] - kBoxLeft[column] - kBoxWidth);
     }
   }
   for (std::size_t i = 0; i < kBoxCount; ++i) {
@@ -173,7 +186,9 @@ void LanguageEditor::BuildWindow() {
   resize(qMax(Twips(13575), needed.width()), qMax(Twips(6135), needed.height()));
 }
 
-std::string LanguageEditor::SelectedName() const { return combo1_->currentText().toStdString(); }
+std::string LanguageEditor::SelectedName() const {
+  return combo1_->currentText().toStdString();
+}
 
 void LanguageEditor::FillLanguageList() {
   const QSignalBlocker quiet(combo1_);

@@ -17,7 +17,9 @@ class SettingsStore;
 
 namespace quillory::ui {
 
+namespace languages {
 class PictureButton;
+}
 
 // Shows a message (OK button, title "Quillory"); tests put their own in its place.
 using ShowMessage = std::function<void(const QString& text)>;
@@ -50,9 +52,9 @@ class LanguageEditor : public QDialog {
   SettingsStore& store_;
   ShowMessage message_;
   QLineEdit* text1_ = nullptr;
-  PictureButton* check1_ = nullptr;
+  languages::PictureButton* check1_ = nullptr;
   QComboBox* combo1_ = nullptr;
-  PictureButton* check2_ = nullptr;
+  languages::PictureButton* check2_ = nullptr;
   QFrame* frame1_ = nullptr;
   std::array<QLineEdit*, kBoxCount> boxes_{};
 };

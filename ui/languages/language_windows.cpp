@@ -6,7 +6,11 @@
 namespace quillory::ui {
 
 void ShowLanguageEditor(QWidget* parent, SettingsStore& store) {
-  LanguageEditor editor(store, {}, parent);
+  ShowLanguageEditor(parent, store, {});
+}
+
+void ShowLanguageEditor(QWidget* parent, SettingsStore& store, const ShowMessage& message) {
+  LanguageEditor editor(store, message, parent);
   editor.exec();
 }
 

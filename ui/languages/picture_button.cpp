@@ -2,7 +2,7 @@
 
 #include "ui/languages/window_look.h"
 
-namespace quillory::ui {
+namespace quillory::ui::languages {
 
 PictureButton::PictureButton(const QString& caption, const QString& iconPath, QWidget* parent)
     : QToolButton(parent) {
@@ -29,4 +29,4 @@ void PictureButton::OnClicked(bool checked) {
   emit acted();
 }
 
-}  // namespace quillory::ui
+}  // namespace quillory::ui::languages

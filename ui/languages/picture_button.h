@@ -2,7 +2,7 @@
 
 #include <QToolButton>
 
-namespace quillory::ui {
+namespace quillory::ui::languages {
 
 // A check box drawn as a button with a 32x32 icon above its caption, used as a push button: a
 // press sets it, and it acts only while set, resetting itself first, so each press acts once.
@@ -22,4 +22,4 @@ class PictureButton : public QToolButton {
   void OnClicked(bool checked);
 };
 
-}  // namespace quillory::ui
+}  // namespace quillory::ui::languages

@@ -3,7 +3,7 @@
 #include <QPalette>
 #include <QWidget>
 
-namespace quillory::ui {
+namespace quillory::ui::languages {
 namespace {
 
 QFont ArialBold(qreal points) {
@@ -16,8 +16,12 @@ QFont ArialBold(qreal points) {
 
 }  // namespace
 
-QFont WindowFont() { return ArialBold(9); }
-QFont ButtonFont() { return ArialBold(11.25); }
+QFont WindowFont() {
+  return ArialBold(9);
+}
+QFont ButtonFont() {
+  return ArialBold(11.25);
+}
 
 void ApplyWindowLook(QWidget* window) {
   window->setFont(WindowFont());
@@ -27,4 +31,4 @@ void ApplyWindowLook(QWidget* window) {
   window->setAutoFillBackground(true);
 }
 
-}  // namespace quillory::ui
+}  // namespace quillory::ui::languages

@@ -6,7 +6,7 @@
 
 class QWidget;
 
-namespace quillory::ui {
+namespace quillory::ui::languages {
 
 // The text of the language windows: Arial bold 9 pt.
 QFont WindowFont();
@@ -22,6 +22,8 @@ inline QString ToQString(std::string_view text) {
 }
 
 // Twips (1/1440 inch) as pixels at 96 dots per inch.
-constexpr int Twips(int twips) { return twips / 15; }
+constexpr int Twips(int twips) {
+  return twips / 15;
+}
 
-}  // namespace quillory::ui
+}  // namespace quillory::ui::languages

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include "engine/languages.h"
@@ -10,6 +11,7 @@
 #include "engine/settings.h"
 #include "ui/languages/default_language_window.h"
 #include "ui/languages/language_editor.h"
+#include "ui/languages/language_windows.h"
 
 using namespace quillory;
 using namespace quillory::ui;
@@ -23,7 +25,9 @@ T* Find(QWidget& window, const QString& name) {
   return child;
 }
 
-QComboBox* Combo(QWidget& window) { return Find<QComboBox>(window, "Combo1"); }
+QComboBox* Combo(QWidget& window) {
+  return Find<QComboBox>(window, "Combo1");
+}
 QLineEdit* Box(QWidget& window, int number) {
   return Find<QLineEdit>(window, QStringLiteral("Text%1").arg(number));
 }
@@ -35,7 +39,9 @@ QStringList Entries(QComboBox* combo) {
 }
 
 // Chooses the entry at `index`, as the user does from the list.
-void Choose(QWidget& window, int index) { Combo(window)->setCurrentIndex(index); }
+void Choose(QWidget& window, int index) {
+  Combo(window)->setCurrentIndex(index);
+}
 
 void Press(QWidget& window, const QString& button) {
   QTest::mouseClick(Find<QToolButton>(window, button), Qt::LeftButton);
@@ -144,17 +150,17 @@ class LanguageWindowsTest : public QObject {
     QCOMPARE(Read(store, "One_French"), "");
 
     // Each box belongs to its own stem, the two optional words included.
-    const char* stems[] = {"One_",      "Two_",      "Three_",    "Four_",     "Five_",
-                           "Six_",      "Seven_",    "Eight_",    "Nine_",     "Eleven_",
-                           "Twelve_",   "Thirteen_", "Fourteen_", "Fifteen_",  "Sixteen_",
-                           "Seventeen_", "Eighteen_", "Nineteen_", "Ten_",      "Twenty_",
-                           "Thirty_",   "Forty_",    "Fifty_",    "Sixty_",    "Seventy_",
-                           "Eighty_",   "Ninety_",   "Hundred_",  "Thousand_", "Million_",
-                           "Billion_",  "Trillion_", "Point_",    "And_",      "No_",
-                           "Zero_",     "Minus_"};
+    const char* stems[] = {
+        "One_",      "Two_",       "Three_",    "Four_",     "Five_",     "Six_",      "Seven_",
+        "Eight_",    "Nine_",      "Eleven_",   "Twelve_",   "Thirteen_", "Fourteen_", "Fifteen_",
+        "Sixteen_",  "Seventeen_", "Eighteen_", "Nineteen_", "Ten_",      "Twenty_",   "Thirty_",
+        "Forty_",    "Fifty_",     "Sixty_",    "Seventy_",  "Eighty_",   "Ninety_",   "Hundred_",
+        "Thousand_", "Million_",   "Billion_",  "Trillion_", "Point_",    "And_",      "No_",
+        "Zero_",     "Minus_"};
     for (int n = 2; n <= 38; ++n) Type(Box(editor.window, n), QStringLiteral(" w%1 ").arg(n));
     for (int n = 2; n <= 38; ++n) {
-      QCOMPARE(Read(store, std::string(stems[n - 2]) + "French"), QStringLiteral(" w%1 ").arg(n).toStdString());
+      QCOMPARE(Read(store, std::string(stems[n - 2]) + "French"),
+               QStringLiteral(" w%1 ").arg(n).toStdString());
     }
     QCOMPARE(Find<QLabel>(editor.window, "Label1_37")->text(), QString("Zero:"));
     QCOMPARE(Find<QLabel>(editor.window, "Label1_38")->text(), QString("Minus:"));
@@ -198,7 +204,7 @@ class LanguageWindowsTest : public QObject {
     QCOMPARE(Entries(Combo(editor.window)), QStringList({" Spanish ", "German"}));
     QCOMPARE(Combo(editor.window)->currentIndex(), -1);
     QCOMPARE(Box(editor.window, 2)->text(), QString("un"));  // not cleared
-    Type(Box(editor.window, 2), "uno");  // no selection: not stored
+    Type(Box(editor.window, 2), "uno");                      // no selection: not stored
     QCOMPARE(Read(store, "One_French"), "un");
 
     // Adding the name again finds its words.
@@ -252,18 +258,26 @@ class LanguageWindowsTest : public QObject {
     QTest::addColumn<QStringList>("entries");
     QTest::addColumn<int>("selected");
 
-    QTest::newRow("nothing stored") << "French;" << "<absent>" << QStringList{"English", "French"} << 0;
-    QTest::newRow("empty default") << "French;" << "" << QStringList{"English", "French"} << 0;
-    QTest::newRow("built-in") << "French;" << "English" << QStringList{"English", "French"} << 0;
-    QTest::newRow("stored language")
-        << "French;German;" << "German" << QStringList{"English", "French", "German"} << 2;
-    QTest::newRow("case counts")
-        << "french;French;" << "French" << QStringList{"English", "french", "French"} << 2;
-    QTest::newRow("untrimmed") << " Spanish ;" << " Spanish " << QStringList{"English", " Spanish "} << 1;
-    QTest::newRow("no final separator") << "French;German" << "French" << QStringList{"English", "French"} << 1;
+    QTest::newRow("nothing stored") << "French;"
+                                    << "<absent>" << QStringList{"English", "French"} << 0;
+    QTest::newRow("empty default") << "French;"
+                                   << "" << QStringList{"English", "French"} << 0;
+    QTest::newRow("built-in") << "French;"
+                              << "English" << QStringList{"English", "French"} << 0;
+    QTest::newRow("stored language") << "French;German;"
+                                     << "German" << QStringList{"English", "French", "German"} << 2;
+    QTest::newRow("case counts") << "french;French;"
+                                 << "French" << QStringList{"English", "french", "French"} << 2;
+    QTest::newRow("untrimmed") << " Spanish ;"
+                               << " Spanish " << QStringList{"English", " Spanish "} << 1;
+    QTest::newRow("no final separator") << "French;German"
+                                        << "French" << QStringList{"English", "French"} << 1;
     QTest::newRow("deleted language shown at the end")
-        << "French;" << "German" << QStringList{"English", "French", "German"} << 2;
-    QTest::newRow("empty list, deleted language") << "" << "Dansk" << QStringList{"English", "Dansk"} << 1;
+        << "French;"
+        << "German" << QStringList{"English", "French", "German"} << 2;
+    QTest::newRow("empty list, deleted language")
+        << ""
+        << "Dansk" << QStringList{"English", "Dansk"} << 1;
   }
 
   void defaultWindowSelectsTheStoredDefault() {
@@ -283,7 +297,8 @@ class LanguageWindowsTest : public QObject {
     QCOMPARE(Combo(window)->currentIndex(), selected);
     QVERIFY(!Combo(window)->isEditable());
     // Current at once, before any "Set"; an absent default stores nothing and means English.
-    QCOMPARE(QString::fromStdString(words.CurrentLanguage()), stored == "<absent>" ? QString() : stored);
+    QCOMPARE(QString::fromStdString(words.CurrentLanguage()),
+             stored == "<absent>" ? QString() : stored);
     QCOMPARE(store.HasSetting("Default Language"), stored != "<absent>");
   }
 
@@ -323,6 +338,28 @@ class LanguageWindowsTest : public QObject {
     LoadDefaultLanguage(store, restarted);
     QCOMPARE(restarted.CurrentLanguage(), std::string(" Spanish "));
     QCOMPARE(NumberToWords("1", restarted.Words()), std::string("uno"));
+  }
+
+  void theWindowsOpenModallyAndCloseByTheTitleBar() {
+    MemorySettings store;
+    store.WriteSetting("Languages", "French;");
+    store.WriteSetting("Default Language", "French");
+    WordSource words(store);
+    QStringList opened;
+    const auto closeWhenShown = [&opened] {
+      QTimer::singleShot(0, [&opened] {
+        QWidget* modal = QApplication::activeModalWidget();
+        opened << (modal ? modal->windowTitle() : QString());
+        if (modal) modal->close();
+      });
+    };
+    closeWhenShown();
+    ShowLanguageEditor(nullptr, store);
+    closeWhenShown();
+    ShowDefaultLanguage(nullptr, store, words);
+    QCOMPARE(opened, QStringList({"Languages", "Set Default Language"}));
+    QCOMPARE(words.CurrentLanguage(), std::string("French"));  // closing stores nothing but
+    QCOMPARE(Read(store, "Default Language"), "French");       // the opening made it current
   }
 
   void editorTabOrderRunsAsTheUserReads() {
