@@ -1,0 +1,139 @@
+#include "platform/xlsx/number_format.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace quillory::xlsx {
+namespace {
+
+// One row of a golden table: kind, value, format code, displayed text, origin.
+struct Row {
+  std::string table;
+  int line = 0;
+  std::string kind;
+  std::string value;
+  std::string code;
+  std::string expected;
+  std::string origin;
+};
+
+std::vector<std::string> SplitTabs(const std::string& line) {
+  std::vector<std::string> fields;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t tab = line.find('\t', start);
+    fields.push_back(line.substr(start, tab - start));
+    if (tab == std::string::npos) return fields;
+    start = tab + 1;
+  }
+}
+
+std::vector<Row> LoadTables() {
+  std::vector<Row> rows;
+  for (const char* table : {"numfmt_corpus", "numfmt_features"}) {
+    std::ifstream in(std::string(QUILLORY_TEST_DATA) + "/" + table + ".tsv");
+    EXPECT_TRUE(in) << table;
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+      ++number;
+      if (line.empty() || line[0] == '#') continue;
+      const std::vector<std::string> f = SplitTabs(line);
+      EXPECT_EQ(f.size(), 5u) << table << ":" << number;
+      if (f.size() != 5) continue;
+      rows.push_back({table, number, f[0], f[1], f[2], f[3], f[4]});
+    }
+  }
+  return rows;
+}
+
+std::string Show(const Row& row) {
+  const double value = std::strtod(row.value.c_str(), nullptr);
+  if (row.kind == "n") return FormatNumber(value, row.code);
+  if (row.kind == "n1904") return FormatNumber(value, row.code, true);
+  if (row.kind == "g") return FormatGeneral(value);
+  if (row.kind == "t") return FormatText(row.value, row.code);
+  NumberFormats formats;
+  if (row.kind == "id") return formats.Number(value, std::atoi(row.code.c_str()));
+  if (row.kind == "tid") return formats.Text(row.value, std::atoi(row.code.c_str()));
+  ADD_FAILURE() << "unknown kind " << row.kind;
+  return {};
+}
+
+class NumberFormatTable : public ::testing::TestWithParam<Row> {};
+
+TEST_P(NumberFormatTable, ShowsTheDisplayedText) {
+  const Row& row = GetParam();
+  EXPECT_EQ(Show(row), row.expected)
+      << row.table << ".tsv:" << row.line << "  value " << row.value << "  code [" << row.code
+      << "]  (" << row.origin << ")";
+}
+
+INSTANTIATE_TEST_SUITE_P(Golden, NumberFormatTable, ::testing::ValuesIn(LoadTables()),
+                         [](const ::testing::TestParamInfo<Row>& info) {
+                           return info.param.table + "_line" + std::to_string(info.param.line);
+                         });
+
+TEST(NumberFormats, OwnCodeWinsOverTheBuiltInOne) {
+  NumberFormats formats;
+  EXPECT_EQ(formats.Number(1234.5, 4), "1,234.50");
+  formats.AddCustom(4, "0.0");
+  EXPECT_EQ(formats.Number(1234.5, 4), "1234.5");
+  formats.AddCustom(164, "[$€-407]#,##0.00");
+  EXPECT_EQ(formats.Number(-2.5, 164), "-€2.50");
+}
+
+TEST(NumberFormats, UnknownIdAndEmptyCodeShowGeneral) {
+  NumberFormats formats;
+  EXPECT_EQ(formats.Number(2.0 / 3, 200), "0.666666667");
+  EXPECT_EQ(formats.Number(5, 24), "5");
+  formats.AddCustom(165, "");
+  EXPECT_EQ(formats.Number(0.25, 165), "0.25");
+}
+
+TEST(NumberFormats, DateSystemAppliesToEveryDateFormat) {
+  NumberFormats formats;
+  formats.AddCustom(170, "yyyy-mm-dd");
+  EXPECT_EQ(formats.Number(0, 170), "1900-01-00");
+  formats.SetDate1904(true);
+  EXPECT_EQ(formats.Number(0, 170), "1904-01-01");
+  EXPECT_EQ(formats.Number(0, 14), "1/1/1904");
+  EXPECT_EQ(formats.Number(-1.5, 46), "-36:00:00");
+}
+
+TEST(NumberFormats, TextCellsUseTheTextSection) {
+  NumberFormats formats;
+  EXPECT_EQ(formats.Text("abc", 0), "abc");
+  EXPECT_EQ(formats.Text("abc", 44), " abc ");
+  formats.AddCustom(171, "0;-0;0;\"<\"@\">\"");
+  EXPECT_EQ(formats.Text("x", 171), "<x>");
+}
+
+TEST(NumberFormats, MovedFormatsKeepTheirCodes) {
+  NumberFormats formats;
+  formats.AddCustom(172, "0.000");
+  EXPECT_EQ(formats.Number(1, 172), "1.000");
+  NumberFormats moved = std::move(formats);
+  EXPECT_EQ(moved.Number(1, 172), "1.000");
+}
+
+TEST(BuiltInFormatCode, EnglishUnitedStatesCodes) {
+  EXPECT_EQ(BuiltInFormatCode(0), "General");
+  EXPECT_EQ(BuiltInFormatCode(14), "m/d/yyyy");
+  EXPECT_EQ(BuiltInFormatCode(22), "m/d/yyyy h:mm");
+  EXPECT_EQ(BuiltInFormatCode(49), "@");
+  EXPECT_EQ(BuiltInFormatCode(23), "");
+  EXPECT_EQ(BuiltInFormatCode(50), "");
+}
+
+TEST(FormatNumber, NonFiniteValuesShowAnError) {
+  EXPECT_EQ(FormatNumber(std::numeric_limits<double>::infinity(), "0.00"), "#NUM!");
+  EXPECT_EQ(FormatGeneral(std::numeric_limits<double>::quiet_NaN()), "#NUM!");
+}
+
+}  // namespace
+}  // namespace quillory::xlsx
