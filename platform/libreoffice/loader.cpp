@@ -1,7 +1,112 @@
 #include "platform/libreoffice/loader.h"
 
-namespace quillory::libreoffice {
+#include <dlfcn.h>
+#include <unistd.h>
 
-std::unique_ptr<workbook::Application> MakeLibreOfficeApplication() { return nullptr; }
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <system_error>
+
+namespace quillory::libreoffice {
+namespace {
+
+constexpr const char* kPluginFile = "quillory_libreoffice.so";
+constexpr const char* kInstallAdvice =
+    "LibreOffice is needed for this workbook: install the Debian package libreoffice-calc-nogui";
+
+// Stands in for LibreOffice when it cannot be used: every workbook fails with the reason.
+class MissingApplication : public workbook::Application {
+ public:
+  explicit MissingApplication(std::string reason) : reason_(std::move(reason)) {}
+  std::unique_ptr<workbook::Workbook> Open(const std::string& path) override {
+    throw workbook::WorkbookError(path, reason_);
+  }
+  void SetVisible(bool) override {}
+  void Quit() override {}
+
+ private:
+  std::string reason_;
+};
+
+struct LoadedPlugin {
+  Plugin* plugin = nullptr;
+  std::string error;
+};
+
+std::mutex loader_mutex;
+std::map<std::string, LoadedPlugin> loaded;  // by plugin path; never unloaded
+Plugin* last_plugin = nullptr;
+
+std::filesystem::path ExecutableFolder() {
+  std::error_code error;
+  const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::filesystem::path() : exe.parent_path();
+}
+
+// Loads the plugin at `path` once; the caller holds loader_mutex.
+LoadedPlugin& Load(const std::string& path) {
+  auto found = loaded.find(path);
+  if (found != loaded.end()) return found->second;
+  LoadedPlugin& entry = loaded[path];
+  if (path.empty() || !std::filesystem::exists(path)) {
+    entry.error = std::string(kInstallAdvice) +
+                  " (the program's LibreOffice plugin " + kPluginFile + " was not found" +
+                  (path.empty() ? "" : " at " + path) + "; build it with libreoffice-dev installed)";
+    return entry;
+  }
+  // RTLD_LOCAL keeps LibreOffice's libraries out of the program's symbol space.
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) {
+    const char* reason = dlerror();
+    entry.error = std::string(kInstallAdvice) + " (" + (reason ? reason : path) + ")";
+    return entry;
+  }
+  auto* entry_point = reinterpret_cast<Plugin* (*)()>(dlsym(handle, QUILLORY_LIBREOFFICE_PLUGIN_SYMBOL));
+  if (entry_point == nullptr) {
+    entry.error = path + " is not the program's LibreOffice plugin";
+    return entry;
+  }
+  entry.plugin = entry_point();
+  return entry;
+}
+
+}  // namespace
+
+std::string FindLibreOfficePlugin() {
+  const auto beside = ExecutableFolder() / kPluginFile;
+  if (std::filesystem::exists(beside)) return beside.string();
+  const auto installed = ExecutableFolder().parent_path() / "lib" / "quillory" / kPluginFile;
+  if (std::filesystem::exists(installed)) return installed.string();
+#ifdef QUILLORY_LIBREOFFICE_PLUGIN_BUILD_PATH
+  if (std::filesystem::exists(QUILLORY_LIBREOFFICE_PLUGIN_BUILD_PATH)) {
+    return QUILLORY_LIBREOFFICE_PLUGIN_BUILD_PATH;
+  }
+#endif
+  return "";
+}
+
+std::unique_ptr<workbook::Application> MakeLibreOfficeApplication(const LoaderSettings& settings) {
+  const std::string path = settings.plugin_path.empty() ? FindLibreOfficePlugin() : settings.plugin_path;
+  std::lock_guard lock(loader_mutex);
+  LoadedPlugin& entry = Load(path);
+  if (entry.plugin == nullptr) return std::make_unique<MissingApplication>(entry.error);
+  last_plugin = entry.plugin;
+  return entry.plugin->MakeApplication(settings.office);
+}
+
+std::unique_ptr<workbook::Application> MakeLibreOfficeApplication() {
+  return MakeLibreOfficeApplication(LoaderSettings{});
+}
+
+int LibreOfficeInstancePid() {
+  std::lock_guard lock(loader_mutex);
+  return last_plugin == nullptr ? 0 : last_plugin->InstancePid();
+}
+
+void EndLibreOfficeInstance() {
+  std::lock_guard lock(loader_mutex);
+  if (last_plugin != nullptr) last_plugin->EndInstance();
+}
 
 }  // namespace quillory::libreoffice

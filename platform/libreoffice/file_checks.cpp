@@ -1,0 +1,52 @@
+#include "platform/libreoffice/file_checks.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+namespace quillory::libreoffice {
+
+std::vector<std::string> ExpectedFilters(const std::string& path) {
+  std::string extension = std::filesystem::path(path).extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  // Excel 97-2003 files: the workbook and template filters write the same format.
+  if (extension == ".xls" || extension == ".xlt") {
+    return {"MS Excel 97", "MS Excel 97 Vorlage/Template"};
+  }
+  if (extension == ".ods") return {"calc8"};
+  if (extension == ".ots") return {"calc8_template"};
+  if (extension == ".xlsx") return {"Calc MS Excel 2007 XML", "Calc Office Open XML"};
+  if (extension == ".xlsm") return {"Calc MS Excel 2007 VBA XML", "Calc MS Excel 2007 XML"};
+  if (extension == ".xltx" || extension == ".xltm") return {"Calc MS Excel 2007 XML Template"};
+  return {};
+}
+
+std::string WhyNotWritable(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path file(path);
+  if (!fs::exists(file, error)) return "the file does not exist";
+  if (!fs::is_regular_file(file, error)) return "it is not a regular file";
+  if (access(path.c_str(), R_OK) != 0) return "the file cannot be read (permission denied)";
+  // The permission bits too: a file marked read-only stays so even for a user who could write it.
+  const auto permissions = fs::status(file, error).permissions();
+  const auto writable = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+  if (access(path.c_str(), W_OK) != 0 || (permissions & writable) == fs::perms::none) {
+    return "the file is read-only";
+  }
+  // Lock files that office programs leave beside a workbook they have open.
+  const fs::path folder = file.parent_path();
+  const std::string name = file.filename().string();
+  for (const std::string& lock : {".~lock." + name + "#", "~$" + name}) {
+    if (fs::exists(folder / lock, error)) {
+      return "it is open in another program (lock file " + lock +
+             "); close it there, or delete the lock file if that program is no longer running";
+    }
+  }
+  return "";
+}
+
+}  // namespace quillory::libreoffice

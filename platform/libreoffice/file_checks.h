@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quillory::libreoffice {
+
+// The LibreOffice import filters that may open a file with this name's extension; anything else
+// means the file is not what its name says (a damaged .xls opens as text, for one) and must not be
+// saved back. Empty for an extension this backend does not handle.
+std::vector<std::string> ExpectedFilters(const std::string& path);
+
+// Why the workbook at `path` must not be opened for writing, "" when it may: missing, not a
+// regular file, read-only, or locked by another program.
+std::string WhyNotWritable(const std::string& path);
+
+}  // namespace quillory::libreoffice

@@ -1,0 +1,629 @@
+// The workbook interface on a headless LibreOffice, through UNO.
+
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/container/XNamed.hpp>
+#include <com/sun/star/document/MacroExecMode.hpp>
+#include <com/sun/star/document/UpdateDocMode.hpp>
+#include <com/sun/star/document/XUndoManagerSupplier.hpp>
+#include <com/sun/star/frame/XController.hpp>
+#include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/sheet/CellFlags.hpp>
+#include <com/sun/star/sheet/XCellRangeAddressable.hpp>
+#include <com/sun/star/sheet/XCellRangeData.hpp>
+#include <com/sun/star/sheet/XCellRangeFormula.hpp>
+#include <com/sun/star/sheet/XCellRangesQuery.hpp>
+#include <com/sun/star/sheet/XSheetCellCursor.hpp>
+#include <com/sun/star/sheet/XSheetCellRanges.hpp>
+#include <com/sun/star/sheet/XSpreadsheet.hpp>
+#include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
+#include <com/sun/star/sheet/XSpreadsheetView.hpp>
+#include <com/sun/star/sheet/XUsedAreaCursor.hpp>
+#include <com/sun/star/table/XCell.hpp>
+#include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
+#include <com/sun/star/util/XProtectable.hpp>
+
+#include <rtl/ref.hxx>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <vector>
+
+#include "platform/libreoffice/csv_cells.h"
+#include "platform/libreoffice/file_checks.h"
+#include "platform/libreoffice/interaction.h"
+#include "platform/libreoffice/office.h"
+#include "platform/libreoffice/plugin_api.h"
+
+namespace quillory::libreoffice {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace css;
+using workbook::CellText;
+using workbook::CellWriteRefused;
+using workbook::WorkbookError;
+
+rtl::OUString Utf16(std::string_view text) {
+  return rtl::OUString(text.data(), static_cast<sal_Int32>(text.size()), RTL_TEXTENCODING_UTF8);
+}
+std::string Utf8(const rtl::OUString& text) {
+  return rtl::OUStringToOString(text, RTL_TEXTENCODING_UTF8).getStr();
+}
+
+beans::PropertyValue Property(const char* name, const uno::Any& value) {
+  beans::PropertyValue property;
+  property.Name = rtl::OUString::createFromAscii(name);
+  property.Value = value;
+  return property;
+}
+
+uno::Sequence<beans::PropertyValue> Properties(std::initializer_list<beans::PropertyValue> list) {
+  uno::Sequence<beans::PropertyValue> properties(static_cast<sal_Int32>(list.size()));
+  std::copy(list.begin(), list.end(), properties.getArray());
+  return properties;
+}
+
+std::string CellName(std::int32_t row, std::int32_t column) {
+  std::string letters;
+  for (std::int32_t c = column; c > 0; c = (c - 1) / 26) {
+    letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
+  }
+  return letters + std::to_string(row);
+}
+
+struct Range {
+  std::int32_t first_row, first_column, last_row, last_column;  // 1-based, inclusive
+  bool Contains(std::int32_t row, std::int32_t column) const {
+    return row >= first_row && row <= last_row && column >= first_column && column <= last_column;
+  }
+};
+
+Range ToRange(const table::CellRangeAddress& address) {
+  return {address.StartRow + 1, address.StartColumn + 1, address.EndRow + 1, address.EndColumn + 1};
+}
+
+class UnoWorkbook;
+
+// Cells are read a sheet at a time (one export of the displayed texts) and written in blocks:
+// a call to LibreOffice costs a few hundred microseconds, so per-cell calls do not scale.
+class UnoWorksheet : public workbook::Worksheet {
+ public:
+  UnoWorksheet(UnoWorkbook& book, uno::Reference<sheet::XSpreadsheet> sheet, std::string name,
+               int index)
+      : book_(book), sheet_(std::move(sheet)), name_(std::move(name)), index_(index) {}
+
+  std::string Name() const override { return name_; }
+  std::int32_t LastRow() const override;
+  std::int32_t LastColumn() const override;
+  std::string Text(std::int32_t row, std::int32_t column) const override;
+  std::vector<CellText> NonEmptyCells(std::int32_t first_row, std::int32_t first_column,
+                                      std::int32_t last_row, std::int32_t last_column) const override;
+  void WriteString(std::int32_t row, std::int32_t column, std::string_view value) override;
+
+  void Flush();
+
+ private:
+  void LoadExtent() const;
+  void LoadSnapshot() const;
+  void LoadFormulas() const;
+  std::string Displayed(std::int32_t row, std::int32_t column, std::string text) const;
+
+  UnoWorkbook& book_;
+  uno::Reference<sheet::XSpreadsheet> sheet_;
+  std::string name_;
+  int index_;
+
+  mutable bool extent_known_ = false;
+  mutable std::int32_t last_row_ = 1, last_column_ = 1;
+  mutable bool snapshot_known_ = false;
+  mutable std::vector<CellText> snapshot_;  // row by row, left to right
+  mutable bool formulas_known_ = false;
+  mutable std::vector<Range> arrays_;             // multi-cell array formulas
+  mutable std::set<std::pair<int, int>> booleans_;  // =TRUE() and =FALSE() cells
+  mutable int protected_ = -1;
+  std::map<std::pair<int, int>, std::string> pending_;
+};
+
+class UnoApplication;
+
+class UnoWorkbook : public workbook::Workbook {
+ public:
+  UnoWorkbook(std::string path, uno::Reference<lang::XComponent> component,
+              const OfficeSettings& settings)
+      : path_(std::move(path)),
+        component_(std::move(component)),
+        settings_(settings),
+        generation_(Office::Shared().Generation()) {}
+  ~UnoWorkbook() override;
+
+  const std::string& Path() const override { return path_; }
+  std::vector<workbook::Worksheet*> Worksheets() override;
+  workbook::Worksheet& ActiveSheet() override;
+  void Save() override;
+  void Close() override;
+
+  // Runs a call into LibreOffice for this workbook under the watchdog.
+  template <class Call>
+  auto Guarded(std::string_view what, Call&& call, bool long_call = false) -> decltype(call()) {
+    if (closed_) throw WorkbookError(path_, "the workbook is already closed");
+    if (Office::Shared().Generation() != generation_ || Office::Shared().Pid() == 0) {
+      throw WorkbookError(path_, "the LibreOffice instance that had it open has ended");
+    }
+    return Office::Shared().Guarded(path_, what, long_call ? settings_.open_timeout : settings_.call_timeout,
+                                    std::forward<Call>(call));
+  }
+  uno::Reference<lang::XComponent> Component() const { return component_; }
+
+  void Attach(std::shared_ptr<std::set<UnoWorkbook*>> open) { open_ = std::move(open); }
+
+ private:
+  void LoadSheets();
+
+  std::string path_;
+  uno::Reference<lang::XComponent> component_;
+  OfficeSettings settings_;
+  int generation_;
+  bool closed_ = false;
+  bool sheets_known_ = false;
+  std::vector<std::unique_ptr<UnoWorksheet>> sheets_;
+  std::shared_ptr<std::set<UnoWorkbook*>> open_;
+};
+
+// ---- worksheet ----
+
+void UnoWorksheet::LoadExtent() const {
+  if (extent_known_) return;
+  book_.Guarded("finding the used range of sheet " + name_, [&] {
+    uno::Reference<sheet::XSheetCellCursor> cursor = sheet_->createCursor();
+    uno::Reference<sheet::XUsedAreaCursor> used(cursor, uno::UNO_QUERY_THROW);
+    used->gotoEndOfUsedArea(false);
+    const auto address =
+        uno::Reference<sheet::XCellRangeAddressable>(cursor, uno::UNO_QUERY_THROW)->getRangeAddress();
+    last_row_ = address.EndRow + 1;
+    last_column_ = address.EndColumn + 1;
+  });
+  extent_known_ = true;
+}
+
+std::int32_t UnoWorksheet::LastRow() const {
+  const_cast<UnoWorksheet*>(this)->Flush();
+  LoadExtent();
+  return last_row_;
+}
+
+std::int32_t UnoWorksheet::LastColumn() const {
+  const_cast<UnoWorksheet*>(this)->Flush();
+  LoadExtent();
+  return last_column_;
+}
+
+// Formula cells: array formulas (refused as write targets when they span several cells) and the
+// boolean constants LibreOffice keeps as =TRUE() and =FALSE(), shown as 1 and 0 until recalculated.
+void UnoWorksheet::LoadFormulas() const {
+  if (formulas_known_) return;
+  arrays_.clear();
+  booleans_.clear();
+  book_.Guarded("reading the formulas of sheet " + name_, [&] {
+    uno::Reference<sheet::XCellRangesQuery> query(sheet_, uno::UNO_QUERY_THROW);
+    const auto ranges = query->queryContentCells(sheet::CellFlags::FORMULA)->getRangeAddresses();
+    for (const auto& address : ranges) {
+      uno::Reference<table::XCellRange> range = sheet_->getCellRangeByPosition(
+          address.StartColumn, address.StartRow, address.EndColumn, address.EndRow);
+      const auto formulas =
+          uno::Reference<sheet::XCellRangeFormula>(range, uno::UNO_QUERY_THROW)->getFormulaArray();
+      for (sal_Int32 r = 0; r < formulas.getLength(); ++r) {
+        for (sal_Int32 c = 0; c < formulas[r].getLength(); ++c) {
+          const rtl::OUString& formula = formulas[r][c];
+          const int row = address.StartRow + r + 1;
+          const int column = address.StartColumn + c + 1;
+          if (formula.equalsIgnoreAsciiCase("=TRUE()") || formula.equalsIgnoreAsciiCase("=FALSE()")) {
+            booleans_.insert({row, column});
+          } else if (formula.startsWith("{=")) {
+            const bool known = std::any_of(arrays_.begin(), arrays_.end(),
+                                           [&](const Range& a) { return a.Contains(row, column); });
+            if (known) continue;
+            uno::Reference<sheet::XSheetCellCursor> cursor =
+                sheet_->createCursorByRange(uno::Reference<sheet::XSheetCellRange>(
+                    sheet_->getCellRangeByPosition(column - 1, row - 1, column - 1, row - 1),
+                    uno::UNO_QUERY_THROW));
+            cursor->collapseToCurrentArray();
+            const Range array = ToRange(
+                uno::Reference<sheet::XCellRangeAddressable>(cursor, uno::UNO_QUERY_THROW)->getRangeAddress());
+            arrays_.push_back(array);
+          }
+        }
+      }
+    }
+  });
+  formulas_known_ = true;
+}
+
+std::string UnoWorksheet::Displayed(std::int32_t row, std::int32_t column, std::string text) const {
+  if ((text == "1" || text == "0") && booleans_.count({row, column}) != 0) {
+    return text == "1" ? "TRUE" : "FALSE";
+  }
+  return text;
+}
+
+// The displayed text of every cell, from one export of the sheet as "text as shown".
+void UnoWorksheet::LoadSnapshot() const {
+  if (snapshot_known_) return;
+  LoadFormulas();
+  const std::string folder = Office::Shared().ScratchFolder() + "/" + std::to_string(index_) + "-" +
+                             std::to_string(reinterpret_cast<std::uintptr_t>(this));
+  std::error_code ignored;
+  fs::remove_all(folder, ignored);
+  fs::create_directories(folder);
+  book_.Guarded("reading the cells of sheet " + name_, [&] {
+    uno::Reference<frame::XStorable> storable(book_.Component(), uno::UNO_QUERY_THROW);
+    // Field separator, quote, UTF-8, from line 1, -, en-US, quote text, -, as shown,
+    // no formulas, keep spaces, this sheet only.
+    const std::string options =
+        "44,34,76,1,,1033,true,false,true,false,false," + std::to_string(index_ + 1);
+    const auto args = Properties({
+        Property("FilterName", uno::Any(Utf16("Text - txt - csv (StarCalc)"))),
+        Property("FilterOptions", uno::Any(Utf16(options))),
+    });
+    storable->storeToURL(Utf16(FileUrl(folder + "/sheet.csv")), args);
+  });
+  std::string csv;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    csv = text.str();
+    break;
+  }
+  fs::remove_all(folder, ignored);
+  snapshot_.clear();
+  ForEachCsvCell(csv, [&](int row, int column, std::string text) {
+    snapshot_.push_back({row, column, Displayed(row, column, std::move(text))});
+  });
+  snapshot_known_ = true;
+}
+
+std::string UnoWorksheet::Text(std::int32_t row, std::int32_t column) const {
+  const_cast<UnoWorksheet*>(this)->Flush();
+  LoadFormulas();
+  const std::string text = book_.Guarded("reading cell " + CellName(row, column) + " of sheet " + name_, [&] {
+    uno::Reference<text::XText> cell(sheet_->getCellByPosition(column - 1, row - 1), uno::UNO_QUERY_THROW);
+    return Utf8(cell->getString());
+  });
+  return Displayed(row, column, text);
+}
+
+std::vector<CellText> UnoWorksheet::NonEmptyCells(std::int32_t first_row, std::int32_t first_column,
+                                                  std::int32_t last_row, std::int32_t last_column) const {
+  const_cast<UnoWorksheet*>(this)->Flush();
+  LoadSnapshot();
+  std::vector<CellText> cells;
+  const Range wanted{first_row, first_column, last_row, last_column};
+  for (const CellText& cell : snapshot_) {
+    if (wanted.Contains(cell.row, cell.column)) cells.push_back(cell);
+  }
+  return cells;
+}
+
+void UnoWorksheet::WriteString(std::int32_t row, std::int32_t column, std::string_view value) {
+  LoadFormulas();
+  for (const Range& array : arrays_) {
+    if (array.Contains(row, column) &&
+        (array.first_row != array.last_row || array.first_column != array.last_column)) {
+      throw CellWriteRefused(book_.Path(), "cell " + CellName(row, column) + " of sheet " + name_ +
+                                               " is part of an array formula (" +
+                                               CellName(array.first_row, array.first_column) + ":" +
+                                               CellName(array.last_row, array.last_column) +
+                                               ") and was left as it was");
+    }
+  }
+  if (protected_ < 0) {
+    protected_ = book_.Guarded("checking the protection of sheet " + name_, [&] {
+      return uno::Reference<util::XProtectable>(sheet_, uno::UNO_QUERY_THROW)->isProtected() ? 1 : 0;
+    });
+  }
+  if (protected_ == 1) {
+    throw WorkbookError(book_.Path(), "sheet " + name_ + " is protected; cell " +
+                                          CellName(row, column) + " cannot be written");
+  }
+  pending_[{row, column}] = std::string(value);
+  snapshot_known_ = false;
+}
+
+// Writes the pending strings: rectangles of written cells in one call each, as text (never read
+// as numbers). Cells with a note are written one by one, since a block write clears notes.
+void UnoWorksheet::Flush() {
+  if (pending_.empty()) return;
+  auto pending = std::move(pending_);
+  pending_.clear();
+  extent_known_ = false;
+  snapshot_known_ = false;
+  formulas_known_ = false;
+  book_.Guarded("writing the cells of sheet " + name_, [&] {
+    std::set<std::pair<int, int>> noted;
+    uno::Reference<sheet::XCellRangesQuery> query(sheet_, uno::UNO_QUERY_THROW);
+    for (const auto& address : query->queryContentCells(sheet::CellFlags::ANNOTATION)->getRangeAddresses()) {
+      for (int r = address.StartRow + 1; r <= address.EndRow + 1; ++r) {
+        for (int c = address.StartColumn + 1; c <= address.EndColumn + 1; ++c) {
+          if (pending.count({r, c}) != 0) noted.insert({r, c});
+        }
+      }
+    }
+    for (const auto& cell : noted) {
+      uno::Reference<text::XText> text(sheet_->getCellByPosition(cell.second - 1, cell.first - 1),
+                                       uno::UNO_QUERY_THROW);
+      text->setString(Utf16(pending[cell]));
+      pending.erase(cell);
+    }
+
+    // Runs of consecutive columns in a row, then runs over the same columns merged downwards.
+    struct Box {
+      int first_row, last_row, first_column, last_column;
+    };
+    std::vector<Box> boxes;
+    std::map<std::pair<int, int>, std::size_t> open;  // columns -> box ending on the row above
+    int current_row = 0;
+    std::map<std::pair<int, int>, std::size_t> next_open;
+    for (auto it = pending.begin(); it != pending.end();) {
+      const int row = it->first.first;
+      if (row != current_row) {
+        open = current_row + 1 == row ? std::move(next_open) : decltype(open){};
+        next_open.clear();
+        current_row = row;
+      }
+      const int first = it->first.second;
+      int last = first;
+      auto end = std::next(it);
+      while (end != pending.end() && end->first.first == row && end->first.second == last + 1) {
+        ++last;
+        ++end;
+      }
+      const auto found = open.find({first, last});
+      if (found != open.end()) {
+        boxes[found->second].last_row = row;
+        next_open[{first, last}] = found->second;
+      } else {
+        boxes.push_back({row, row, first, last});
+        next_open[{first, last}] = boxes.size() - 1;
+      }
+      it = end;
+    }
+    for (const Box& box : boxes) {
+      uno::Sequence<uno::Sequence<uno::Any>> data(box.last_row - box.first_row + 1);
+      auto* rows = data.getArray();
+      for (int r = box.first_row; r <= box.last_row; ++r) {
+        uno::Sequence<uno::Any> line(box.last_column - box.first_column + 1);
+        auto* values = line.getArray();
+        for (int c = box.first_column; c <= box.last_column; ++c) {
+          values[c - box.first_column] <<= Utf16(pending[{r, c}]);
+        }
+        rows[r - box.first_row] = line;
+      }
+      uno::Reference<sheet::XCellRangeData> range(
+          sheet_->getCellRangeByPosition(box.first_column - 1, box.first_row - 1,
+                                         box.last_column - 1, box.last_row - 1),
+          uno::UNO_QUERY_THROW);
+      range->setDataArray(data);
+    }
+  });
+}
+
+// ---- workbook ----
+
+UnoWorkbook::~UnoWorkbook() {
+  try {
+    Close();
+  } catch (...) {
+  }
+}
+
+void UnoWorkbook::LoadSheets() {
+  if (sheets_known_) return;
+  Guarded("listing the sheets", [&] {
+    uno::Reference<sheet::XSpreadsheetDocument> document(component_, uno::UNO_QUERY_THROW);
+    uno::Reference<container::XIndexAccess> sheets(document->getSheets(), uno::UNO_QUERY_THROW);
+    for (sal_Int32 i = 0; i < sheets->getCount(); ++i) {
+      uno::Reference<sheet::XSpreadsheet> sheet(sheets->getByIndex(i), uno::UNO_QUERY_THROW);
+      const std::string name = Utf8(uno::Reference<container::XNamed>(sheet, uno::UNO_QUERY_THROW)->getName());
+      sheets_.push_back(std::make_unique<UnoWorksheet>(*this, sheet, name, i));
+    }
+  });
+  sheets_known_ = true;
+}
+
+std::vector<workbook::Worksheet*> UnoWorkbook::Worksheets() {
+  LoadSheets();
+  std::vector<workbook::Worksheet*> sheets;
+  for (auto& sheet : sheets_) sheets.push_back(sheet.get());
+  return sheets;
+}
+
+workbook::Worksheet& UnoWorkbook::ActiveSheet() {
+  LoadSheets();
+  const std::string name = Guarded("finding the active sheet", [&] {
+    uno::Reference<frame::XModel> model(component_, uno::UNO_QUERY_THROW);
+    uno::Reference<sheet::XSpreadsheetView> view(model->getCurrentController(), uno::UNO_QUERY);
+    if (!view.is()) return std::string();
+    return Utf8(uno::Reference<container::XNamed>(view->getActiveSheet(), uno::UNO_QUERY_THROW)->getName());
+  });
+  for (auto& sheet : sheets_) {
+    if (sheet->Name() == name) return *sheet;
+  }
+  if (name.empty() && !sheets_.empty()) return *sheets_.front();
+  throw WorkbookError(path_, "the active sheet " + name + " is not a worksheet");
+}
+
+void UnoWorkbook::Save() {
+  for (auto& sheet : sheets_) sheet->Flush();
+  Guarded("saving", [&] {
+    uno::Reference<frame::XStorable>(component_, uno::UNO_QUERY_THROW)->store();
+  }, true);
+}
+
+void UnoWorkbook::Close() {
+  if (closed_) return;
+  if (open_) open_->erase(this);
+  const bool alive = Office::Shared().Generation() == generation_ && Office::Shared().Pid() != 0;
+  if (alive) {
+    try {
+      Guarded("closing", [&] {
+        uno::Reference<util::XCloseable> closeable(component_, uno::UNO_QUERY);
+        if (closeable.is()) closeable->close(true);
+        else component_->dispose();
+      });
+    } catch (...) {
+      closed_ = true;
+      component_.clear();
+      throw;
+    }
+  }
+  closed_ = true;
+  component_.clear();
+}
+
+// ---- application ----
+
+class UnoApplication : public workbook::Application {
+ public:
+  explicit UnoApplication(const OfficeSettings& settings)
+      : settings_(settings), open_(std::make_shared<std::set<UnoWorkbook*>>()) {
+    Office::Shared().Hold();
+  }
+  ~UnoApplication() override { Quit(); }
+
+  std::unique_ptr<workbook::Workbook> Open(const std::string& path) override;
+
+  // Headless: nothing to show. Hiding after a failure closes the workbooks without saving.
+  void SetVisible(bool visible) override {
+    if (!visible) CloseAll();
+  }
+
+  void Quit() override {
+    if (quit_) return;
+    quit_ = true;
+    CloseAll();
+    Office::Shared().Release(settings_.idle_timeout);
+  }
+
+ private:
+  void CloseAll() {
+    const auto open = *open_;
+    for (UnoWorkbook* book : open) {
+      try {
+        book->Close();
+      } catch (...) {
+      }
+    }
+  }
+
+  OfficeSettings settings_;
+  std::shared_ptr<std::set<UnoWorkbook*>> open_;
+  bool quit_ = false;
+};
+
+std::unique_ptr<workbook::Workbook> UnoApplication::Open(const std::string& path) {
+  if (quit_) throw WorkbookError(path, "the application has ended");
+  if (path.empty() || path.front() != '/') throw WorkbookError(path, "not a full path");
+  const std::vector<std::string> filters = ExpectedFilters(path);
+  if (filters.empty()) {
+    throw WorkbookError(path, "LibreOffice is used here for .xls, .xlt, .ods, .ots and the xlsx family "
+                              "only; this file is none of them");
+  }
+  // Checked before LibreOffice sees the file, so nothing is written to a file that must not change.
+  if (const std::string why = WhyNotWritable(path); !why.empty()) throw WorkbookError(path, why);
+
+  Office& office = Office::Shared();
+  office.EnsureRunning(path);
+  rtl::Reference<AbortingInteractionHandler> handler(new AbortingInteractionHandler);
+  const auto args = Properties({
+      Property("Hidden", uno::Any(true)),
+      Property("ReadOnly", uno::Any(false)),
+      // A template is opened itself, not as a new untitled workbook made from it.
+      Property("AsTemplate", uno::Any(false)),
+      Property("MacroExecutionMode", uno::Any(document::MacroExecMode::NEVER_EXECUTE)),
+      Property("UpdateDocMode", uno::Any(document::UpdateDocMode::NO_UPDATE)),
+      Property("InteractionHandler",
+               uno::Any(uno::Reference<task::XInteractionHandler>(handler.get()))),
+  });
+  const auto password_failure = [&] {
+    return WorkbookError(path, "the workbook is protected by a password; remove the password and "
+                               "try again (it was left unchanged)");
+  };
+  uno::Reference<lang::XComponent> component;
+  try {
+    component = office.Guarded(path, "opening the workbook", settings_.open_timeout, [&] {
+      return office.Desktop()->loadComponentFromURL(Utf16(FileUrl(path)), "_blank", 0, args);
+    });
+  } catch (const WorkbookError&) {
+    if (handler->PasswordAsked()) throw password_failure();
+    throw;
+  }
+  if (!component.is()) {
+    if (handler->PasswordAsked()) throw password_failure();
+    // Text import asks for its options: the file is not the workbook its name says.
+    if (handler->OtherRequest() == "com.sun.star.document.FilterOptionsRequest") {
+      throw WorkbookError(path, "LibreOffice could read it only as text, not as a workbook of the "
+                                "type its name says; it may be damaged or misnamed, and it was left "
+                                "unchanged");
+    }
+    throw WorkbookError(path, "LibreOffice could not open it" +
+                                  std::string(handler->OtherRequest().empty()
+                                                  ? ""
+                                                  : " (it asked " + handler->OtherRequest() + ")"));
+  }
+  auto book = std::make_unique<UnoWorkbook>(path, component, settings_);
+  // From here a failure closes the document again without saving (the destructor).
+  const std::string filter = book->Guarded("checking the file type", [&] {
+    if (!uno::Reference<sheet::XSpreadsheetDocument>(component, uno::UNO_QUERY).is()) return std::string();
+    uno::Reference<frame::XModel> model(component, uno::UNO_QUERY_THROW);
+    for (const auto& arg : model->getArgs()) {
+      if (arg.Name == "FilterName") return Utf8(arg.Value.get<rtl::OUString>());
+    }
+    return std::string();
+  });
+  if (std::find(filters.begin(), filters.end(), filter) == filters.end()) {
+    throw WorkbookError(path, "LibreOffice read it as " + (filter.empty() ? "something else" : "\"" + filter + "\"") +
+                                  ", not as a workbook of the type its name says; it may be damaged "
+                                  "or misnamed, and it was left unchanged");
+  }
+  const bool read_only = book->Guarded("checking the file type", [&] {
+    return uno::Reference<frame::XStorable>(component, uno::UNO_QUERY_THROW)->isReadonly();
+  });
+  if (read_only) throw WorkbookError(path, "LibreOffice opened it read-only; it was left unchanged");
+  // No undo history: it would hold a copy of every converted cell.
+  try {
+    book->Guarded("opening the workbook", [&] {
+      uno::Reference<document::XUndoManagerSupplier> undo(component, uno::UNO_QUERY);
+      if (undo.is()) undo->getUndoManager()->lock();
+    });
+  } catch (const WorkbookError&) {
+  }
+  book->Attach(open_);
+  open_->insert(book.get());
+  return book;
+}
+
+class UnoPlugin : public Plugin {
+ public:
+  std::unique_ptr<workbook::Application> MakeApplication(const OfficeSettings& settings) override {
+    return std::make_unique<UnoApplication>(settings);
+  }
+  int InstancePid() override { return Office::Shared().Pid(); }
+  void EndInstance() override { Office::Shared().End(); }
+};
+
+}  // namespace
+}  // namespace quillory::libreoffice
+
+extern "C" __attribute__((visibility("default"))) quillory::libreoffice::Plugin* QuilloryLibreOfficePlugin() {
+  static quillory::libreoffice::UnoPlugin plugin;
+  return &plugin;
+}

@@ -1,0 +1,339 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "platform/libreoffice/loader.h"
+#include "tests/libreoffice/fixtures.h"
+
+namespace quillory::libreoffice {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ConvertWithLibreOffice;
+using testing::ReadFile;
+using testing::TempFolder;
+using testing::WriteFile;
+using workbook::CellText;
+using workbook::CellWriteRefused;
+using workbook::Workbook;
+using workbook::WorkbookError;
+using workbook::Worksheet;
+
+// Fixtures made once for the whole program: the source workbook in each LibreOffice format.
+class Fixtures {
+ public:
+  static Fixtures& Get() {
+    static Fixtures fixtures;
+    return fixtures;
+  }
+  std::string Path(const std::string& name) const { return folder_ / name; }
+
+ private:
+  Fixtures() {
+    testing::WriteSourceWorkbook(folder_ / "source.xlsx");
+    WriteFile(folder_ / "source.csv", "1234.5,Total\n7,0123\n");
+    const std::string source = folder_ / "source.xlsx";
+    ConvertWithLibreOffice({
+        {source, folder_ / "source.xls", "MS Excel 97", "-"},
+        {source, folder_ / "source.xlt", "MS Excel 97 Vorlage/Template", "-"},
+        {source, folder_ / "source.ods", "calc8", "-"},
+        {source, folder_ / "secret.xls", "MS Excel 97", "secret"},
+        {source, folder_ / "secret.ods", "calc8", "secret"},
+    });
+  }
+  TempFolder folder_;
+};
+
+LoaderSettings Settings() {
+  LoaderSettings settings;
+  settings.office.call_timeout = std::chrono::seconds(20);
+  settings.office.open_timeout = std::chrono::seconds(60);
+  return settings;
+}
+
+Worksheet& Sheet(Workbook& book, const std::string& name) {
+  for (Worksheet* sheet : book.Worksheets()) {
+    if (sheet->Name() == name) return *sheet;
+  }
+  throw std::runtime_error("no sheet " + name);
+}
+
+std::vector<std::string> Rows(const std::vector<CellText>& cells) {
+  std::vector<std::string> rows;
+  for (const CellText& cell : cells) {
+    rows.push_back(std::to_string(cell.row) + "," + std::to_string(cell.column) + " " + cell.text);
+  }
+  return rows;
+}
+
+class Backend : public ::testing::Test {
+ protected:
+  // A private copy of a fixture, so each test may change it.
+  std::string Copy(const std::string& fixture, const std::string& name = "") {
+    const std::string target = folder_ / (name.empty() ? fixture : name);
+    fs::copy_file(Fixtures::Get().Path(fixture), target);
+    return target;
+  }
+  std::unique_ptr<workbook::Application> App() { return MakeLibreOfficeApplication(Settings()); }
+  TempFolder folder_;
+};
+
+struct Format {
+  const char* extension;
+  // Files LibreOffice writes from a hidden document carry no view settings: the first sheet is
+  // active in them.
+  const char* active_sheet;
+};
+
+void PrintTo(const Format& format, std::ostream* out) { *out << format.extension; }
+
+class RoundTrip : public Backend, public ::testing::WithParamInterface<Format> {};
+
+TEST_P(RoundTrip, ReadsWritesSavesAndKeepsTheFormat) {
+  const std::string path = Copy(std::string("source.") + GetParam().extension);
+  const std::string magic = ReadFile(path).substr(0, 4);
+  auto app = App();
+  {
+    auto book = app->Open(path);
+    std::vector<std::string> names;
+    for (Worksheet* sheet : book->Worksheets()) names.push_back(sheet->Name());
+    EXPECT_EQ(names, (std::vector<std::string>{"Data", "Second", "Empty"}));
+    EXPECT_EQ(book->ActiveSheet().Name(), GetParam().active_sheet);
+
+    Worksheet& data = Sheet(*book, "Data");
+    EXPECT_EQ(data.LastRow(), 8);
+    EXPECT_EQ(data.LastColumn(), 10);
+    const auto cells = data.NonEmptyCells(1, 1, 8, 10);
+    EXPECT_EQ(Rows(cells), (std::vector<std::string>{
+                               "1,1 1,234.50", "1,2 12%", "1,3 $5.00", "1,4 0123", "1,5 Total",
+                               "2,1 2469", "2,2 TRUE", "3,1 line1\nline2", "3,3 7", "5,1 2469",
+                               "6,1 4938", "8,10 99"}));
+    // The fast read finds exactly what a walk of single cells finds.
+    std::vector<CellText> walked;
+    for (int r = 1; r <= 8; ++r) {
+      for (int c = 1; c <= 10; ++c) {
+        if (std::string text = data.Text(r, c); !text.empty()) walked.push_back({r, c, text});
+      }
+    }
+    EXPECT_EQ(Rows(walked), Rows(cells));
+    EXPECT_EQ(Rows(data.NonEmptyCells(2, 2, 3, 3)), (std::vector<std::string>{"2,2 TRUE", "3,3 7"}));
+
+    Worksheet& empty = Sheet(*book, "Empty");
+    EXPECT_EQ(empty.LastRow(), 1);
+    EXPECT_EQ(empty.LastColumn(), 1);
+    EXPECT_TRUE(empty.NonEmptyCells(1, 1, 1, 1).empty());
+
+    // Strings stay strings: "0123" and "1e3" are not read as numbers.
+    data.WriteString(1, 1, "One Thousand");
+    data.WriteString(1, 2, "0123");
+    data.WriteString(1, 3, "1e3");
+    data.WriteString(2, 1, "formula gone");
+    data.WriteString(3, 3, "noted");
+    data.WriteString(8, 10, "Ninety Nine");
+    EXPECT_THROW(data.WriteString(5, 1, "x"), CellWriteRefused);
+    EXPECT_THROW(data.WriteString(6, 1, "x"), CellWriteRefused);
+    Sheet(*book, "Second").WriteString(5, 3, "Forty Two");
+    book->Save();
+    book->Close();
+  }
+  EXPECT_EQ(ReadFile(path).substr(0, 4), magic);
+  {
+    auto book = app->Open(path);  // refused if the file type had changed
+    Worksheet& data = Sheet(*book, "Data");
+    EXPECT_EQ(Rows(data.NonEmptyCells(1, 1, 8, 10)),
+              (std::vector<std::string>{"1,1 One Thousand", "1,2 0123", "1,3 1e3", "1,4 0123",
+                                        "1,5 Total", "2,1 formula gone", "2,2 TRUE",
+                                        "3,1 line1\nline2", "3,3 noted", "5,1 #VALUE!",
+                                        "6,1 #VALUE!", "8,10 Ninety Nine"}));
+    EXPECT_EQ(Sheet(*book, "Second").Text(5, 3), "Forty Two");
+    EXPECT_EQ(book->ActiveSheet().Name(), GetParam().active_sheet);
+    book->Close();
+  }
+  app->Quit();
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, RoundTrip,
+                         ::testing::Values(Format{"xls", "Data"}, Format{"xlt", "Data"},
+                                           Format{"ods", "Data"}, Format{"xlsx", "Second"}),
+                         [](const auto& info) { return std::string(info.param.extension); });
+
+TEST_F(Backend, CloseWithoutSavingLeavesTheFile) {
+  const std::string path = Copy("source.xls");
+  const std::string before = ReadFile(path);
+  auto app = App();
+  auto book = app->Open(path);
+  Sheet(*book, "Data").WriteString(1, 1, "changed");
+  book->Close();
+  EXPECT_EQ(ReadFile(path), before);
+}
+
+TEST_F(Backend, HidingAfterAFailureClosesWithoutSaving) {
+  const std::string path = Copy("source.ods");
+  const std::string before = ReadFile(path);
+  auto app = App();
+  auto book = app->Open(path);
+  Sheet(*book, "Data").WriteString(1, 1, "changed");
+  app->SetVisible(false);
+  EXPECT_THROW(book->Save(), WorkbookError);
+  EXPECT_EQ(ReadFile(path), before);
+}
+
+TEST_F(Backend, TextNamedXlsIsRefusedAndLeftUnchanged) {
+  const std::string path = folder_ / "damaged.xls";
+  WriteFile(path, "1234.5,Total\n7,0123\n");
+  auto app = App();
+  try {
+    app->Open(path);
+    FAIL() << "opened";
+  } catch (const WorkbookError& error) {
+    EXPECT_NE(error.reason().find("not as a workbook of the type its name says"), std::string::npos)
+        << error.reason();
+  }
+  EXPECT_EQ(ReadFile(path), "1234.5,Total\n7,0123\n");
+}
+
+TEST_F(Backend, PasswordProtectedFilesFailClearly) {
+  auto app = App();
+  for (const char* name : {"secret.xls", "secret.ods"}) {
+    const std::string path = Copy(name);
+    const std::string before = ReadFile(path);
+    try {
+      app->Open(path);
+      ADD_FAILURE() << name << " opened";
+    } catch (const WorkbookError& error) {
+      EXPECT_NE(error.reason().find("protected by a password"), std::string::npos)
+          << name << ": " << error.reason();
+    }
+    EXPECT_EQ(ReadFile(path), before) << name;
+  }
+}
+
+TEST_F(Backend, ReadOnlyAndLockedFilesFailBeforeAnythingIsWritten) {
+  auto app = App();
+  const std::string read_only = Copy("source.xls", "readonly.xls");
+  chmod(read_only.c_str(), 0444);
+  try {
+    app->Open(read_only);
+    ADD_FAILURE() << "read-only file opened";
+  } catch (const WorkbookError& error) {
+    EXPECT_NE(error.reason().find("read-only"), std::string::npos) << error.reason();
+  }
+
+  const std::string locked = Copy("source.ods", "locked.ods");
+  WriteFile(folder_ / ".~lock.locked.ods#", "Someone,host,,06.12.2026 08:00,file:///home/someone;\n");
+  try {
+    app->Open(locked);
+    ADD_FAILURE() << "locked file opened";
+  } catch (const WorkbookError& error) {
+    EXPECT_NE(error.reason().find("open in another program"), std::string::npos) << error.reason();
+  }
+  fs::remove(folder_ / ".~lock.locked.ods#");
+  EXPECT_NO_THROW(app->Open(locked)->Close());
+}
+
+TEST_F(Backend, AHungInstanceIsEndedAndTheWorkbookFails) {
+  const std::string path = Copy("source.xls");
+  const std::string before = ReadFile(path);
+  LoaderSettings settings = Settings();
+  settings.office.call_timeout = std::chrono::seconds(2);
+  auto app = MakeLibreOfficeApplication(settings);
+  auto book = app->Open(path);
+  const int pid = LibreOfficeInstancePid();
+  ASSERT_GT(pid, 0);
+  kill(pid, SIGSTOP);
+  const auto start = std::chrono::steady_clock::now();
+  try {
+    Sheet(*book, "Data").NonEmptyCells(1, 1, 8, 10);
+    ADD_FAILURE() << "read from a stopped instance";
+  } catch (const WorkbookError& error) {
+    EXPECT_NE(error.reason().find("stopped responding"), std::string::npos) << error.reason();
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+  EXPECT_NE(LibreOfficeInstancePid(), pid);
+  EXPECT_THROW(book->Save(), WorkbookError);
+  book.reset();
+  EXPECT_EQ(ReadFile(path), before);
+  // The next workbook gets a new instance.
+  auto again = app->Open(path);
+  EXPECT_EQ(Sheet(*again, "Second").Text(5, 3), "42");
+  EXPECT_NE(LibreOfficeInstancePid(), pid);
+}
+
+// Another LibreOffice, started the way a user would with a profile of its own.
+class UsersOffice {
+ public:
+  explicit UsersOffice(const std::string& profile) {
+    // A fresh profile makes the first start end with 81 and ask to be started again.
+    for (int start = 0; start < 3; ++start) {
+      pid_ = fork();
+      if (pid_ == 0) {
+        const std::string env = "-env:UserInstallation=file://" + profile;
+        execl("/usr/lib/libreoffice/program/soffice.bin", "/usr/lib/libreoffice/program/soffice.bin",
+              "--headless", "--invisible", "--norestore", env.c_str(),
+              "--accept=pipe,name=quillory_test_users_office;urp;", static_cast<char*>(nullptr));
+        _exit(127);
+      }
+      std::this_thread::sleep_for(std::chrono::seconds(3));
+      if (waitpid(pid_, nullptr, WNOHANG) == 0) return;
+    }
+  }
+  ~UsersOffice() {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  bool Alive() const { return kill(pid_, 0) == 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
+  pid_t Pid() const { return pid_; }
+  bool HasOpen(const std::string& path) const {
+    std::error_code error;
+    for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid_) + "/fd", error)) {
+      if (fs::read_symlink(fd.path(), error) == path) return true;
+    }
+    return false;
+  }
+
+ private:
+  pid_t pid_ = 0;
+};
+
+TEST_F(Backend, TheUsersOwnOfficeIsLeftAlone) {
+  EndLibreOfficeInstance();
+  UsersOffice users(folder_ / "users-profile");
+  ASSERT_TRUE(users.Alive());
+
+  const std::string path = Copy("source.ods");
+  auto app = App();
+  auto book = app->Open(path);
+  EXPECT_NE(LibreOfficeInstancePid(), 0);
+  EXPECT_NE(LibreOfficeInstancePid(), users.Pid());
+  EXPECT_FALSE(users.HasOpen(path));
+  Sheet(*book, "Data").WriteString(1, 1, "converted");
+  book->Save();
+  book->Close();
+  app->Quit();
+  EndLibreOfficeInstance();
+  EXPECT_EQ(LibreOfficeInstancePid(), 0);
+  EXPECT_TRUE(users.Alive());
+}
+
+TEST_F(Backend, WithoutThePluginWorkbooksFailSayingWhatToInstall) {
+  LoaderSettings settings;
+  settings.plugin_path = folder_ / "missing/quillory_libreoffice.so";
+  auto app = MakeLibreOfficeApplication(settings);
+  const std::string path = Copy("source.xls");
+  try {
+    app->Open(path);
+    FAIL() << "opened without the plugin";
+  } catch (const WorkbookError& error) {
+    EXPECT_EQ(error.file(), path);
+    EXPECT_NE(error.reason().find("libreoffice-calc-nogui"), std::string::npos) << error.reason();
+  }
+}
+
+}  // namespace
+}  // namespace quillory::libreoffice
