@@ -1,3 +1,4 @@
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -427,7 +428,7 @@ class LanguageWindowsTest : public QObject {
 
   void defaultWindowLooksAsDesignedAndNothingIsCutOff() {
     MemorySettings store;
-    store.WriteSetting("Languages", "Français;Deutsch;");
+    store.WriteSetting("Languages", "Français;Deutsch;Schweizerdeutsch (Zürich, Basel und Bern);");
     store.WriteSetting("Default Language", "Deutsch");
     WordSource words(store);
     DefaultLanguageWindow window(store, words);
@@ -441,6 +442,12 @@ class LanguageWindowsTest : public QObject {
     QVERIFY(Combo(window)->geometry().right() < button->x());
     QVERIFY(window.rect().contains(button->geometry()));
     QCOMPARE(button->text(), QString("Set"));
+    // A long name is shown whole in the drop-down list.
+    Combo(window)->showPopup();
+    const QString longName = QString::fromUtf8("Schweizerdeutsch (Zürich, Basel und Bern)");
+    QVERIFY(Combo(window)->view()->width() >
+            Combo(window)->view()->fontMetrics().horizontalAdvance(longName));
+    Combo(window)->hidePopup();
     QVERIFY(window.grab().save(QUILLORY_SCREENSHOT_DIR "/default_language.png"));
   }
 };
