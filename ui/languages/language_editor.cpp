@@ -63,11 +63,9 @@ QLabel* NewLabel(const QString& text, int index, QWidget* parent) {
 
 }  // namespace
 
-ShowMessage MessageBoxOver(QWidget* parent) {
-  return [parent](const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Quillory"), text, QMessageBox::Ok, parent);
-    box.exec();
-  };
+void ShowMessageBox(QWidget* over, const QString& text) {
+  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Quillory"), text, QMessageBox::Ok, over);
+  box.exec();
 }
 
 const std::array<Stem, LanguageEditor::kBoxCount>& LanguageEditor::BoxStems() {
@@ -76,7 +74,7 @@ const std::array<Stem, LanguageEditor::kBoxCount>& LanguageEditor::BoxStems() {
 
 LanguageEditor::LanguageEditor(SettingsStore& store, ShowMessage message, QWidget* parent)
     : QDialog(parent), store_(store), message_(std::move(message)) {
-  if (!message_) message_ = MessageBoxOver(this);
+  if (!message_) message_ = ShowMessageBox;
   setObjectName(QStringLiteral("Form2"));
   setWindowTitle(QStringLiteral("Languages"));
   ApplyWindowLook(this);
@@ -220,7 +218,7 @@ void LanguageEditor::AddLanguagePressed() {
   const QString name = text1_->text();
   switch (AddLanguage(store_, name.toStdString())) {
     case AddLanguageResult::EmptyName:
-      message_(ToQString(kForgotLanguageMessage));
+      message_(this, ToQString(kForgotLanguageMessage));
       return;
     case AddLanguageResult::AlreadyListed:
       return;

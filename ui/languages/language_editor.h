@@ -21,9 +21,10 @@ namespace languages {
 class PictureButton;
 }
 
-// Shows a message (OK button, title "Quillory"); tests put their own in its place.
-using ShowMessage = std::function<void(const QString& text)>;
-ShowMessage MessageBoxOver(QWidget* parent);
+// Shows a message over a window (OK button, title "Quillory"); tests put their own in its place.
+using ShowMessage = std::function<void(QWidget* over, const QString& text)>;
+// A plain message box.
+void ShowMessageBox(QWidget* over, const QString& text);
 
 // The language editor ("Languages"): adds, fills in and deletes stored languages. Keeps nothing
 // of its own; every change goes to the store at once.
@@ -31,7 +32,7 @@ class LanguageEditor : public QDialog {
   Q_OBJECT
 
  public:
-  // `message` defaults to a message box over this window.
+  // `message` defaults to a plain message box.
   explicit LanguageEditor(SettingsStore& store, ShowMessage message = {},
                           QWidget* parent = nullptr);
 

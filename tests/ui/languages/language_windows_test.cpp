@@ -65,7 +65,9 @@ std::string Read(const SettingsStore& store, std::string_view key) {
 // An editor whose messages are collected instead of shown.
 struct Editor {
   explicit Editor(SettingsStore& store)
-      : window(store, [this](const QString& text) { messages << text; }) {}
+      : window(store, [this](QWidget* over, const QString& text) {
+          messages << (over == &window ? text : "not over the editor: " + text);
+        }) {}
   QStringList messages;
   LanguageEditor window;
 };
