@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "platform/xlsx/number_format_internal.h"
 
@@ -52,10 +53,9 @@ void BestFraction(double x, long long max_denominator, double& numerator, long l
   double y = x;
   for (int step = 0; step < 64; ++step) {
     const double a_real = std::floor(y);
-    if (a_real > 1e18) break;
+    if (!(a_real >= 0 && a_real <= 1e18)) break;
     const auto a = static_cast<long long>(a_real);
-    const long long q2 = a * q1 + q0;
-    if (q1 != 0 && (a > (max_denominator - q0) / q1 || q2 > max_denominator)) {
+    if (q1 != 0 && a > (max_denominator - q0) / q1) {
       const long long k = (max_denominator - q0) / q1;
       const long long pk = k * p1 + p0, qk = k * q1 + q0;
       const double error_k = std::fabs(x - static_cast<double>(pk) / static_cast<double>(qk));
@@ -63,7 +63,7 @@ void BestFraction(double x, long long max_denominator, double& numerator, long l
       if (k > 0 && error_k < error_1) p1 = pk, q1 = qk;
       break;
     }
-    const long long p2 = a * p1 + p0;
+    const long long p2 = a * p1 + p0, q2 = a * q1 + q0;
     p0 = p1, q0 = q1, p1 = p2, q1 = q2;
     const double rest = y - a_real;
     if (rest < 1e-12) break;
@@ -129,6 +129,7 @@ void AppendLiteral(std::string& out, const Section& s, const Token& t) {
 
 void RenderFraction(const Section& s, double magnitude, bool minus, std::string& out) {
   double x = magnitude * std::pow(100.0, s.percent) / std::pow(1000.0, s.thousands_scale);
+  if (!std::isfinite(x)) x = std::numeric_limits<double>::max();
   const bool has_integer = s.integer_digits > 0;
   double whole = std::floor(x);
   double part = x - whole;
@@ -148,7 +149,8 @@ void RenderFraction(const Section& s, double magnitude, bool minus, std::string&
     numerator = 0;
   }
   if (!has_integer) {
-    numerator += whole * static_cast<double>(denominator);
+    numerator = std::min(numerator + whole * static_cast<double>(denominator),
+                         std::numeric_limits<double>::max());
     whole = 0;
   }
   const bool blank = has_integer && numerator == 0;
@@ -239,23 +241,42 @@ void RenderFraction(const Section& s, double magnitude, bool minus, std::string&
 
 }  // namespace
 
+namespace {
+
+constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                   1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+// Digits of value x 10^-scale.
+Decimal FromScaled(std::uint64_t value, int scale) {
+  Decimal d;
+  char reversed[24];
+  int n = 0;
+  while (value != 0) {
+    reversed[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  }
+  int skip = 0;
+  while (skip < n && reversed[skip] == '0') ++skip;
+  d.point = n - scale;
+  d.count = n - skip;
+  for (int k = 0; k < d.count; ++k) d.digits[k] = reversed[n - 1 - k];
+  return d;
+}
+
+}  // namespace
+
 Decimal ToDecimal(double magnitude) {
   Decimal d;
-  if (!(magnitude > 0)) return d;
-  if (magnitude < 1e15 && magnitude == std::floor(magnitude)) {
-    auto value = static_cast<std::uint64_t>(magnitude);
-    char reversed[24];
-    int n = 0;
-    while (value != 0) {
-      reversed[n++] = static_cast<char>('0' + value % 10);
-      value /= 10;
+  if (!(magnitude > 0) || !std::isfinite(magnitude)) return d;
+  if (magnitude < 1e15) {
+    // Most stored numbers are short decimals: find m / 10^k == magnitude exactly with m below
+    // 10^15; that m is the 15-digit rounding, without the cost of a general conversion.
+    for (int k = 0; k < 16 && magnitude * kPowersOfTen[k] < 1e15; ++k) {
+      const double scaled = std::nearbyint(magnitude * kPowersOfTen[k]);
+      if (scaled / kPowersOfTen[k] == magnitude) {
+        return FromScaled(static_cast<std::uint64_t>(scaled), k);
+      }
     }
-    int skip = 0;
-    while (skip < n && reversed[skip] == '0') ++skip;
-    d.point = n;
-    d.count = n - skip;
-    for (int k = 0; k < d.count; ++k) d.digits[k] = reversed[n - 1 - k];
-    return d;
   }
   char buffer[40];
   const auto result =
