@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <mutex>
+
+#include "platform/qt/dialogs.h"
+#include "workbook/prompts.h"
+
+class QWidget;
+
+namespace quillory::qt {
+
+// The prompts of a conversion run that works off the window's thread: every box is shown on the
+// thread this object was made on, the run waiting for the answer. Progress is passed on without
+// waiting, only the latest figures when several come before the window catches up.
+class GuiPrompts final : public QObject, public workbook::Prompts {
+ public:
+  struct Hooks {
+    std::function<void(bool busy)> set_busy;
+    std::function<void(int index, int count, const QString& path, qint64 cells)> progress;
+    std::function<void()> before_box;  // a box is about to show
+  };
+
+  GuiPrompts(Dialogs& dialogs, QWidget* parent, Hooks hooks);
+
+  void Message(std::string_view text, std::string_view details) override;
+  bool AskYesNo(std::string_view text) override;
+  std::optional<std::string> AskText(std::string_view prompt, std::string_view initial) override;
+  std::optional<workbook::Block> PickBlock(workbook::Workbook& workbook) override;
+  void SetBusy(bool busy) override;
+  void Progress(int index, int count, std::string_view path, std::int64_t cells) override;
+
+ private:
+  template <typename F>
+  void OnGuiThread(F&& action);
+  void BeforeBox();
+  void ShowProgress();
+
+  Dialogs& dialogs_;
+  QPointer<QWidget> parent_;
+  Hooks hooks_;
+
+  struct Figures {
+    int index = 0;
+    int count = 0;
+    QString path;
+    qint64 cells = 0;
+  };
+  std::mutex progress_mutex_;
+  Figures progress_;
+  bool progress_posted_ = false;
+};
+
+inline QString ToQString(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+inline std::string ToUtf8(const QString& text) {
+  const QByteArray bytes = text.toUtf8();
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+}  // namespace quillory::qt
