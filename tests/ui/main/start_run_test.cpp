@@ -1,0 +1,303 @@
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <atomic>
+
+#include "engine/settings.h"
+#include "engine/words.h"
+#include "platform/backends.h"
+#include "platform/qt/block_picker.h"
+#include "platform/qt/dialogs.h"
+#include "platform/qt/gui_prompts.h"
+#include "platform/qt/pointer.h"
+#include "tests/workbook/fake_workbook.h"
+#include "ui/main/file_list_model.h"
+#include "ui/main/main_window.h"
+
+#ifdef QUILLORY_HAVE_XLSXWRITER
+#include <xlsxwriter.h>
+#endif
+
+using quillory::MemorySettings;
+using quillory::WordSource;
+using quillory::qt::BlockChoice;
+using quillory::qt::Dialogs;
+using quillory::ui::MainWindow;
+using quillory::workbook::RunOutcome;
+using quillory::workbook::RunReport;
+using quillory::workbook::testing::FakeFile;
+using quillory::workbook::testing::FakeOffice;
+using quillory::workbook::testing::MakeSheet;
+
+class StartRunTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<MemorySettings> store_;
+  std::unique_ptr<WordSource> words_;
+  std::unique_ptr<Dialogs> dialogs_;
+  FakeOffice office_;
+  bool in_use_ = false;
+  std::unique_ptr<MainWindow> window_;
+  std::optional<RunReport> report_;
+  int runs_ = 0;
+
+  void Open(quillory::workbook::ApplicationFactory factory = {}) {
+    quillory::ui::MainWindowServices services;
+    services.open_application = factory ? std::move(factory) : office_.Factory();
+    services.spreadsheet_in_use = [this](const std::vector<std::string>&) { return in_use_; };
+    window_ = std::make_unique<MainWindow>(*store_, *words_, *dialogs_, std::move(services));
+    connect(window_.get(), &MainWindow::RunFinished, this, [this](const RunReport& report) {
+      report_ = report;
+      ++runs_;
+    });
+  }
+
+  QAbstractButton* Control(const char* name) {
+    return window_->findChild<QAbstractButton*>(QString::fromLatin1(name));
+  }
+
+  // Presses Start and waits for the run to end.
+  RunReport Start() {
+    report_.reset();
+    Control("Check2")->click();
+    if (!QTest::qWaitFor([this] { return report_.has_value(); }, 10000)) {
+      qFatal("the run did not end");
+    }
+    return *report_;
+  }
+
+  QStringList Messages() const {
+    QStringList texts;
+    for (const Dialogs::Shown& shown : dialogs_->shown()) {
+      if (shown.kind == Dialogs::BoxKind::Message) texts.append(shown.text);
+    }
+    return texts;
+  }
+
+  std::string CellText(const std::string& path, std::int32_t row, std::int32_t column) {
+    return office_.files.at(path).sheets.at(0).cells.at({row, column}).text;
+  }
+
+ private slots:
+  void init() {
+    store_ = std::make_unique<MemorySettings>();
+    words_ = std::make_unique<WordSource>(*store_);
+    dialogs_ = std::make_unique<Dialogs>();
+    dialogs_->SetScripted();
+    office_ = FakeOffice();
+    in_use_ = false;
+    report_.reset();
+    runs_ = 0;
+    office_.files["/w/book.xlsx"] =
+        FakeFile{{MakeSheet("Sheet1", {{"1234.56", "abc"}, {"7", "=12"}})}, 0, false, false};
+    Open();
+    Control("Check3")->click();  // no backups of files that only exist in memory
+  }
+
+  void cleanup() { window_.reset(); }
+
+  void emptyListOnlySaysNoFilesAdded() {
+    const RunReport report = Start();
+    QCOMPARE(report.outcome, RunOutcome::NoFiles);
+    QCOMPARE(Messages(), QStringList{"No files added."});
+    QCOMPARE(dialogs_->shown().size(), 1u);
+    QCOMPARE(window_->pointer().state(), quillory::qt::WindowPointer::State::Normal);
+  }
+
+  void startConvertsWithTheWindowsOptions() {
+    window_->files().Append(QStringLiteral("/w/book.xlsx"));
+    Control("Option2")->click();
+    const RunReport report = Start();
+    QCOMPARE(report.outcome, RunOutcome::Done);
+    QCOMPARE(CellText("/w/book.xlsx", 1, 1),
+             std::string("One Thousand Two Hundred Thirty Four Dollars and Fifty Six Cents"));
+    QCOMPARE(CellText("/w/book.xlsx", 2, 2), std::string("Twelve Dollars and No Cents"));
+    QCOMPARE(CellText("/w/book.xlsx", 1, 2), std::string("abc"));
+    const Dialogs::Shown& done = dialogs_->shown().back();
+    QCOMPARE(done.text, QStringLiteral("Done."));
+    QVERIFY2(done.details.contains(QStringLiteral("abc does not appear to be a number")),
+             qPrintable(done.details));
+    QCOMPARE(window_->pointer().state(), quillory::qt::WindowPointer::State::Normal);
+    QVERIFY(!window_->running());
+  }
+
+  void optionsAreFixedAtThePress() {
+    window_->files().Append(QStringLiteral("/w/book.xlsx"));
+    window_->files().Append(QStringLiteral("/w/book.xlsx"));
+    in_use_ = true;
+    dialogs_->ScriptYesNo(true);
+    Control("Check2")->click();
+    Control("Check2")->click();  // a second press while the run works does nothing
+    window_->files().Clear();    // nor does a change of the list
+    QVERIFY(QTest::qWaitFor([this] { return report_.has_value(); }, 10000));
+    QCOMPARE(runs_, 1);
+    QCOMPARE(report_->workbooks_converted, 2);
+    QCOMPARE(office_.Count("save /w/book.xlsx"), 2);
+    QVERIFY(!Control("Check2")->isChecked());
+  }
+
+  void declinedRunningInstanceTouchesNothing() {
+    window_->files().Append(QStringLiteral("/w/book.xlsx"));
+    in_use_ = true;
+    dialogs_->ScriptYesNo(false);
+    QCOMPARE(Start().outcome, RunOutcome::Declined);
+    QVERIFY(office_.log.empty());
+    QVERIFY(Messages().isEmpty());
+    QCOMPARE(dialogs_->shown().front().kind, Dialogs::BoxKind::YesNo);
+    QVERIFY(dialogs_->shown().front().text.startsWith(QStringLiteral("Excel may be open.")));
+  }
+
+  void lettersQuestionComesBackUntilNumeric() {
+    window_->files().Append(QStringLiteral("/w/book.xlsx"));
+    Control("Option6")->click();
+    dialogs_->ScriptText(QStringLiteral("abc"));
+    dialogs_->ScriptText(std::nullopt);
+    dialogs_->ScriptText(QStringLiteral("1"));
+    QCOMPARE(Start().outcome, RunOutcome::Done);
+    int asked = 0;
+    for (const Dialogs::Shown& shown : dialogs_->shown()) {
+      if (shown.kind != Dialogs::BoxKind::Text) continue;
+      ++asked;
+      QCOMPARE(shown.text, QStringLiteral("What number corresponds with A?"));
+      QCOMPARE(shown.initial, QStringLiteral("1"));
+    }
+    QCOMPARE(asked, 3);
+    QCOMPARE(CellText("/w/book.xlsx", 2, 1), std::string("G"));
+  }
+
+  void blockScopeConvertsThePickedBlockOnly() {
+    window_->files().Append(QStringLiteral("/w/book.xlsx"));
+    Control("Option5")->click();
+    dialogs_->ScriptBlock(BlockChoice{0, 2, 1, 2, 1});
+    QCOMPARE(Start().outcome, RunOutcome::Done);
+    QCOMPARE(CellText("/w/book.xlsx", 2, 1), std::string("Seven"));
+    QCOMPARE(CellText("/w/book.xlsx", 1, 1), std::string("1234.56"));
+    QCOMPARE(office_.Count("visible 1"), 1);
+
+    // Cancelling the block question fails that workbook and says so.
+    dialogs_->ScriptBlock(std::nullopt);
+    const RunReport failed = Start();
+    QCOMPARE(failed.outcome, RunOutcome::Failed);
+    QVERIFY(Messages().back().contains(QStringLiteral("/w/book.xlsx")));
+  }
+
+  void promptsFromTheRunShowOnTheWindowsThread() {
+    QThread* window_thread = QThread::currentThread();
+    std::vector<std::tuple<int, int, QString, qint64>> progress;
+    std::atomic<bool> busy_off_window_thread{false};
+    quillory::qt::GuiPrompts::Hooks hooks;
+    hooks.set_busy = [&](bool) {
+      if (QThread::currentThread() != window_thread) busy_off_window_thread = true;
+    };
+    hooks.progress = [&](int index, int count, const QString& path, qint64 cells) {
+      QCOMPARE(QThread::currentThread(), window_thread);
+      progress.emplace_back(index, count, path, cells);
+    };
+    quillory::qt::GuiPrompts prompts(*dialogs_, nullptr, hooks);
+    dialogs_->ScriptText(QStringLiteral("Zürich"));
+    std::optional<std::string> answer;
+    QThread* run = QThread::create([&] {
+      quillory::workbook::BusyGuard busy(prompts);
+      for (int cells = 1; cells <= 500; ++cells) prompts.Progress(2, 3, "/w/b.xlsx", cells);
+      answer = prompts.AskText("Name?", "ä");
+    });
+    run->start();
+    QVERIFY(QTest::qWaitFor([&] { return run->isFinished(); }, 10000));
+    delete run;
+    QCoreApplication::processEvents();
+    QCOMPARE(answer, std::optional<std::string>("Zürich"));
+    QCOMPARE(dialogs_->shown().back().initial, QStringLiteral("ä"));
+    QVERIFY(!busy_off_window_thread);
+    QVERIFY(!progress.empty());
+    QVERIFY(progress.size() < 500u);  // figures that came in a burst are shown once
+    QCOMPARE(progress.back(), std::make_tuple(2, 3, QStringLiteral("/w/b.xlsx"), qint64(500)));
+  }
+
+  void blockPickerShowsSheetsAndGivesTheSelectedBlock() {
+    FakeFile file{{MakeSheet("Prices", {{"1", "2"}, {"", "x"}}), MakeSheet("Totals", {{"9"}})},
+                  0,
+                  false,
+                  false};
+    office_.files["/w/two.xlsx"] = file;
+    auto application = office_.Factory()("/w/two.xlsx");
+    auto workbook = application->Open("/w/two.xlsx");
+    quillory::qt::BlockPickerDialog dialog(*workbook);
+    auto* tabs = dialog.findChild<QTabWidget*>();
+    QCOMPARE(tabs->count(), 2);
+    QCOMPARE(tabs->tabText(0), QStringLiteral("Prices"));
+    auto* grid = qobject_cast<QTableView*>(tabs->widget(0));
+    QCOMPARE(grid->model()->rowCount(), 2);
+    QCOMPARE(grid->model()->columnCount(), 2);
+    QCOMPARE(grid->model()->index(1, 1).data().toString(), QStringLiteral("x"));
+    QVERIFY(!grid->model()->index(1, 0).data().isValid());
+    QCOMPARE(grid->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("B"));
+    QVERIFY(!dialog.SelectedBlock());
+
+    quillory::workbook::Block wanted;
+    wanted.first_row = 1;
+    wanted.first_column = 1;
+    wanted.last_row = 2;
+    wanted.last_column = 2;
+    dialog.Select(0, wanted);
+    const auto block = dialog.SelectedBlock();
+    QVERIFY(block);
+    QCOMPARE(block->sheet, workbook->Worksheets().at(0));
+    QCOMPARE(
+        std::make_tuple(block->first_row, block->first_column, block->last_row, block->last_column),
+        std::make_tuple(1, 1, 2, 2));
+
+    QCOMPARE(quillory::qt::ColumnName(1), QStringLiteral("A"));
+    QCOMPARE(quillory::qt::ColumnName(26), QStringLiteral("Z"));
+    QCOMPARE(quillory::qt::ColumnName(27), QStringLiteral("AA"));
+    QCOMPARE(quillory::qt::ColumnName(702), QStringLiteral("ZZ"));
+    QCOMPARE(quillory::qt::ColumnName(16384), QStringLiteral("XFD"));
+  }
+
+  void realWorkbookEndToEnd() {
+#ifndef QUILLORY_HAVE_XLSXWRITER
+    QSKIP("libxlsxwriter is not installed");
+#else
+    QTemporaryDir temp;
+    const QString path = temp.filePath(QStringLiteral("Sales.xlsx"));
+    lxw_workbook* book = workbook_new(path.toUtf8().constData());
+    lxw_worksheet* sheet = workbook_add_worksheet(book, "Sheet1");
+    worksheet_write_number(sheet, 0, 0, 1234.56, nullptr);
+    worksheet_write_string(sheet, 0, 1, "Total", nullptr);
+    worksheet_write_number(sheet, 1, 0, 42, nullptr);
+    QCOMPARE(workbook_close(book), LXW_NO_ERROR);
+
+    auto embedded = quillory::MakeApplicationFactory(quillory::Backend::Embedded);
+    try {
+      embedded(path.toStdString())->Open(path.toStdString());
+    } catch (const std::exception& error) {
+      QSKIP(qPrintable(QStringLiteral("the embedded engine cannot open workbooks yet: %1")
+                           .arg(QString::fromUtf8(error.what()))));
+    }
+    Open(embedded);
+    Control("Check3")->click();  // back on: a backup beside the workbook
+    window_->files().Append(path);
+    const RunReport report = Start();
+    QCOMPARE(report.outcome, RunOutcome::Done);
+    QCOMPARE(Messages().back(), QStringLiteral("Done."));
+
+    auto reopened = embedded(path.toStdString())->Open(path.toStdString());
+    auto* converted = reopened->Worksheets().at(0);
+    QCOMPARE(converted->Text(1, 1),
+             std::string("One Thousand Two Hundred Thirty Four Point Fifty Six"));
+    QCOMPARE(converted->Text(1, 2), std::string("Total"));
+    QCOMPARE(converted->Text(2, 1), std::string("Forty Two"));
+    const QStringList backups =
+        QDir(temp.path()).entryList({QStringLiteral("Sales Backup *.xlsx")}, QDir::Files);
+    QCOMPARE(backups.size(), 1);
+#endif
+  }
+};
+
+QTEST_MAIN(StartRunTest)
+#include "start_run_test.moc"
