@@ -17,10 +17,6 @@ struct Arguments {
   std::string word;
 };
 
-bool IsListed(const SettingsStore& store, const std::string& name) {
-  return LanguageExists(store, name);
-}
-
 // 0, or 1 with a message when the last write did not reach the store.
 int WriteResult(CommandContext& context) {
   const std::string error = context.env.store.WriteError();
@@ -65,7 +61,7 @@ int Delete(CommandContext& context, const std::string& name) {
 // The words the editor would load for `name`, also for a deleted language whose words remain.
 int Show(CommandContext& context, const std::string& name) {
   if (TrimSpaces(name).empty()) return Fail(context, "a blank language name has no words");
-  if (!IsListed(context.env.store, name)) {
+  if (!LanguageExists(context.env.store, name)) {
     context.err << "quillory-cli: note: \"" << name << "\" is not a listed language\n";
   }
   for (Stem stem : AllStems()) {
@@ -85,7 +81,7 @@ int Set(CommandContext& context, const Arguments& arguments) {
   // The editor stores words only for a language chosen from its list, never for a blank name.
   if (TrimSpaces(arguments.name).empty())
     return Fail(context, "a blank language name has no words");
-  if (!IsListed(context.env.store, arguments.name)) {
+  if (!LanguageExists(context.env.store, arguments.name)) {
     return Fail(context, "no language \"" + arguments.name + "\" is listed; add it first");
   }
   WriteStoredWord(context.env.store, *stem, arguments.name, arguments.word);
@@ -103,7 +99,7 @@ int Default(CommandContext& context, const std::optional<std::string>& name) {
   }
   if (TrimSpaces(*name).empty())
     return Fail(context, "a blank name cannot be the default language");
-  if (*name != "English" && *name != stored && !IsListed(store, *name)) {
+  if (*name != "English" && *name != stored && !LanguageExists(store, *name)) {
     return Fail(context, "no language \"" + *name + "\" is listed");
   }
   WordSource words(store);
