@@ -37,6 +37,7 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/libreoffice/biff_sheets.h"
 #include "platform/libreoffice/csv_cells.h"
 #include "platform/libreoffice/file_checks.h"
 #include "platform/libreoffice/interaction.h"
@@ -98,10 +99,11 @@ class UnoWorkbook;
 class UnoWorksheet : public workbook::Worksheet {
  public:
   UnoWorksheet(UnoWorkbook& book, uno::Reference<sheet::XSpreadsheet> sheet, std::string name,
-               int index)
-      : book_(book), sheet_(std::move(sheet)), name_(std::move(name)), index_(index) {}
+               int index, SheetKind kind)
+      : book_(book), sheet_(std::move(sheet)), name_(std::move(name)), index_(index), kind_(kind) {}
 
   std::string Name() const override { return name_; }
+  SheetKind Kind() const { return kind_; }
   std::int32_t LastRow() const override;
   std::int32_t LastColumn() const override;
   std::string Text(std::int32_t row, std::int32_t column) const override;
@@ -121,6 +123,7 @@ class UnoWorksheet : public workbook::Worksheet {
   uno::Reference<sheet::XSpreadsheet> sheet_;
   std::string name_;
   int index_;
+  SheetKind kind_;
 
   mutable bool extent_known_ = false;
   mutable std::int32_t last_row_ = 1, last_column_ = 1;
@@ -138,11 +141,12 @@ class UnoApplication;
 class UnoWorkbook : public workbook::Workbook {
  public:
   UnoWorkbook(std::string path, uno::Reference<lang::XComponent> component,
-              const OfficeSettings& settings)
+              const OfficeSettings& settings, BiffWorkbook source)
       : path_(std::move(path)),
         component_(std::move(component)),
         settings_(settings),
-        generation_(Office::Shared().Generation()) {}
+        generation_(Office::Shared().Generation()),
+        source_(std::move(source)) {}
   ~UnoWorkbook() override;
 
   const std::string& Path() const override { return path_; }
@@ -165,6 +169,10 @@ class UnoWorkbook : public workbook::Workbook {
 
   void Attach(std::shared_ptr<std::set<UnoWorkbook*>> open) { open_ = std::move(open); }
 
+  // A hidden .xls opens on its first sheet whatever the file says, and would be saved so: the
+  // view is turned to the sheet the file names.
+  void RestoreActiveSheet();
+
  private:
   void LoadSheets();
 
@@ -176,6 +184,7 @@ class UnoWorkbook : public workbook::Workbook {
   bool sheets_known_ = false;
   std::vector<std::unique_ptr<UnoWorksheet>> sheets_;
   std::shared_ptr<std::set<UnoWorkbook*>> open_;
+  BiffWorkbook source_;  // .xls and .xlt: the sheet kinds and active sheet the file gives
 };
 
 // ---- worksheet ----
@@ -433,16 +442,35 @@ void UnoWorkbook::LoadSheets() {
     for (sal_Int32 i = 0; i < sheets->getCount(); ++i) {
       uno::Reference<sheet::XSpreadsheet> sheet(sheets->getByIndex(i), uno::UNO_QUERY_THROW);
       const std::string name = Utf8(uno::Reference<container::XNamed>(sheet, uno::UNO_QUERY_THROW)->getName());
-      sheets_.push_back(std::make_unique<UnoWorksheet>(*this, sheet, name, i));
+      SheetKind kind = SheetKind::Worksheet;
+      for (const SourceSheet& source : source_.sheets) {
+        if (source.name == name) kind = source.kind;
+      }
+      sheets_.push_back(std::make_unique<UnoWorksheet>(*this, sheet, name, i, kind));
     }
   });
   sheets_known_ = true;
 }
 
+void UnoWorkbook::RestoreActiveSheet() {
+  if (source_.active < 0 || source_.active >= static_cast<int>(source_.sheets.size())) return;
+  const std::string name = source_.sheets[static_cast<std::size_t>(source_.active)].name;
+  Guarded("opening the workbook", [&] {
+    uno::Reference<frame::XModel> model(component_, uno::UNO_QUERY_THROW);
+    uno::Reference<sheet::XSpreadsheetView> view(model->getCurrentController(), uno::UNO_QUERY);
+    uno::Reference<sheet::XSpreadsheetDocument> document(component_, uno::UNO_QUERY_THROW);
+    const auto sheets = document->getSheets();
+    if (!view.is() || !sheets->hasByName(Utf16(name))) return;
+    view->setActiveSheet(uno::Reference<sheet::XSpreadsheet>(sheets->getByName(Utf16(name)), uno::UNO_QUERY_THROW));
+  });
+}
+
 std::vector<workbook::Worksheet*> UnoWorkbook::Worksheets() {
   LoadSheets();
   std::vector<workbook::Worksheet*> sheets;
-  for (auto& sheet : sheets_) sheets.push_back(sheet.get());
+  for (auto& sheet : sheets_) {
+    if (sheet->Kind() == SheetKind::Worksheet) sheets.push_back(sheet.get());
+  }
   return sheets;
 }
 
@@ -455,13 +483,32 @@ workbook::Worksheet& UnoWorkbook::ActiveSheet() {
     return Utf8(uno::Reference<container::XNamed>(view->getActiveSheet(), uno::UNO_QUERY_THROW)->getName());
   });
   for (auto& sheet : sheets_) {
-    if (sheet->Name() == name) return *sheet;
+    if (sheet->Name() != name) continue;
+    if (sheet->Kind() == SheetKind::Chart) {
+      throw WorkbookError(path_, "the active sheet " + name + " is a chart sheet, not a worksheet");
+    }
+    if (sheet->Kind() != SheetKind::Worksheet) {
+      throw WorkbookError(path_, "the active sheet " + name + " is not a worksheet");
+    }
+    return *sheet;
   }
   if (name.empty() && !sheets_.empty()) return *sheets_.front();
   throw WorkbookError(path_, "the active sheet " + name + " is not a worksheet");
 }
 
 void UnoWorkbook::Save() {
+  LoadSheets();
+  // LibreOffice keeps chart and macro sheets as ordinary sheets and would save them so.
+  std::string others;
+  for (auto& sheet : sheets_) {
+    if (sheet->Kind() == SheetKind::Worksheet) continue;
+    others += (others.empty() ? "" : ", ") + sheet->Name();
+  }
+  if (!others.empty()) {
+    throw WorkbookError(path_, "it has chart or macro sheets (" + others +
+                                   ") that LibreOffice would save as ordinary worksheets; it was "
+                                   "left unchanged");
+  }
   for (auto& sheet : sheets_) sheet->Flush();
   Guarded("saving", [&] {
     uno::Reference<frame::XStorable>(component_, uno::UNO_QUERY_THROW)->store();
@@ -540,6 +587,14 @@ std::unique_ptr<workbook::Workbook> UnoApplication::Open(const std::string& path
   // Checked before LibreOffice sees the file, so nothing is written to a file that must not change.
   if (const std::string why = WhyNotWritable(path); !why.empty()) throw WorkbookError(path, why);
 
+  BiffWorkbook source;
+  if (filters.front() == "MS Excel 97") {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    source = ReadBiffSheets(bytes.str());
+  }
+
   Office& office = Office::Shared();
   office.EnsureRunning(path);
   rtl::Reference<AbortingInteractionHandler> handler(new AbortingInteractionHandler);
@@ -579,7 +634,7 @@ std::unique_ptr<workbook::Workbook> UnoApplication::Open(const std::string& path
                                                   ? ""
                                                   : " (it asked " + handler->OtherRequest() + ")"));
   }
-  auto book = std::make_unique<UnoWorkbook>(path, component, settings_);
+  auto book = std::make_unique<UnoWorkbook>(path, component, settings_, std::move(source));
   // From here a failure closes the document again without saving (the destructor).
   const std::string filter = book->Guarded("checking the file type", [&] {
     if (!uno::Reference<sheet::XSpreadsheetDocument>(component, uno::UNO_QUERY).is()) return std::string();
@@ -598,6 +653,7 @@ std::unique_ptr<workbook::Workbook> UnoApplication::Open(const std::string& path
     return uno::Reference<frame::XStorable>(component, uno::UNO_QUERY_THROW)->isReadonly();
   });
   if (read_only) throw WorkbookError(path, "LibreOffice opened it read-only; it was left unchanged");
+  book->RestoreActiveSheet();
   // No undo history: it would hold a copy of every converted cell.
   try {
     book->Guarded("opening the workbook", [&] {

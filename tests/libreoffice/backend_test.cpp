@@ -37,6 +37,7 @@ class Fixtures {
  private:
   Fixtures() {
     testing::WriteSourceWorkbook(folder_ / "source.xlsx");
+    testing::WriteChartWorkbook(folder_ / "charts.xlsx");
     WriteFile(folder_ / "source.csv", "1234.5,Total\n7,0123\n");
     const std::string source = folder_ / "source.xlsx";
     ConvertWithLibreOffice({
@@ -45,7 +46,11 @@ class Fixtures {
         {source, folder_ / "source.ods", "calc8", "-"},
         {source, folder_ / "secret.xls", "MS Excel 97", "secret"},
         {source, folder_ / "secret.ods", "calc8", "secret"},
+        {folder_ / "charts.xlsx", folder_ / "charts.xls", "MS Excel 97", "-"},
     });
+    const std::string charts = ReadFile(folder_ / "charts.xls");
+    WriteFile(folder_ / "chart-sheet.xls", testing::MarkChartSheet(charts, "Chart1", 0));
+    WriteFile(folder_ / "chart-active.xls", testing::MarkChartSheet(charts, "Chart1", 1));
   }
   TempFolder folder_;
 };
@@ -86,8 +91,8 @@ class Backend : public ::testing::Test {
 
 struct Format {
   const char* extension;
-  // Files LibreOffice writes from a hidden document carry no view settings: the first sheet is
-  // active in them.
+  // The .ods fixture, written from a hidden document, carries no view settings: its first sheet
+  // is active.
   const char* active_sheet;
 };
 
@@ -159,7 +164,7 @@ TEST_P(RoundTrip, ReadsWritesSavesAndKeepsTheFormat) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, RoundTrip,
-                         ::testing::Values(Format{"xls", "Data"}, Format{"xlt", "Data"},
+                         ::testing::Values(Format{"xls", "Second"}, Format{"xlt", "Second"},
                                            Format{"ods", "Data"}, Format{"xlsx", "Second"}),
                          [](const auto& info) { return std::string(info.param.extension); });
 
@@ -182,6 +187,35 @@ TEST_F(Backend, HidingAfterAFailureClosesWithoutSaving) {
   app->SetVisible(false);
   EXPECT_THROW(book->Save(), WorkbookError);
   EXPECT_EQ(ReadFile(path), before);
+}
+
+TEST_F(Backend, ChartSheetsAreLeftOutAndNeverSavedAsWorksheets) {
+  auto app = App();
+  const std::string path = Copy("chart-sheet.xls");
+  const std::string before = ReadFile(path);
+  auto book = app->Open(path);
+  std::vector<std::string> names;
+  for (Worksheet* sheet : book->Worksheets()) names.push_back(sheet->Name());
+  EXPECT_EQ(names, (std::vector<std::string>{"Data", "Empty"}));
+  EXPECT_EQ(book->ActiveSheet().Name(), "Data");
+  Sheet(*book, "Data").WriteString(1, 1, "One");
+  try {
+    book->Save();
+    ADD_FAILURE() << "saved";
+  } catch (const WorkbookError& error) {
+    EXPECT_NE(error.reason().find("(Chart1) that LibreOffice would save as ordinary worksheets"),
+              std::string::npos) << error.reason();
+  }
+  book->Close();
+  EXPECT_EQ(ReadFile(path), before);
+
+  auto active = app->Open(Copy("chart-active.xls"));
+  try {
+    active->ActiveSheet();
+    ADD_FAILURE() << "a chart sheet taken as a worksheet";
+  } catch (const WorkbookError& error) {
+    EXPECT_EQ(error.reason(), "the active sheet Chart1 is a chart sheet, not a worksheet");
+  }
 }
 
 TEST_F(Backend, TextNamedXlsIsRefusedAndLeftUnchanged) {

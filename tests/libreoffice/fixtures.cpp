@@ -52,6 +52,31 @@ void WriteSourceWorkbook(const std::string& path) {
   if (workbook_close(book) != LXW_NO_ERROR) throw std::runtime_error("cannot write " + path);
 }
 
+void WriteChartWorkbook(const std::string& path) {
+  lxw_workbook* book = workbook_new(path.c_str());
+  lxw_worksheet* data = workbook_add_worksheet(book, "Data");
+  worksheet_write_number(data, 0, 0, 1, nullptr);
+  lxw_chartsheet* sheet = workbook_add_chartsheet(book, "Chart1");
+  lxw_chart* chart = workbook_add_chart(book, LXW_CHART_COLUMN);
+  chart_add_series(chart, nullptr, "=Data!$A$1:$A$1");
+  chartsheet_set_chart(sheet, chart);
+  workbook_add_worksheet(book, "Empty");
+  if (workbook_close(book) != LXW_NO_ERROR) throw std::runtime_error("cannot write " + path);
+}
+
+std::string MarkChartSheet(std::string xls, const std::string& name, int active) {
+  // The sheet's entry: ..., kind byte, name length, 8-bit flag, name.
+  const std::string entry = std::string(1, static_cast<char>(name.size())) + '\0' + name;
+  const auto at = xls.find(entry);
+  if (at == std::string::npos || at == 0) throw std::runtime_error("no sheet " + name);
+  xls[at - 1] = 2;
+  // The window record (0x3D, 18 bytes) holds the active sheet's index at offset 10.
+  const auto window = xls.find(std::string("\x3D\x00\x12\x00", 4));
+  if (window == std::string::npos) throw std::runtime_error("no window record");
+  xls[window + 4 + 10] = static_cast<char>(active);
+  return xls;
+}
+
 void WriteNumbersWorkbook(const std::string& path, int rows, int columns) {
   lxw_workbook_options options = {};
   options.constant_memory = LXW_TRUE;

@@ -26,6 +26,13 @@ class TempFolder {
 //   Empty:  nothing
 void WriteSourceWorkbook(const std::string& path);
 
+// Data (A1 1) and a chart sheet Chart1 between it and Empty.
+void WriteChartWorkbook(const std::string& path);
+
+// LibreOffice writes chart sheets as worksheets: marks sheet `name` of an .xls as a chart sheet
+// again, and makes sheet `active` (0-based) the active one.
+std::string MarkChartSheet(std::string xls, const std::string& name, int active);
+
 // A workbook of `rows` x `columns` numbers (row * 1000 + column, "#,##0" every other column).
 void WriteNumbersWorkbook(const std::string& path, int rows, int columns);
 
