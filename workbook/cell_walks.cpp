@@ -1,5 +1,6 @@
 #include "workbook/cell_walks.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "engine/letters.h"
@@ -11,6 +12,8 @@ namespace {
 
 // How many non-empty cells pass between two progress reports.
 constexpr std::int64_t kProgressEvery = 4096;
+// How many rows of a sheet are fetched at a time.
+constexpr std::int64_t kBandRows = 4096;
 
 // Puts the text the cell should hold into `out`. Returns false when the cell is to stay as it is;
 // `why` then says why, unless there is nothing to tell.
@@ -61,8 +64,13 @@ void ConvertRectangle(Worksheet& sheet, std::int32_t first_row, std::int32_t fir
                       std::int32_t last_row, std::int32_t last_column, CellWalk& walk) {
   const std::string sheet_name = sheet.Name();
   std::string out;
-  for (const CellText& cell : sheet.NonEmptyCells(first_row, first_column, last_row, last_column)) {
-    ConvertOne(sheet, sheet_name, cell.row, cell.column, cell.text, walk, out);
+  // Fetched in bands of rows, so that a large sheet's texts are never all held at once.
+  for (std::int64_t band = first_row; band <= last_row; band += kBandRows) {
+    const auto band_last = static_cast<std::int32_t>(std::min<std::int64_t>(band + kBandRows - 1, last_row));
+    for (const CellText& cell :
+         sheet.NonEmptyCells(static_cast<std::int32_t>(band), first_column, band_last, last_column)) {
+      ConvertOne(sheet, sheet_name, cell.row, cell.column, cell.text, walk, out);
+    }
   }
   if (walk.on_progress) walk.on_progress(walk.cells_visited);
 }

@@ -73,7 +73,8 @@ TEST_F(Walks, StoredCellWalkEqualsTheRowByRowWalk) {
   chart.chart = true;
   const std::vector<testing::FakeSheet> sheets = {
       MakeSheet("One", {{"1", "", "x"}, {"", "=2.5", ""}, {"-3", "1,234.50", "$5.00"}}, 5, 3),
-      chart, MakeSheet("Two", {{"12%", "", "40"}, {"abc", "!9", "1e3"}})};
+      chart, MakeSheet("Two", {{"12%", "", "40"}, {"abc", "!9", "1e3"}}),
+      MakeSheet("Tall", {{"1", "x"}, {"2"}, {"", "3"}}, 4095, 2)};  // across fetched bands
   FakeWorkbook fast = Open(sheets);
   CellWalk fast_walk = Walk(Kind::Currency);
   ConvertWorkbook(fast, fast_walk);
