@@ -14,7 +14,8 @@ std::string ContentTypes::WithoutOverride(const std::string& xml, std::string_vi
              return std::tolower(x) == std::tolower(y);
            });
   };
-  const std::string wanted = "/" + std::string(part);
+  std::string wanted(1, '/');
+  wanted.append(part);
   std::string out;
   const bool ok = xml::RemoveRootChildren(
       xml,

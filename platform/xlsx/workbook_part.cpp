@@ -54,7 +54,8 @@ std::string WorkbookPart::WithFullCalcOnLoad(const std::string& xml) {
     std::size_t end = token.end;
     if (!scanner.SkipElement(token, &end)) return xml;
     if (local == "calcPr") {
-      std::string tag = "<" + std::string(token.name);
+      std::string tag(1, '<');
+      tag.append(token.name);
       xml::AttributeReader reader(token.attributes);
       std::string_view name, value;
       while (reader.Next(&name, &value)) {
@@ -71,8 +72,9 @@ std::string WorkbookPart::WithFullCalcOnLoad(const std::string& xml) {
       insert_at = end;
     }
   }
-  const std::string element =
-      "<" + std::string(xml::Prefix(root.name)) + "calcPr fullCalcOnLoad=\"1\"/>";
+  std::string element(1, '<');
+  element.append(xml::Prefix(root.name));
+  element.append("calcPr fullCalcOnLoad=\"1\"/>");
   return xml.substr(0, insert_at) + element + xml.substr(insert_at);
 }
 

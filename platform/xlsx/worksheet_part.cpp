@@ -420,7 +420,9 @@ std::string WorksheetPart::CellText(const Cell& cell, const SharedStrings& strin
   if (cell.type != CellType::InlineString &&
       raw.find_first_of("&<") != std::string_view::npos) {
     // Entities or CDATA inside v.
-    const std::string wrapped = "<v>" + std::string(raw) + "</v>";
+    std::string wrapped("<v>");
+    wrapped.append(raw);
+    wrapped.append("</v>");
     xml::Scanner scanner(wrapped);
     const Token start = scanner.Next();
     scanner.ReadSimpleContent(start, &decoded);
@@ -693,8 +695,13 @@ void WorksheetPart::AppendCell(const Cell& cell, std::int32_t row, std::size_t i
   // A written cell: same attributes but the type, its value as an inline string, and whatever
   // else it held besides formula and value (extension lists).
   const std::string_view value = Written(cell.edit);
-  std::string tag = "<" + std::string(start.name);
-  if (!cell.has_ref) tag += " r=\"" + CellName(row, cell.column) + "\"";
+  std::string tag(1, '<');
+  tag.append(start.name);
+  if (!cell.has_ref) {
+    tag.append(" r=\"");
+    tag.append(CellName(row, cell.column));
+    tag.push_back('"');
+  }
   xml::AttributeReader attributes(start.attributes);
   std::string_view name, attribute_value;
   while (attributes.Next(&name, &attribute_value)) {
@@ -750,8 +757,10 @@ void WorksheetPart::AppendRow(const Row& row, std::string* out) const {
   const Token start = scanner.Next();
   std::string open(tag);
   if (row.empty_tag) {
-    open = "<" + std::string(start.name) + (start.attributes.empty() ? "" : "") +
-           std::string(start.attributes) + ">";
+    open.assign(1, '<');
+    open.append(start.name);
+    open.append(start.attributes);
+    open.push_back('>');
     // Trailing white space before "/>" stays inside the attributes; harmless.
   }
   if (!row.has_ref) {
