@@ -7,6 +7,8 @@
 #include <cctype>
 #include <fstream>
 #include <memory>
+#include <sstream>
+#include <string>
 
 namespace quillory::workbook {
 namespace {
@@ -16,7 +18,38 @@ bool Exists(const std::string& path) {
   return ::lstat(path.c_str(), &status) == 0;
 }
 
-// A LibreOffice process of this user: its command name is soffice.bin.
+struct ProcessStatus {
+  char state = 0;  // 'Z' for a process that has ended but was not yet waited for
+  pid_t parent = 0;
+};
+
+ProcessStatus StatusOf(pid_t pid) {
+  ProcessStatus status;
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return status;
+  // "pid (command) state ppid ...": the command may hold spaces and parentheses.
+  const std::size_t close = line.rfind(')');
+  if (close == std::string::npos) return status;
+  std::istringstream rest(line.substr(close + 1));
+  long parent = 0;
+  rest >> status.state >> parent;
+  status.parent = static_cast<pid_t>(parent);
+  return status;
+}
+
+// True for a process this program started itself (an office instance behind a backend).
+bool StartedByUs(pid_t pid) {
+  const pid_t me = ::getpid();
+  for (int depth = 0; pid > 1 && depth < 64; ++depth) {
+    if (pid == me) return true;
+    pid = StatusOf(pid).parent;
+  }
+  return false;
+}
+
+// A LibreOffice process of this user, other than one this program started: its command name is
+// soffice.bin.
 bool OfficeRunning() {
   std::unique_ptr<DIR, int (*)(DIR*)> proc(::opendir("/proc"), &::closedir);
   if (!proc) return false;
@@ -28,7 +61,9 @@ bool OfficeRunning() {
     if (::stat(folder.c_str(), &status) != 0 || status.st_uid != me) continue;
     std::ifstream comm(folder + "/comm");
     std::string name;
-    if (std::getline(comm, name) && name == "soffice.bin") return true;
+    if (!std::getline(comm, name) || name != "soffice.bin") continue;
+    const auto pid = static_cast<pid_t>(std::stol(entry->d_name));
+    if (StatusOf(pid).state != 'Z' && !StartedByUs(pid)) return true;
   }
   return false;
 }
