@@ -86,6 +86,10 @@ BlockPickerDialog::BlockPickerDialog(workbook::Workbook& workbook, QWidget* pare
   connect(tabs_, &QTabWidget::currentChanged, this, &BlockPickerDialog::UpdateOkButton);
   layout->addWidget(tabs_);
 
+  selected_ = new QLabel(this);
+  selected_->setObjectName(QStringLiteral("SelectedBlock"));
+  layout->addWidget(selected_);
+
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   ok_ = buttons->button(QDialogButtonBox::Ok);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -128,7 +132,18 @@ void BlockPickerDialog::Select(int sheet, const workbook::Block& block) {
 }
 
 void BlockPickerDialog::UpdateOkButton() {
-  ok_->setEnabled(SelectedBlock().has_value());
+  const std::optional<workbook::Block> block = SelectedBlock();
+  ok_->setEnabled(block.has_value());
+  if (!block) {
+    selected_->clear();
+    return;
+  }
+  selected_->setText(QStringLiteral("%1!%2%3:%4%5")
+                         .arg(QString::fromStdString(block->sheet->Name()))
+                         .arg(ColumnName(block->first_column))
+                         .arg(block->first_row)
+                         .arg(ColumnName(block->last_column))
+                         .arg(block->last_row));
 }
 
 }  // namespace quillory::qt

@@ -6,6 +6,8 @@
 
 #include "workbook/spreadsheet.h"
 
+class QLabel;
+class QPushButton;
 class QTabWidget;
 class QTableView;
 
@@ -33,7 +35,8 @@ class BlockPickerDialog final : public QDialog {
   std::vector<workbook::Worksheet*> sheets_;
   QTabWidget* tabs_ = nullptr;
   std::vector<QTableView*> grids_;
-  class QPushButton* ok_ = nullptr;
+  QPushButton* ok_ = nullptr;
+  QLabel* selected_ = nullptr;  // the chosen block as a reference, "Prices!A1:B2"
 };
 
 // "A", "B", ... "Z", "AA", ...

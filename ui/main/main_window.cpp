@@ -1,6 +1,7 @@
 #include "ui/main/main_window.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -304,6 +305,15 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 void MainWindow::mouseMoveEvent(QMouseEvent* event) {
   if (!childAt(event->position().toPoint())) pointer_->ShowNormal();
   QWidget::mouseMoveEvent(event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  // A run stops only between workbooks of its own accord; closing now could leave one half saved.
+  if (running()) {
+    event->ignore();
+    return;
+  }
+  QWidget::closeEvent(event);
 }
 
 void MainWindow::AddFiles(bool pressed) {

@@ -1,6 +1,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
+#include <QProgressDialog>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -142,6 +144,28 @@ class StartRunTest : public QObject {
     QVERIFY(!Control("Check2")->isChecked());
   }
 
+  void progressShowsTheWorkbookBeingConverted() {
+    std::atomic<bool> opened{false};
+    std::atomic<bool> go_on{false};
+    Open([this, &opened, &go_on](const std::string& path) {
+      opened = true;
+      while (!go_on) QThread::msleep(5);
+      return office_.Factory()(path);
+    });
+    window_->files().Append(QStringLiteral("/w/book.xlsx"));
+    Control("Check2")->click();
+    QTRY_VERIFY(opened);
+    QProgressDialog* progress = nullptr;
+    QTRY_VERIFY((progress = window_->findChild<QProgressDialog*>()) && progress->isVisible());
+    QCOMPARE(progress->labelText(), QStringLiteral("Workbook 1 of 1\nbook.xlsx\n0 cells done"));
+    QCOMPARE(window_->pointer().state(), quillory::qt::WindowPointer::State::Busy);
+    QVERIFY(!window_->close());  // not while a workbook may be half written
+    go_on = true;
+    QTRY_VERIFY(report_.has_value());
+    QCOMPARE(report_->outcome, RunOutcome::Done);
+    QTRY_VERIFY(!window_->findChild<QProgressDialog*>());
+  }
+
   void declinedRunningInstanceTouchesNothing() {
     window_->files().Append(QStringLiteral("/w/book.xlsx"));
     in_use_ = true;
@@ -238,6 +262,8 @@ class StartRunTest : public QObject {
     QVERIFY(!grid->model()->index(1, 0).data().isValid());
     QCOMPARE(grid->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("B"));
     QVERIFY(!dialog.SelectedBlock());
+    dialog.show();
+    QVERIFY(dialog.grab().save(QStringLiteral(QUILLORY_TEST_OUTPUT "/block_picker.png")));
 
     quillory::workbook::Block wanted;
     wanted.first_row = 1;
@@ -245,6 +271,8 @@ class StartRunTest : public QObject {
     wanted.last_row = 2;
     wanted.last_column = 2;
     dialog.Select(0, wanted);
+    QCOMPARE(dialog.findChild<QLabel*>(QStringLiteral("SelectedBlock"))->text(),
+             QStringLiteral("Prices!A1:B2"));
     const auto block = dialog.SelectedBlock();
     QVERIFY(block);
     QCOMPARE(block->sheet, workbook->Worksheets().at(0));
