@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include <clocale>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -10,6 +11,8 @@
 #include "workbook/in_use.h"
 
 int main(int argc, char** argv) {
+  // Backup names spell the weekday, month and AM/PM the way the user's locale does.
+  std::setlocale(LC_TIME, "");
   quillory::QtSettingsStore store;
   quillory::CliEnvironment env{store, std::cin};
   env.progress_to_terminal = isatty(STDERR_FILENO) != 0;
