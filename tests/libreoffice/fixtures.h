@@ -21,10 +21,10 @@ class TempFolder {
 
 // The test workbook, written as .xlsx with libxlsxwriter:
 //   Data:   A1 1234.5 "#,##0.00", B1 0.12 "0%", C1 5 "$#,##0.00", D1 "0123" as text, E1 Total,
-//           A2 =A1*2, B2 TRUE, C2 ="" , A3 two lines, C3 7 with a note, A5:A6 {=A1:A2*2}, J8 99
-//   Second: C5 42 (the active sheet)
+//           A2 =A1*2, B2 TRUE, C2 ="" , A3 two lines, C3 7 with a note, A5:A6 {=ROW(A1:A2)*0}, J8 99
+//   Second: C5 42 (the active sheet unless `second_active` is false: then Data)
 //   Empty:  nothing
-void WriteSourceWorkbook(const std::string& path);
+void WriteSourceWorkbook(const std::string& path, bool second_active = true);
 
 // Data (A1 1) and a chart sheet Chart1 between it and Empty.
 void WriteChartWorkbook(const std::string& path);
