@@ -18,7 +18,14 @@ std::string_view TrimBlanks(std::string_view s) {
 constexpr std::array<std::string_view, 5> kCurrencySymbols = {"$", "\u20AC", "\u00A3", "\u00A5",
                                                               "\u20B9"};
 
+// Most texts have no symbol: their first or last byte already says so.
+constexpr bool MayStartSymbol(unsigned char c) { return c == '$' || c == 0xC2 || c == 0xE2; }
+constexpr bool MayEndSymbol(unsigned char c) {
+  return c == '$' || c == 0xAC || c == 0xA3 || c == 0xA5 || c == 0xB9;
+}
+
 std::size_t SymbolAtStart(std::string_view s) {
+  if (s.empty() || !MayStartSymbol(static_cast<unsigned char>(s.front()))) return 0;
   for (std::string_view symbol : kCurrencySymbols) {
     if (s.substr(0, symbol.size()) == symbol) return symbol.size();
   }
@@ -26,6 +33,7 @@ std::size_t SymbolAtStart(std::string_view s) {
 }
 
 std::size_t SymbolAtEnd(std::string_view s) {
+  if (s.empty() || !MayEndSymbol(static_cast<unsigned char>(s.back()))) return 0;
   for (std::string_view symbol : kCurrencySymbols) {
     if (s.size() >= symbol.size() && s.substr(s.size() - symbol.size()) == symbol) {
       return symbol.size();
@@ -41,6 +49,10 @@ struct Numeral {
   bool grouped = false;
   bool has_exponent = false;
   long long exponent = 0;
+  // Read on the way, for the common case without exponent.
+  std::uint64_t integer = 0;  // kIntegerLimit when it reaches that
+  int hundredths = 0;
+  bool has_fraction = false;
 };
 
 // Splits `s` when it is exactly a numeral: digits (grouped by "," in threes), an optional "."
@@ -55,6 +67,10 @@ bool Split(std::string_view s, Numeral& numeral) {
     if (IsDigit(c)) {
       ++digits;
       ++group;
+      if (numeral.integer < kIntegerLimit) {
+        numeral.integer = numeral.integer * 10 + static_cast<unsigned>(c - '0');
+        if (numeral.integer > kIntegerLimit) numeral.integer = kIntegerLimit;
+      }
     } else if (c == ',') {
       // The first group has one to three digits, every later one exactly three.
       if (group == 0 || group > 3 || (numeral.grouped && group != 3)) return false;
@@ -71,7 +87,10 @@ bool Split(std::string_view s, Numeral& numeral) {
   std::size_t fraction_digits = 0;
   if (i < n && s[i] == '.') {
     const std::size_t begin = ++i;
-    while (i < n && IsDigit(s[i])) ++i;
+    for (; i < n && IsDigit(s[i]); ++i) {
+      if (s[i] != '0') numeral.has_fraction = true;
+      if (i - begin < 2) numeral.hundredths += (s[i] - '0') * (i == begin ? 10 : 1);
+    }
     fraction_digits = i - begin;
     numeral.fraction = s.substr(begin, fraction_digits);
   }
@@ -95,16 +114,10 @@ bool Split(std::string_view s, Numeral& numeral) {
 }
 
 NumberTextStatus ReadPlain(const Numeral& numeral, NumberText& number) {
-  for (char c : numeral.whole) {
-    if (c == ',' || (c == '0' && number.integer_length == 0)) continue;
-    if (number.integer_length == kMaxIntegerDigits) return NumberTextStatus::TooLarge;
-    number.integer[number.integer_length++] = c;
-  }
-  const std::string_view fraction = numeral.fraction;
-  const int tenths = fraction.size() > 0 ? fraction[0] - '0' : 0;
-  const int hundredths = fraction.size() > 1 ? fraction[1] - '0' : 0;
-  number.hundredths = static_cast<std::uint8_t>(tenths * 10 + hundredths);
-  number.has_fraction = fraction.find_first_not_of('0') != std::string_view::npos;
+  if (numeral.integer >= kIntegerLimit) return NumberTextStatus::TooLarge;
+  number.integer = numeral.integer;
+  number.hundredths = static_cast<std::uint8_t>(numeral.hundredths);
+  number.has_fraction = numeral.has_fraction;
   return NumberTextStatus::Number;
 }
 
@@ -129,7 +142,9 @@ NumberTextStatus ReadScaled(const Numeral& numeral, NumberText& number) {
     if (point - first > static_cast<long long>(kMaxIntegerDigits)) {
       return NumberTextStatus::TooLarge;
     }
-    for (long long k = first; k < point; ++k) number.integer[number.integer_length++] = digit(k);
+    for (long long k = first; k < point; ++k) {
+      number.integer = number.integer * 10 + static_cast<unsigned>(digit(k) - '0');
+    }
   }
   number.hundredths = static_cast<std::uint8_t>((digit(point) - '0') * 10 + (digit(point + 1) - '0'));
   number.has_fraction = last >= point;

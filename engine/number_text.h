@@ -8,22 +8,22 @@ namespace quillory {
 
 // The words reach the trillions: at most 15 digits before the point.
 inline constexpr std::size_t kMaxIntegerDigits = 15;
+inline constexpr std::uint64_t kIntegerLimit = 1'000'000'000'000'000;  // 10^15
 
 // A displayed number read exactly from its characters, never through a double, so
 // "1.23457E+11" keeps every digit it shows.
 struct NumberText {
   bool negative = false;
-  // The significant digits before the point, leading zeros dropped; none for a zero whole part.
-  char integer[kMaxIntegerDigits] = {};
-  std::uint8_t integer_length = 0;
+  // The whole part, below 10^15.
+  std::uint64_t integer = 0;
   // The first two digits after the point as one number, 0-99 ("5" is 50, "05" is 5); cut,
   // never rounded.
   std::uint8_t hundredths = 0;
   // True when some digit after the point is not zero: the value is not whole.
   bool has_fraction = false;
 
-  bool IntegerIsZero() const { return integer_length == 0; }
-  bool IntegerIsOne() const { return integer_length == 1 && integer[0] == '1'; }
+  bool IntegerIsZero() const { return integer == 0; }
+  bool IntegerIsOne() const { return integer == 1; }
   bool IsZero() const { return IntegerIsZero() && !has_fraction; }
 };
 

@@ -16,7 +16,8 @@ constexpr Stem DigitStem(int digit) { return static_cast<Stem>(Index(Stem::One) 
 constexpr Stem TeenStem(int value) { return static_cast<Stem>(Index(Stem::Ten) + value - 10); }
 constexpr Stem TensStem(int tens) { return static_cast<Stem>(Index(Stem::Twenty) + tens - 2); }
 
-// Calls say(stem) for every word of a group of three digits, 1 to 999, in reading order.
+// Calls say(stem) for every word of a group of three digits, 1 to 999, in reading order (the
+// stored words follow the same order in Speaker::SayGroup).
 template <typename Say>
 constexpr void ForEachGroupStem(int group, Say&& say) {
   const int hundreds = group / 100;
@@ -33,19 +34,36 @@ constexpr void ForEachGroupStem(int group, Say&& say) {
   if (rest % 10 != 0) say(DigitStem(rest % 10));
 }
 
-// The English words of every group, 0 to 999, computed at compile time, so that an English
-// group costs one copy.
-constexpr std::array<std::string_view, Index(Stem::Hundred) + 1> kEnglishGroupWords = {
-    "One",      "Two",      "Three",     "Four",     "Five",    "Six",     "Seven",
-    "Eight",    "Nine",     "Ten",       "Eleven",   "Twelve",  "Thirteen", "Fourteen",
-    "Fifteen",  "Sixteen",  "Seventeen", "Eighteen", "Nineteen", "Twenty", "Thirty",
-    "Forty",    "Fifty",    "Sixty",     "Seventy",  "Eighty",  "Ninety",  "Hundred",
+// The built-in English words, each in a slot of 16 bytes so that it is copied with one fixed
+// move.
+struct EnglishSlot {
+  char text[16];
+  std::uint8_t size;
 };
+
+constexpr std::array<std::string_view, kStemCount> kEnglishWords = {
+    "One",     "Two",      "Three",     "Four",     "Five",     "Six",      "Seven",   "Eight",
+    "Nine",    "Ten",      "Eleven",    "Twelve",   "Thirteen", "Fourteen", "Fifteen", "Sixteen",
+    "Seventeen", "Eighteen", "Nineteen", "Twenty",  "Thirty",   "Forty",    "Fifty",   "Sixty",
+    "Seventy", "Eighty",   "Ninety",    "Hundred",  "Thousand", "Million",  "Billion", "Trillion",
+    "Point",   "and",      "No",        "Zero",     "Minus",
+};
+
+constexpr std::array<EnglishSlot, kStemCount> MakeEnglishSlots() {
+  std::array<EnglishSlot, kStemCount> slots{};
+  for (std::size_t i = 0; i < kStemCount; ++i) {
+    for (std::size_t j = 0; j < kEnglishWords[i].size(); ++j) slots[i].text[j] = kEnglishWords[i][j];
+    slots[i].size = static_cast<std::uint8_t>(kEnglishWords[i].size());
+  }
+  return slots;
+}
+
+constexpr std::array<EnglishSlot, kStemCount> kEnglishSlots = MakeEnglishSlots();
 
 constexpr std::size_t EnglishGroupLength(int group) {
   std::size_t length = 0;
   ForEachGroupStem(group, [&](Stem stem) {
-    length += (length == 0 ? 0 : 1) + kEnglishGroupWords[Index(stem)].size();
+    length += (length == 0 ? 0 : 1) + kEnglishWords[Index(stem)].size();
   });
   return length;
 }
@@ -56,8 +74,11 @@ constexpr std::size_t EnglishGroupTotal() {
   return total;
 }
 
+// The English words of every group, 0 to 999, computed at compile time, so that an English
+// group costs one fixed move of 32 bytes (the longest group has 27; the text ends in slack).
 struct EnglishGroups {
-  std::array<char, EnglishGroupTotal()> text{};
+  static constexpr std::size_t kMove = 32;
+  std::array<char, EnglishGroupTotal() + kMove> text{};
   std::array<std::uint16_t, 1001> start{};
 
   constexpr EnglishGroups() {
@@ -68,7 +89,7 @@ struct EnglishGroups {
       ForEachGroupStem(group, [&](Stem stem) {
         if (!first) text[at++] = ' ';
         first = false;
-        for (char c : kEnglishGroupWords[Index(stem)]) text[at++] = c;
+        for (char c : kEnglishWords[Index(stem)]) text[at++] = c;
       });
     }
     start[1000] = static_cast<std::uint16_t>(at);
@@ -83,6 +104,12 @@ constexpr EnglishGroups kEnglishGroups;
 static_assert(kEnglishGroups.Group(777) == "Seven Hundred Seventy Seven");
 static_assert(kEnglishGroups.Group(15) == "Fifteen");
 static_assert(kEnglishGroups.Group(0).empty());
+static_assert([] {
+  for (int group = 0; group < 1000; ++group) {
+    if (kEnglishGroups.Group(group).size() > EnglishGroups::kMove) return false;
+  }
+  return true;
+}());
 
 constexpr std::array<Stem, 4> kScaleStems = {Stem::Thousand, Stem::Million, Stem::Billion,
                                              Stem::Trillion};
@@ -96,10 +123,24 @@ class WordWriter {
   WordWriter& operator=(const WordWriter&) = delete;
 
   void Word(std::string_view word) {
-    if (any_) Put(" ");
-    any_ = true;
+    Separate();
     Put(word);
   }
+
+  // A word of `size` bytes at `text`, where `Move` bytes may be read: copied with one fixed move
+  // (the bytes past `size` are overwritten by what follows or cut off).
+  template <std::size_t Move>
+  [[gnu::always_inline]] void WordFrom(const char* text, std::size_t size) {
+    if (kSize - length_ < Move + 1) [[unlikely]] {
+      Word({text, size});
+      return;
+    }
+    if (any_) buffer_[length_++] = ' ';
+    any_ = true;
+    std::memcpy(buffer_ + length_, text, Move);
+    length_ += size;
+  }
+
   // Appended to the word before, as the plural "s".
   void Glue(std::string_view text) { Put(text); }
 
@@ -112,6 +153,11 @@ class WordWriter {
   }
 
  private:
+  void Separate() {
+    if (any_) Put(" ");
+    any_ = true;
+  }
+
   void Put(std::string_view text) {
     if (text.size() > kSize - length_) {
       if (!spilled_) out_.clear();
@@ -136,7 +182,8 @@ class WordWriter {
 };
 
 // A stored word that is empty or only spaces would silently drop a part of the amount.
-bool IsBlankWord(std::string_view word) {
+inline bool IsBlankWord(std::string_view word) {
+  if (!word.empty() && word.front() != ' ') return false;
   return word.find_first_not_of(' ') == std::string_view::npos;
 }
 
@@ -145,36 +192,54 @@ class Speaker {
  public:
   Speaker(const WordSet& words, WordWriter& writer) : words_(words), writer_(writer) {}
 
-  void Say(Stem stem) {
-    const std::string_view word = words_.Word(stem);
-    if (!words_.english && IsBlankWord(word)) {
+  [[gnu::always_inline]] void Say(Stem stem) {
+    if (words_.english) {
+      const EnglishSlot& slot = kEnglishSlots[Index(stem)];
+      writer_.WordFrom<sizeof slot.text>(slot.text, slot.size);
+      return;
+    }
+    const std::string& word = words_.stored[Index(stem)];
+    if (IsBlankWord(word)) {
       if (!missing_) missing_ = stem;
       return;
     }
-    writer_.Word(word);
+    // A string whose capacity is 15 or more owns at least 16 bytes from data() on.
+    if (word.size() < 16 && word.capacity() >= 15) {
+      writer_.WordFrom<16>(word.data(), word.size());
+    } else {
+      writer_.Word(word);
+    }
   }
 
   void SayGroup(int group) {
     if (words_.english) {
-      writer_.Word(kEnglishGroups.Group(group));
+      const std::string_view text = kEnglishGroups.Group(group);
+      writer_.WordFrom<EnglishGroups::kMove>(text.data(), text.size());
+      return;
+    }
+    const int hundreds = group / 100;
+    const int rest = group % 100;
+    if (hundreds != 0) {
+      Say(DigitStem(hundreds));
+      Say(Stem::Hundred);
+    }
+    if (rest >= 10 && rest < 20) {
+      Say(TeenStem(rest));
     } else {
-      ForEachGroupStem(group, [this](Stem stem) { Say(stem); });
+      if (rest >= 20) Say(TensStem(rest / 10));
+      if (rest % 10 != 0) Say(DigitStem(rest % 10));
     }
   }
 
-  // The words of a whole part of one to 15 digits.
-  void SayInteger(const NumberText& number) {
-    const std::size_t length = number.integer_length;
-    std::size_t groups = (length + 2) / 3;
-    std::size_t at = 0;
-    std::size_t take = length - (groups - 1) * 3;
-    for (; groups > 0; --groups) {
-      int group = 0;
-      for (std::size_t end = at + take; at < end; ++at) group = group * 10 + (number.integer[at] - '0');
-      take = 3;
-      if (group == 0) continue;
-      SayGroup(group);
-      if (groups >= 2) Say(kScaleStems[groups - 2]);
+  // The words of a whole part below 10^15: groups of three digits with their scale words.
+  void SayInteger(std::uint64_t integer) {
+    int groups[5];
+    int count = 0;
+    for (; integer != 0; integer /= 1000) groups[count++] = static_cast<int>(integer % 1000);
+    while (count-- > 0) {
+      if (groups[count] == 0) continue;
+      SayGroup(groups[count]);
+      if (count > 0) Say(kScaleStems[count - 1]);
     }
   }
 
@@ -191,9 +256,39 @@ class Speaker {
   std::optional<Stem> missing_;
 };
 
+// True when `text` holds two spaces in a row; eight bytes at a time, as it runs on every
+// currency amount.
+bool HasDoubleSpace(std::string_view text) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101;
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7F;
+  std::size_t i = 0;
+  // Overlapping loads, seven bytes apart, so a pair across two loads is seen by one of them.
+  for (; i + 8 <= text.size(); i += 7) {
+    std::uint64_t chunk;
+    std::memcpy(&chunk, text.data() + i, 8);
+    const std::uint64_t x = chunk ^ (kOnes * ' ');
+    // High bit set exactly in the bytes that were spaces.
+    const std::uint64_t spaces = ~(((x & kLow7) + kLow7) | x | kLow7);
+    if (spaces & (spaces >> 8)) return true;
+  }
+  for (; i + 1 < text.size(); ++i) {
+    if (text[i] == ' ' && text[i + 1] == ' ') return true;
+  }
+  return false;
+}
+
 // Two spaces become one in a single left-to-right pass (stored and unit words keep the spaces
 // they were typed with), then spaces at either end go.
 void TidySpaces(std::string& text) {
+  if (text.empty()) return;
+  if (!HasDoubleSpace(text)) {
+    if (text.front() == ' ' || text.back() == ' ') {
+      const std::size_t last = text.find_last_not_of(' ');
+      text.erase(last == std::string::npos ? 0 : last + 1);
+      text.erase(0, std::min(text.find_first_not_of(' '), text.size()));
+    }
+    return;
+  }
   std::size_t kept = 0;
   for (std::size_t i = 0; i < text.size();) {
     if (text[i] == ' ' && i + 1 < text.size() && text[i + 1] == ' ') {
@@ -207,6 +302,11 @@ void TidySpaces(std::string& text) {
   const std::size_t last = text.find_last_not_of(' ');
   text.erase(last == std::string::npos ? 0 : last + 1);
   text.erase(0, std::min(text.find_first_not_of(' '), text.size()));
+}
+
+// An empty unit word leaves two spaces in a row, and so may its own spaces.
+bool MayNeedTidying(std::string_view unit) {
+  return unit.empty() || unit.front() == ' ' || unit.back() == ' ' || HasDoubleSpace(unit);
 }
 
 bool Overlaps(std::string_view text, const std::string& out) {
@@ -239,7 +339,7 @@ WordsOutcome Convert(Kind kind, std::string_view text, const WordSet& words, std
     if (number.IntegerIsZero()) {
       speaker.Say(Stem::Zero);
     } else {
-      speaker.SayInteger(number);
+      speaker.SayInteger(number.integer);
     }
     if (number.has_fraction) {
       speaker.Say(Stem::Point);
@@ -262,7 +362,7 @@ WordsOutcome Convert(Kind kind, std::string_view text, const WordSet& words, std
       speaker.Say(Stem::One);
       speaker.SayUnit(words.unit, false);
     } else {
-      speaker.SayInteger(number);
+      speaker.SayInteger(number.integer);
       speaker.SayUnit(words.unit, true);
     }
     speaker.Say(Stem::And);
@@ -283,7 +383,11 @@ WordsOutcome Convert(Kind kind, std::string_view text, const WordSet& words, std
     return {WordsStatus::NoWord, *missing};
   }
   writer.Finish();
-  if (!words.english || kind == Kind::Currency) TidySpaces(out);
+  // The English words hold no spaces; typed words may.
+  if (!words.english || (kind == Kind::Currency && (MayNeedTidying(words.unit) ||
+                                                    MayNeedTidying(words.subunit)))) {
+    TidySpaces(out);
+  }
   return {};
 }
 
