@@ -257,14 +257,6 @@ TEST_F(EndToEnd, LockFileBesideAWorkbookAsksFirst) {
   EXPECT_EQ(Cells(book)["Sheet1!A1"], "Two");
 }
 
-TEST_F(EndToEnd, LettersQuestionRepeatsUntilTheAnswerFits) {
-  const fs::path book = folder_ / "letters.xlsx";
-  MakeSmallBook(book, 907);
-  ASSERT_EQ(Cli({book.string(), "--no-backup", "--kind", "letters"}, "none\n500\n1\n"), 0)
-      << err_.str();
-  EXPECT_EQ(Cells(book)["Sheet1!A1"], "I0G");
-}
-
 TEST_F(EndToEnd, DryRunWritesNothing) {
   const fs::path book = folder_ / "mixed.xlsx";
   MakeMixedBook(book);

@@ -147,15 +147,6 @@ TEST_F(Run, FailureInTheMiddleKeepsTheFirstLeavesTheSecondAndTheThirdUntouched) 
   EXPECT_EQ(prompts_.busy_changes, (std::vector<bool>{true, false}));
 }
 
-TEST_F(Run, UnopenableFileIsReportedByName) {
-  AddBook("a.xlsx", {{"1"}});
-  office_.files["a.xlsx"].open_fails = true;
-  const RunReport report = Execute({"a.xlsx"});
-  EXPECT_EQ(report.outcome, RunOutcome::Failed);
-  EXPECT_EQ(report.failed_workbook, "a.xlsx");
-  EXPECT_EQ(prompts_.messages.at(0).text, "a.xlsx was not converted: the file is not a workbook");
-}
-
 TEST_F(Run, CancelledBlockFailsThatWorkbookOnly) {
   for (const char* path : {"a.xlsx", "b.xlsx", "c.xlsx"}) AddBook(path, {{"1", "2"}, {"3", "4"}});
   prompts_.pick_block = [&](Workbook& workbook) -> std::optional<Block> {
@@ -170,18 +161,6 @@ TEST_F(Run, CancelledBlockFailsThatWorkbookOnly) {
   EXPECT_EQ(Text("b.xlsx", 2, 1), "3");
   EXPECT_EQ(prompts_.blocks_asked, 2);
   EXPECT_EQ(office_.Count("visible 1"), 2);
-}
-
-TEST_F(Run, DryRunReportsChangesAndWritesNothing) {
-  AddBook("a.xlsx", {{"7", "x"}});
-  options_.dry_run = true;
-  options_.backup = true;  // a dry run makes no backup either
-  const FakeFile before = office_.files["a.xlsx"];
-  EXPECT_EQ(Execute({"a.xlsx"}).outcome, RunOutcome::Done);
-  EXPECT_EQ(office_.files["a.xlsx"], before);
-  EXPECT_EQ(office_.Count("save a.xlsx"), 0);
-  ASSERT_EQ(changes_.size(), 1u);
-  EXPECT_EQ(changes_[0].new_text, "Seven");
 }
 
 TEST_F(Run, BackupIsMadeBeforeOpeningAndItsFailureStopsThatWorkbook) {

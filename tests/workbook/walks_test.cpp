@@ -107,23 +107,6 @@ TEST_F(Walks, ActiveChartSheetFailsBeforeAnyCellIsWritten) {
   EXPECT_TRUE(Writes().empty());
 }
 
-TEST_F(Walks, ActiveSheetOnlyTouchesThatSheet) {
-  FakeWorkbook book = Open({MakeSheet("A", {{"1"}}), MakeSheet("B", {{"2"}})}, 1);
-  CellWalk walk = Walk(Kind::Number);
-  ConvertActiveSheet(book, walk);
-  EXPECT_EQ(TextAt(book, 0, 1, 1), "1");
-  EXPECT_EQ(TextAt(book, 1, 1, 1), "Two");
-}
-
-TEST_F(Walks, BlockConvertsOnlyItsRectangle) {
-  FakeWorkbook book = Open({MakeSheet("S", {{"1", "2", "3"}, {"4", "5", "6"}, {"7", "8", "9"}})});
-  CellWalk walk = Walk(Kind::Number);
-  ConvertBlock({book.Sheet("S"), 2, 2, 3, 3}, walk);
-  EXPECT_EQ(Writes(), (std::vector<std::string>{"write S 2,2", "write S 2,3", "write S 3,2",
-                                                "write S 3,3"}));
-  EXPECT_EQ(TextAt(book, 0, 3, 3), "Nine");
-}
-
 TEST_F(Walks, BlocksBeyond32767RowsOrColumnsFailBeforeWriting) {
   FakeWorkbook book = Open({MakeSheet("S", {{"1"}})});
   Worksheet* sheet = book.Sheet("S");
@@ -154,29 +137,6 @@ TEST_F(Walks, LettersBaseOutsideTheCharacterSetFails) {
   CellWalk walk = Walk(Kind::Letters, 67);
   EXPECT_THROW(ConvertWorkbook(book, walk), WorkbookError);
   EXPECT_TRUE(Writes().empty());
-}
-
-TEST_F(Walks, ProtectedSheetEndsTheWalk) {
-  auto sheet = MakeSheet("S", {{"1", "2"}});
-  sheet.protect = true;
-  FakeWorkbook book = Open({sheet});
-  CellWalk walk = Walk(Kind::Number);
-  EXPECT_THROW(ConvertWorkbook(book, walk), WorkbookError);
-}
-
-TEST_F(Walks, DryRunReportsEveryChangeAndWritesNothing) {
-  FakeWorkbook book = Open({MakeSheet("S", {{"1", "x"}, {"", "22"}})});
-  CellWalk walk = Walk(Kind::Number);
-  std::vector<CellChange> changes;
-  walk.on_change = [&](const CellChange& change) { changes.push_back(change); };
-  ConvertWorkbook(book, walk);
-  EXPECT_TRUE(Writes().empty());
-  ASSERT_EQ(changes.size(), 2u);
-  EXPECT_EQ(changes[1].sheet, "S");
-  EXPECT_EQ(changes[1].cell, "B2");
-  EXPECT_EQ(changes[1].old_text, "22");
-  EXPECT_EQ(changes[1].new_text, "Twenty Two");
-  EXPECT_EQ(walk.cells_converted, 2);
 }
 
 TEST_F(Walks, ProgressIsReportedNowAndThenAndAtTheEndOfEachSheet) {
