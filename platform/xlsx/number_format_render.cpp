@@ -337,8 +337,8 @@ void AppendGeneral(std::string& out, const Decimal& d, bool negative, int width)
   }
   const int room = width - (negative ? 1 : 0);
   const int e = d.point - 1;
-  // Plain digits while they fit; below 1e-6 and above the room the exponent form.
-  if (e >= 0 ? e < room : e >= -6) {
+  // Plain digits while they fit and keep as many significant digits as the exponent form.
+  if (e >= 0 ? e < room : e > 1 - room) {
     Decimal fixed = d;
     RoundAt(fixed, std::max(e >= 0 ? room - e - 2 : room - 2, 0));
     bool use = !fixed.IsZero() && fixed.IntegerDigits() <= room;
