@@ -33,25 +33,47 @@ void RoundAt(Decimal& value, int decimals);
 void AppendGeneral(std::string& out, const Decimal& magnitude, bool negative, int width);
 
 enum class Tok : std::uint8_t {
-  kLiteral,      // text[offset, offset + length)
-  kDigit,        // arg: '0', '#' or '?'; region says which part of the number
-  kPoint,        // the decimal point
-  kPercent,      // '%' (the scaling is in Section::percent)
-  kExponent,     // 'E' or 'e'; arg 1 when the sign is always shown (E+)
-  kGeneral,      // the General keyword inside a section
-  kTextAt,       // '@'
-  kSlash,        // fraction bar
+  kLiteral,           // text[offset, offset + length)
+  kDigit,             // arg: '0', '#' or '?'; region says which part of the number
+  kPoint,             // the decimal point
+  kPercent,           // '%' (the scaling is in Section::percent)
+  kExponent,          // 'E' or 'e'; arg 1 when the sign is always shown (E+)
+  kGeneral,           // the General keyword inside a section
+  kTextAt,            // '@'
+  kSlash,             // fraction bar
   kFixedDenominator,  // offset holds the denominator, length its digit count
-  kYear2, kYear4,
-  kMonth, kMonth2, kMonthAbbr, kMonthName, kMonthLetter,
-  kDay, kDay2, kDayAbbr, kDayName,
-  kHour, kHour2, kMinute, kMinute2, kSecond, kSecond2,
-  kSubSecond,    // arg: digit count
-  kAmPm,         // arg: 0 "AM/PM", 1 "am/pm", 2 "A/P", 3 "a/p"
-  kElapsedHours, kElapsedMinutes, kElapsedSeconds,  // arg: minimum width
+  kYear2,
+  kYear4,
+  kMonth,
+  kMonth2,
+  kMonthAbbr,
+  kMonthName,
+  kMonthLetter,
+  kDay,
+  kDay2,
+  kDayAbbr,
+  kDayName,
+  kHour,
+  kHour2,
+  kMinute,
+  kMinute2,
+  kSecond,
+  kSecond2,
+  kSubSecond,  // arg: digit count
+  kAmPm,       // arg: 0 "AM/PM", 1 "am/pm", 2 "A/P", 3 "a/p"
+  kElapsedHours,
+  kElapsedMinutes,
+  kElapsedSeconds,  // arg: minimum width
 };
 
-enum class Region : std::uint8_t { kNone, kInteger, kFraction, kExponent, kNumerator, kDenominator };
+enum class Region : std::uint8_t {
+  kNone,
+  kInteger,
+  kFraction,
+  kExponent,
+  kNumerator,
+  kDenominator
+};
 
 struct Token {
   Tok kind;
@@ -62,7 +84,15 @@ struct Token {
 };
 
 struct Condition {
-  enum class Op : std::uint8_t { kNone, kLess, kLessEqual, kGreater, kGreaterEqual, kEqual, kNotEqual };
+  enum class Op : std::uint8_t {
+    kNone,
+    kLess,
+    kLessEqual,
+    kGreater,
+    kGreaterEqual,
+    kEqual,
+    kNotEqual
+  };
   Op op = Op::kNone;
   double operand = 0;
 
@@ -75,17 +105,17 @@ struct Section {
   std::string text;  // the literal characters the tokens point into
   Condition condition;
   bool is_date = false;
-  bool is_general = false;   // the section is exactly General
-  bool has_digits = false;   // any digit placeholder
-  bool grouping = false;     // thousands separators
+  bool is_general = false;  // the section is exactly General
+  bool has_digits = false;  // any digit placeholder
+  bool grouping = false;    // thousands separators
   bool exponent = false;
   bool fraction = false;
   bool engineering = false;  // exponent kept a multiple of the integer placeholders
   bool twelve_hour = false;
-  int percent = 0;           // each '%' multiplies by 100
-  int thousands_scale = 0;   // each trailing ',' divides by 1000
-  int integer_digits = 0;    // placeholders before the point (or before the numerator)
-  int fraction_digits = 0;   // placeholders after the point
+  int percent = 0;          // each '%' multiplies by 100
+  int thousands_scale = 0;  // each trailing ',' divides by 1000
+  int integer_digits = 0;   // placeholders before the point (or before the numerator)
+  int fraction_digits = 0;  // placeholders after the point
   int exponent_digits = 0;
   int numerator_digits = 0;
   int denominator_digits = 0;

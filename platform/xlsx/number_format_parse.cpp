@@ -8,9 +8,13 @@
 namespace quillory::xlsx::numfmt {
 namespace {
 
-bool IsPlaceholder(char c) { return c == '0' || c == '#' || c == '?'; }
+bool IsPlaceholder(char c) {
+  return c == '0' || c == '#' || c == '?';
+}
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool StartsWithNoCase(std::string_view text, std::size_t at, std::string_view word) {
   if (text.size() - at < word.size()) return false;
@@ -32,7 +36,9 @@ std::size_t CharLength(std::string_view text, std::size_t at) {
   return end - at;
 }
 
-bool IsDateToken(Tok kind) { return kind >= Tok::kYear2; }
+bool IsDateToken(Tok kind) {
+  return kind >= Tok::kYear2;
+}
 
 // Splits at ';' outside quotes and escapes.
 std::vector<std::string_view> SplitSections(std::string_view code) {
@@ -114,8 +120,9 @@ class Tokenizer {
       if (Lower(c) != letter) return;
     }
     const auto width = static_cast<std::uint8_t>(std::min<std::size_t>(content.size(), 9));
-    Add(letter == 'h' ? Tok::kElapsedHours : letter == 'm' ? Tok::kElapsedMinutes
-                                                           : Tok::kElapsedSeconds,
+    Add(letter == 'h'   ? Tok::kElapsedHours
+        : letter == 'm' ? Tok::kElapsedMinutes
+                        : Tok::kElapsedSeconds,
         width);
   }
 
@@ -274,8 +281,8 @@ void Tokenizer::Number(std::string_view raw) {
       default:
         break;
     }
-    if ((c == 'E' || c == 'e') && seen_digit && i + 1 < n && (raw[i + 1] == '+' || raw[i + 1] == '-') &&
-        region != Region::kExponent) {
+    if ((c == 'E' || c == 'e') && seen_digit && i + 1 < n &&
+        (raw[i + 1] == '+' || raw[i + 1] == '-') && region != Region::kExponent) {
       Add(Tok::kExponent, raw[i + 1] == '+' ? 1 : 0);
       s_.tokens.back().offset = static_cast<std::uint32_t>(c);
       region = Region::kExponent;
@@ -315,7 +322,10 @@ void Tokenizer::Number(std::string_view raw) {
                             : Tok::kMonthName;
           break;
         case 'd':
-          kind = run == 1 ? Tok::kDay : run == 2 ? Tok::kDay2 : run == 3 ? Tok::kDayAbbr : Tok::kDayName;
+          kind = run == 1   ? Tok::kDay
+                 : run == 2 ? Tok::kDay2
+                 : run == 3 ? Tok::kDayAbbr
+                            : Tok::kDayName;
           break;
         case 'h':
           kind = run == 1 ? Tok::kHour : Tok::kHour2;

@@ -11,9 +11,9 @@
 namespace quillory::xlsx::numfmt {
 namespace {
 
-constexpr const char* kMonthNames[] = {"January", "February", "March",     "April",
-                                       "May",     "June",     "July",      "August",
-                                       "September", "October", "November", "December"};
+constexpr const char* kMonthNames[] = {"January",   "February", "March",    "April",
+                                       "May",       "June",     "July",     "August",
+                                       "September", "October",  "November", "December"};
 constexpr const char* kDayNames[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                      "Thursday", "Friday", "Saturday"};
 
@@ -38,7 +38,9 @@ void AppendDecimalInteger(std::string& out, const Decimal& d) {
   for (int k = 0; k < length; ++k) out.push_back(d.At(k));
 }
 
-int FloorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+int FloorDiv(int a, int b) {
+  return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
 
 // Counts characters, not bytes, so a blanked literal keeps its visible width.
 std::size_t VisibleLength(std::string_view text) {
@@ -398,7 +400,8 @@ void RenderNumberSection(const Section& s, double magnitude, bool minus, std::st
       mantissa.point -= exponent;
       RoundAt(mantissa, s.fraction_digits);
       const int rounded_e = mantissa.point - 1 + exponent;
-      const int again = s.engineering ? FloorDiv(rounded_e, width) * width : rounded_e - (width - 1);
+      const int again =
+          s.engineering ? FloorDiv(rounded_e, width) * width : rounded_e - (width - 1);
       if (mantissa.IsZero() || again == exponent) {
         d = mantissa;
         break;

@@ -68,9 +68,8 @@ class NumberFormatTable : public ::testing::TestWithParam<Row> {};
 
 TEST_P(NumberFormatTable, ShowsTheDisplayedText) {
   const Row& row = GetParam();
-  EXPECT_EQ(Show(row), row.expected)
-      << row.table << ".tsv:" << row.line << "  value " << row.value << "  code [" << row.code
-      << "]  (" << row.origin << ")";
+  EXPECT_EQ(Show(row), row.expected) << row.table << ".tsv:" << row.line << "  value " << row.value
+                                     << "  code [" << row.code << "]  (" << row.origin << ")";
 }
 
 INSTANTIATE_TEST_SUITE_P(Golden, NumberFormatTable, ::testing::ValuesIn(LoadTables()),
