@@ -3,10 +3,10 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QMouseEvent>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -22,6 +22,7 @@
 #include "platform/qt/pointer.h"
 #include "ui/languages/language_windows.h"
 #include "ui/main/add_folder.h"
+#include "ui/main/background_run.h"
 #include "ui/main/file_list_model.h"
 #include "ui/main/file_list_view.h"
 #include "ui/main/picture_button.h"
@@ -73,6 +74,7 @@ MainWindow::MainWindow(SettingsStore& store, WordSource& words, qt::Dialogs& dia
   SetTabOrder();
   CentreOnScreen();
   LoadPointers();
+  MakeRun();
   MaybeOpenHomePage();
   setWindowTitle(QStringLiteral("Quillory"));
   RestoreOptions();
@@ -85,7 +87,6 @@ MainWindow::MainWindow(SettingsStore& store, WordSource& words, qt::Dialogs& dia
 MainWindow::~MainWindow() {
   // Scans still running report to nobody; their watchers go before the pointer they hold busy.
   qDeleteAll(findChildren<QFutureWatcher<QStringList>*>());
-  if (run_.isRunning()) run_.waitForFinished();
 }
 
 void MainWindow::BuildControls() {
@@ -260,6 +261,15 @@ void MainWindow::LoadPointers() {
   if (drag) list_->SetDragPointer(*drag);
 }
 
+void MainWindow::MakeRun() {
+  workbook::RunServices services;
+  services.open_application = services_.open_application;
+  services.spreadsheet_in_use = services_.spreadsheet_in_use;
+  services.now = [] { return std::chrono::system_clock::now(); };
+  run_ = std::make_unique<BackgroundRun>(this, words_, dialogs_, *pointer_, std::move(services));
+  connect(run_.get(), &BackgroundRun::Finished, this, &MainWindow::RunFinished);
+}
+
 void MainWindow::MaybeOpenHomePage() {
   if (!services_.draw_percent || !services_.open_web_page) return;
   if (services_.draw_percent() == kLuckyDraw) services_.open_web_page(kHomePage);
@@ -390,66 +400,14 @@ workbook::RunOptions MainWindow::CurrentRunOptions() const {
 }
 
 bool MainWindow::running() const {
-  return run_prompts_ != nullptr;
+  return run_->running();
 }
 
 void MainWindow::Start(bool pressed) {
   if (!pressed) return;
   check2_->setChecked(false);
-  if (running()) return;
-
-  qt::GuiPrompts::Hooks hooks;
-  hooks.set_busy = [this](bool busy) { pointer_->SetBusy(busy); };
-  hooks.progress = [this](int index, int count, const QString& path, qint64 cells) {
-    ShowProgress(index, count, path, cells);
-  };
-  hooks.before_box = [this] {
-    if (progress_) progress_->hide();
-  };
-  run_prompts_ = std::make_unique<qt::GuiPrompts>(dialogs_, this, std::move(hooks));
-
-  workbook::RunServices services;
-  services.open_application = services_.open_application;
-  services.spreadsheet_in_use = services_.spreadsheet_in_use;
-  services.now = [] { return std::chrono::system_clock::now(); };
-
-  // The options are fixed here; the window stays free to repaint while the run works.
-  connect(&run_, &QFutureWatcherBase::finished, this, &MainWindow::EndRun, Qt::UniqueConnection);
-  run_.setFuture(
-      QtConcurrent::run([options = CurrentRunOptions(), &words = words_, &prompts = *run_prompts_,
-                         services = std::move(services)]() mutable {
-        workbook::ConversionRun run(std::move(options), words, prompts, std::move(services));
-        return run.Execute();
-      }));
-}
-
-void MainWindow::ShowProgress(int index, int count, const QString& path, qint64 cells) {
-  if (!running()) return;
-  if (!progress_) {
-    progress_ = new QProgressDialog(this);
-    progress_->setWindowTitle(QStringLiteral("Quillory"));
-    progress_->setCancelButton(nullptr);
-    progress_->setWindowModality(Qt::WindowModal);
-    progress_->setMinimumDuration(0);
-    progress_->setMinimumWidth(420);
-    progress_->setAutoClose(false);
-    progress_->setAutoReset(false);
-  }
-  progress_->setRange(0, count);
-  progress_->setValue(index - 1);
-  progress_->setLabelText(tr("Workbook %1 of %2\n%3\n%4 cells done")
-                              .arg(index)
-                              .arg(count)
-                              .arg(QFileInfo(path).fileName())
-                              .arg(cells));
-  if (!progress_->isVisible()) progress_->show();
-}
-
-void MainWindow::EndRun() {
-  if (progress_) progress_->deleteLater();
-  const workbook::RunReport report = run_.result();
-  run_prompts_.reset();
-  emit RunFinished(report);
+  // The options are fixed at the press; a press during a run does nothing.
+  run_->Start(CurrentRunOptions());
 }
 
 }  // namespace quillory::ui

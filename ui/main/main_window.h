@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QFutureWatcher>
-#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -12,7 +10,6 @@
 
 class QCheckBox;
 class QGroupBox;
-class QProgressDialog;
 class QPushButton;
 class QRadioButton;
 
@@ -21,13 +18,13 @@ class SettingsStore;
 class WordSource;
 namespace qt {
 class Dialogs;
-class GuiPrompts;
 class WindowPointer;
 }  // namespace qt
 }  // namespace quillory
 
 namespace quillory::ui {
 
+class BackgroundRun;
 class FileListModel;
 class FileListView;
 class PictureButton;
@@ -79,6 +76,7 @@ class MainWindow final : public QWidget {
   void Connect();
   void CentreOnScreen();
   void LoadPointers();
+  void MakeRun();
   void MaybeOpenHomePage();
   void RestoreOptions();
   void RewriteInNormalForm(std::string_view key, std::string_view normal);
@@ -90,8 +88,6 @@ class MainWindow final : public QWidget {
   void OpenLanguageEditor(bool pressed);
   void OpenDefaultLanguage(bool pressed);
   void Start(bool pressed);
-  void ShowProgress(int index, int count, const QString& path, qint64 cells);
-  void EndRun();
 
   SettingsStore& store_;
   WordSource& words_;
@@ -121,9 +117,7 @@ class MainWindow final : public QWidget {
   std::unique_ptr<qt::WindowPointer> pointer_;
   int scans_running_ = 0;
 
-  std::unique_ptr<qt::GuiPrompts> run_prompts_;
-  QFutureWatcher<workbook::RunReport> run_;
-  QPointer<QProgressDialog> progress_;
+  std::unique_ptr<BackgroundRun> run_;
 };
 
 }  // namespace quillory::ui

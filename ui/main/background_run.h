@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QFutureWatcher>
+#include <QObject>
+#include <QPointer>
+#include <memory>
+
+#include "workbook/conversion_run.h"
+
+class QProgressDialog;
+class QWidget;
+
+namespace quillory {
+class WordSource;
+namespace qt {
+class Dialogs;
+class GuiPrompts;
+class WindowPointer;
+}  // namespace qt
+}  // namespace quillory
+
+namespace quillory::ui {
+
+// One conversion run at a time, off the window's thread so the window keeps repainting. Its boxes
+// show over `window`, its progress in a dialog of its own, its busy pointer on `pointer`.
+class BackgroundRun final : public QObject {
+  Q_OBJECT
+
+ public:
+  BackgroundRun(QWidget* window, WordSource& words, qt::Dialogs& dialogs,
+                qt::WindowPointer& pointer, workbook::RunServices services);
+  ~BackgroundRun() override;
+
+  bool running() const { return prompts_ != nullptr; }
+
+  // Starts a run over `options`; false when one is already running.
+  bool Start(workbook::RunOptions options);
+
+ signals:
+  void Finished(const workbook::RunReport& report);
+
+ private:
+  void ShowProgress(int index, int count, const QString& path, qint64 cells);
+  void End();
+
+  QWidget* window_;
+  WordSource& words_;
+  qt::Dialogs& dialogs_;
+  qt::WindowPointer& pointer_;
+  workbook::RunServices services_;
+
+  std::unique_ptr<qt::GuiPrompts> prompts_;
+  QFutureWatcher<workbook::RunReport> run_;
+  QPointer<QProgressDialog> progress_;
+};
+
+}  // namespace quillory::ui
