@@ -37,12 +37,12 @@ enum class Tok : std::uint8_t {
   kDigit,             // arg: '0', '#' or '?'; region says which part of the number
   kPoint,             // the decimal point
   kPercent,           // '%' (the scaling is in Section::percent)
-  kExponent,          // 'E' or 'e'; arg 1 when the sign is always shown (E+)
+  kExponent,          // offset holds 'E' or 'e'; arg 1 when the sign is always shown (E+)
   kGeneral,           // the General keyword inside a section
   kTextAt,            // '@'
   kSlash,             // fraction bar
   kFixedDenominator,  // offset holds the denominator, length its digit count
-  kYear2,
+  kYear2,             // date and time parts from here on
   kYear4,
   kMonth,
   kMonth2,
