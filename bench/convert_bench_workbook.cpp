@@ -22,7 +22,8 @@ int main(int argc, char** argv) {
   lxw_workbook* book = workbook_new_opt(argv[1], &options);
   lxw_worksheet* sheet = workbook_add_worksheet(book, "Data");
   for (long c = 0; c < columns; ++c) {
-    worksheet_write_string(sheet, 0, static_cast<lxw_col_t>(c), ("Column " + std::to_string(c + 1)).c_str(), nullptr);
+    worksheet_write_string(sheet, 0, static_cast<lxw_col_t>(c),
+                           ("Column " + std::to_string(c + 1)).c_str(), nullptr);
   }
   std::uint64_t state = 88172645463325252ull;  // xorshift: the same workbook every time
   for (long r = 1; r <= rows; ++r) {
@@ -33,7 +34,8 @@ int main(int argc, char** argv) {
       double value = static_cast<double>(state % 10000000);
       if (c % 3 == 1) value /= 100;  // cents
       if (c % 7 == 6) value = -value;
-      worksheet_write_number(sheet, static_cast<lxw_row_t>(r), static_cast<lxw_col_t>(c), value, nullptr);
+      worksheet_write_number(sheet, static_cast<lxw_row_t>(r), static_cast<lxw_col_t>(c), value,
+                             nullptr);
     }
   }
   const lxw_error error = workbook_close(book);

@@ -35,11 +35,20 @@ std::string Escape(std::string_view text) {
   out.reserve(text.size());
   for (char c : text) {
     switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      default: out += c;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -90,7 +99,8 @@ class TerminalPrompts final : public workbook::Prompts {
     // The exact name first, then one differing only in case, as sheet names are matched.
     for (const bool exact : {true, false}) {
       for (workbook::Worksheet* sheet : workbook.Worksheets()) {
-        if (exact ? sheet->Name() == *block_->sheet : SameIgnoringCase(sheet->Name(), *block_->sheet)) {
+        if (exact ? sheet->Name() == *block_->sheet
+                  : SameIgnoringCase(sheet->Name(), *block_->sheet)) {
           block.sheet = sheet;
           return block;
         }
@@ -120,7 +130,9 @@ class TerminalPrompts final : public workbook::Prompts {
   static bool SameIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-      const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+      const auto lower = [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+      };
       if (lower(a[i]) != lower(b[i])) return false;
     }
     return true;
@@ -138,15 +150,15 @@ class TerminalPrompts final : public workbook::Prompts {
 
 int Convert(CommandContext& context, const ConvertArguments& arguments) {
   workbook::RunOptions options;
-  options.kind = arguments.kind == "currency" ? workbook::Kind::Currency
+  options.kind = arguments.kind == "currency"  ? workbook::Kind::Currency
                  : arguments.kind == "letters" ? workbook::Kind::Letters
                                                : workbook::Kind::Number;
   if (arguments.base) {
     if (options.kind != workbook::Kind::Letters) {
       throw CLI::ValidationError("--base", "only applies to --kind letters");
     }
-    const auto base = IsNumericAnswer(*arguments.base) ? LettersBaseFromAnswer(*arguments.base)
-                                                       : std::nullopt;
+    const auto base =
+        IsNumericAnswer(*arguments.base) ? LettersBaseFromAnswer(*arguments.base) : std::nullopt;
     if (!base || !LettersBaseFits(*base)) {
       throw CLI::ValidationError("--base", "must be a number from -180 to 66");
     }
@@ -179,7 +191,8 @@ int Convert(CommandContext& context, const ConvertArguments& arguments) {
   }
 
   workbook::RunServices services;
-  if (context.env.applications) services.open_application = context.env.applications(arguments.backend);
+  if (context.env.applications)
+    services.open_application = context.env.applications(arguments.backend);
   if (!services.open_application) {
     throw CLI::ValidationError("--backend", "'" + arguments.backend + "' is not available");
   }
@@ -226,8 +239,9 @@ void AddConvertCommand(CLI::App& app, CommandContext& context) {
                     "Go on when a spreadsheet program may have the workbooks open");
   convert->add_option("--language", arguments->language,
                       "The language of the words (default: the stored default)");
-  convert->add_option("--backend", arguments->backend,
-                      "embedded, libreoffice or auto (default: embedded for xlsx, else LibreOffice)")
+  convert
+      ->add_option("--backend", arguments->backend,
+                   "embedded, libreoffice or auto (default: embedded for xlsx, else LibreOffice)")
       ->check(CLI::IsMember({"auto", "embedded", "libreoffice"}));
   convert->add_flag("--dry-run", arguments->dry_run,
                     "Print file, sheet, cell, old and new text as TSV; change nothing");

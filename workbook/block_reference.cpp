@@ -8,8 +8,12 @@ namespace {
 constexpr std::int32_t kLastRow = 1048576;
 constexpr std::int32_t kLastColumn = 16384;
 
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsLetter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // "$B$7" -> row 7, column 2.
 bool ParseCell(std::string_view text, std::int32_t& row, std::int32_t& column) {

@@ -20,7 +20,8 @@ constexpr std::int64_t kBandRows = 4096;
 bool ConvertText(std::string_view text, CellWalk& walk, std::string& out, std::string& why) {
   if (walk.kind == Kind::Letters) {
     if (!DigitsToLetters(text, walk.letters_base, out)) {
-      throw WorkbookError(walk.workbook, "letters counted from " + std::to_string(walk.letters_base) +
+      throw WorkbookError(walk.workbook, "letters counted from " +
+                                             std::to_string(walk.letters_base) +
                                              " run past the character set (the number for A must "
                                              "lie between -180 and 66)");
     }
@@ -41,7 +42,8 @@ void ConvertOne(Worksheet& sheet, const std::string& sheet_name, std::int32_t ro
                 std::int32_t column, std::string_view text, CellWalk& walk, std::string& out) {
   std::string why;
   if (!ConvertText(text, walk, out, why)) {
-    if (!why.empty()) walk.messages.push_back({walk.workbook, sheet_name, CellName(row, column), why});
+    if (!why.empty())
+      walk.messages.push_back({walk.workbook, sheet_name, CellName(row, column), why});
   } else {
     if (walk.on_change) {
       walk.on_change({walk.workbook, sheet_name, CellName(row, column), std::string(text), out});
@@ -51,7 +53,8 @@ void ConvertOne(Worksheet& sheet, const std::string& sheet_name, std::int32_t ro
         sheet.WriteString(row, column, out);
         ++walk.cells_converted;
       } catch (const CellWriteRefused& refused) {
-        walk.messages.push_back({walk.workbook, sheet_name, CellName(row, column), refused.reason()});
+        walk.messages.push_back(
+            {walk.workbook, sheet_name, CellName(row, column), refused.reason()});
       }
     }
   }
@@ -66,9 +69,10 @@ void ConvertRectangle(Worksheet& sheet, std::int32_t first_row, std::int32_t fir
   std::string out;
   // Fetched in bands of rows, so that a large sheet's texts are never all held at once.
   for (std::int64_t band = first_row; band <= last_row; band += kBandRows) {
-    const auto band_last = static_cast<std::int32_t>(std::min<std::int64_t>(band + kBandRows - 1, last_row));
-    for (const CellText& cell :
-         sheet.NonEmptyCells(static_cast<std::int32_t>(band), first_column, band_last, last_column)) {
+    const auto band_last =
+        static_cast<std::int32_t>(std::min<std::int64_t>(band + kBandRows - 1, last_row));
+    for (const CellText& cell : sheet.NonEmptyCells(static_cast<std::int32_t>(band), first_column,
+                                                    band_last, last_column)) {
       ConvertOne(sheet, sheet_name, cell.row, cell.column, cell.text, walk, out);
     }
   }
@@ -93,17 +97,19 @@ void ConvertBlock(const Block& block, CellWalk& walk) {
   if (block.sheet == nullptr) throw WorkbookError(walk.workbook, "the block has no worksheet");
   if (block.first_row < 1 || block.first_column < 1 || block.last_row < block.first_row ||
       block.last_column < block.first_column) {
-    throw WorkbookError(walk.workbook, "the block " + CellName(block.first_row, block.first_column) +
-                                           ":" + CellName(block.last_row, block.last_column) +
+    throw WorkbookError(walk.workbook, "the block " +
+                                           CellName(block.first_row, block.first_column) + ":" +
+                                           CellName(block.last_row, block.last_column) +
                                            " is not a range of cells");
   }
   // Widened so that blocks reaching the last row of a sheet cannot overflow.
   const std::int64_t rows = std::int64_t{block.last_row} - block.first_row + 1;
   const std::int64_t columns = std::int64_t{block.last_column} - block.first_column + 1;
   if (rows > kMaxBlockSpan || columns > kMaxBlockSpan) {
-    throw WorkbookError(walk.workbook, "the block has " + std::to_string(rows) + " rows and " +
-                                           std::to_string(columns) +
-                                           " columns; at most 32767 of each can be converted at once");
+    throw WorkbookError(walk.workbook,
+                        "the block has " + std::to_string(rows) + " rows and " +
+                            std::to_string(columns) +
+                            " columns; at most 32767 of each can be converted at once");
   }
   ConvertRectangle(*block.sheet, block.first_row, block.first_column, block.last_row,
                    block.last_column, walk);

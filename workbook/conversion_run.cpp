@@ -61,7 +61,8 @@ std::string DescribeMessages(const std::vector<CellMessage>& messages) {
   std::string details;
   for (const CellMessage& message : messages) {
     if (!details.empty()) details += '\n';
-    details += message.workbook + ", " + message.sheet + "!" + message.cell + ": " + message.message;
+    details +=
+        message.workbook + ", " + message.sheet + "!" + message.cell + ": " + message.message;
   }
   return details;
 }
@@ -145,7 +146,9 @@ RunReport ConversionRun::Execute() {
         walk.on_change = services_.on_cell;
         if (!walk.on_change) walk.on_change = [](const CellChange&) {};
       }
-      walk.on_progress = [&](std::int64_t cells) { prompts_.Progress(index, count, current, cells); };
+      walk.on_progress = [&](std::int64_t cells) {
+        prompts_.Progress(index, count, current, cells);
+      };
 
       switch (options_.scope) {
         case Scope::Workbook:
@@ -181,7 +184,8 @@ RunReport ConversionRun::Execute() {
     report.failure = DescribeFailure(std::current_exception());
     std::string text = current.empty() ? "The conversion could not start: " + report.failure
                                        : current + " was not converted: " + report.failure;
-    if (report.workbooks_converted > 0) text += "\nThe workbooks before it were converted and saved.";
+    if (report.workbooks_converted > 0)
+      text += "\nThe workbooks before it were converted and saved.";
     if (index >= 1 && index < count) {
       text += "\nThe workbooks after it were not touched.";
     }

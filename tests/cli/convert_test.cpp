@@ -44,15 +44,15 @@ class ConvertCommand : public ::testing::Test {
 
 TEST_F(ConvertCommand, BadUsageExitsTwoAndTouchesNothing) {
   office_.files["/w/a.xlsx"] = FakeFile{{MakeSheet("S", {{"1"}})}, 0};
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {},
-           {"/w/a.xlsx", "--kind", "words"},
-           {"/w/a.xlsx", "--kind", "letters", "--base", "67"},
-           {"/w/a.xlsx", "--kind", "letters", "--base", "x"},
-           {"/w/a.xlsx", "--base", "1"},
-           {"/w/a.xlsx", "--scope", "S!A1:B"},
-           {"/w/a.xlsx", "--language", "Klingon"},
-           {"/w/a.xlsx", "--backend", "excel"}}) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{},
+                                             {"/w/a.xlsx", "--kind", "words"},
+                                             {"/w/a.xlsx", "--kind", "letters", "--base", "67"},
+                                             {"/w/a.xlsx", "--kind", "letters", "--base", "x"},
+                                             {"/w/a.xlsx", "--base", "1"},
+                                             {"/w/a.xlsx", "--scope", "S!A1:B"},
+                                             {"/w/a.xlsx", "--language", "Klingon"},
+                                             {"/w/a.xlsx", "--backend", "excel"}}) {
     EXPECT_EQ(Run(args), 2) << ::testing::PrintToString(args);
   }
   EXPECT_TRUE(office_.log.empty());
@@ -77,7 +77,8 @@ TEST_F(ConvertCommand, LettersQuestionIsAskedOnTheTerminalUntilAnswered) {
   EXPECT_EQ(Text("/w/a.xlsx", 0, 1, 1), "AB");  // an empty answer takes the offered 1
   std::string err = err_.str();
   std::size_t asked = 0;
-  for (std::size_t at = 0; (at = err.find("What number corresponds with A? [1]", at)) != std::string::npos; ++at) {
+  for (std::size_t at = 0;
+       (at = err.find("What number corresponds with A? [1]", at)) != std::string::npos; ++at) {
     ++asked;
   }
   EXPECT_EQ(asked, 3u);
@@ -88,8 +89,8 @@ TEST_F(ConvertCommand, LettersQuestionIsAskedOnTheTerminalUntilAnswered) {
 }
 
 TEST_F(ConvertCommand, BlockScopeNamesItsSheetQuotedOrNot) {
-  office_.files["/w/a.xlsx"] =
-      FakeFile{{MakeSheet("First", {{"1", "2"}}), MakeSheet("My Sheet", {{"3", "4"}, {"5", "6"}})}, 0};
+  office_.files["/w/a.xlsx"] = FakeFile{
+      {MakeSheet("First", {{"1", "2"}}), MakeSheet("My Sheet", {{"3", "4"}, {"5", "6"}})}, 0};
   EXPECT_EQ(Run({"/w/a.xlsx", "--no-backup", "--scope", "'my sheet'!B1:B2"}), 0) << err_.str();
   EXPECT_EQ(Text("/w/a.xlsx", 1, 1, 2), "Four");
   EXPECT_EQ(Text("/w/a.xlsx", 1, 2, 2), "Six");

@@ -30,23 +30,18 @@ TEST_P(BlockReferences, ParseAsUsersTypeThem) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, BlockReferences,
-    ::testing::Values(ReferenceRow{"Sheet 1!B2:D9", "Sheet 1", 2, 2, 9, 4},
-                      ReferenceRow{"'My Sheet'!A1:B2", "My Sheet", 1, 1, 2, 2},
-                      ReferenceRow{"'Bob''s'!c3", "Bob's", 3, 3, 3, 3},
-                      ReferenceRow{"'a!b'!A1", "a!b", 1, 1, 1, 1},
-                      ReferenceRow{"$A$1:$C$9", nullptr, 1, 1, 9, 3},
-                      ReferenceRow{"C9:A1", nullptr, 1, 1, 9, 3},
-                      ReferenceRow{"S!XFD1048576", "S", 1048576, 16384, 1048576, 16384},
-                      ReferenceRow{"S!XFE1", "-", 0, 0, 0, 0},
-                      ReferenceRow{"S!A1048577", "-", 0, 0, 0, 0},
-                      ReferenceRow{"S!A0", "-", 0, 0, 0, 0},
-                      ReferenceRow{"S!A1:", "-", 0, 0, 0, 0},
-                      ReferenceRow{"S!1:2", "-", 0, 0, 0, 0},
-                      ReferenceRow{"!A1", "-", 0, 0, 0, 0},
-                      ReferenceRow{"''!A1", "-", 0, 0, 0, 0},
-                      ReferenceRow{"'open!A1", "-", 0, 0, 0, 0},
-                      ReferenceRow{"A1B2", "-", 0, 0, 0, 0},
-                      ReferenceRow{"", "-", 0, 0, 0, 0}));
+    ::testing::Values(
+        ReferenceRow{"Sheet 1!B2:D9", "Sheet 1", 2, 2, 9, 4},
+        ReferenceRow{"'My Sheet'!A1:B2", "My Sheet", 1, 1, 2, 2},
+        ReferenceRow{"'Bob''s'!c3", "Bob's", 3, 3, 3, 3},
+        ReferenceRow{"'a!b'!A1", "a!b", 1, 1, 1, 1}, ReferenceRow{"$A$1:$C$9", nullptr, 1, 1, 9, 3},
+        ReferenceRow{"C9:A1", nullptr, 1, 1, 9, 3},
+        ReferenceRow{"S!XFD1048576", "S", 1048576, 16384, 1048576, 16384},
+        ReferenceRow{"S!XFE1", "-", 0, 0, 0, 0}, ReferenceRow{"S!A1048577", "-", 0, 0, 0, 0},
+        ReferenceRow{"S!A0", "-", 0, 0, 0, 0}, ReferenceRow{"S!A1:", "-", 0, 0, 0, 0},
+        ReferenceRow{"S!1:2", "-", 0, 0, 0, 0}, ReferenceRow{"!A1", "-", 0, 0, 0, 0},
+        ReferenceRow{"''!A1", "-", 0, 0, 0, 0}, ReferenceRow{"'open!A1", "-", 0, 0, 0, 0},
+        ReferenceRow{"A1B2", "-", 0, 0, 0, 0}, ReferenceRow{"", "-", 0, 0, 0, 0}));
 
 }  // namespace
 }  // namespace quillory::workbook

@@ -33,13 +33,16 @@ std::string Shell(const std::string& command) {
   std::string output;
   if (FILE* pipe = ::popen(command.c_str(), "r")) {
     char buffer[4096];
-    while (const std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, got);
+    while (const std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe))
+      output.append(buffer, got);
     ::pclose(pipe);
   }
   return output;
 }
 
-std::string Quote(const fs::path& path) { return "'" + path.string() + "'"; }
+std::string Quote(const fs::path& path) {
+  return "'" + path.string() + "'";
+}
 
 // Sheet "Numbers": labels, numbers, a formula showing a number, one showing text, an array
 // formula over C2:C3; then a chart sheet; then "Second", the active sheet.
@@ -165,15 +168,20 @@ TEST_P(ScopesAndKinds, ChangeExactlyTheNumbersInScope) {
 INSTANTIATE_TEST_SUITE_P(
     Table, ScopesAndKinds,
     ::testing::Values(
-        ScopeKindRow{"NumberWorkbook", {}, {
-            {"Numbers!B2", "Twelve"}, {"Numbers!B3", "Twenty Four"},
-            {"Numbers!B5", "One Thousand Two Hundred Thirty Four Point Fifty Six"},
-            {"Second!A1", "Seven"}, {"Second!B2", "Twenty One"}}},
-        ScopeKindRow{"CurrencyActive", {"--kind", "currency", "--scope", "active"}, {
-            {"Second!A1", "Seven Dollars and No Cents"},
-            {"Second!B2", "Twenty One Dollars and No Cents"}}},
-        ScopeKindRow{"LettersBlock", {"--kind", "letters", "--base", "1", "--scope", "Numbers!B2:C5"}, {
-            {"Numbers!B2", "AB"}, {"Numbers!B3", "BD"}, {"Numbers!B5", "ABCD.EF"}}}),
+        ScopeKindRow{"NumberWorkbook",
+                     {},
+                     {{"Numbers!B2", "Twelve"},
+                      {"Numbers!B3", "Twenty Four"},
+                      {"Numbers!B5", "One Thousand Two Hundred Thirty Four Point Fifty Six"},
+                      {"Second!A1", "Seven"},
+                      {"Second!B2", "Twenty One"}}},
+        ScopeKindRow{"CurrencyActive",
+                     {"--kind", "currency", "--scope", "active"},
+                     {{"Second!A1", "Seven Dollars and No Cents"},
+                      {"Second!B2", "Twenty One Dollars and No Cents"}}},
+        ScopeKindRow{"LettersBlock",
+                     {"--kind", "letters", "--base", "1", "--scope", "Numbers!B2:C5"},
+                     {{"Numbers!B2", "AB"}, {"Numbers!B3", "BD"}, {"Numbers!B5", "ABCD.EF"}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(EndToEnd, ArrayCellsAreReportedAndLeftAsTheyWere) {
@@ -288,9 +296,10 @@ TEST_F(EndToEnd, LibreOfficeReopensTheConvertedWorkbooks) {
 
   // A profile of its own, so that an office instance already running is not asked instead.
   const fs::path out = folder_ / "csv";
-  const std::string log = Shell("soffice -env:UserInstallation=file://" +
-                                (folder_ / "profile").string() + " --headless --convert-to csv --outdir " +
-                                Quote(out) + " " + Quote(numbers) + " " + Quote(letters) + " 2>&1");
+  const std::string log =
+      Shell("soffice -env:UserInstallation=file://" + (folder_ / "profile").string() +
+            " --headless --convert-to csv --outdir " + Quote(out) + " " + Quote(numbers) + " " +
+            Quote(letters) + " 2>&1");
   EXPECT_EQ(ReadFile(out / "numbers.csv"),
             "Item,Amount\n"
             "Pens,Twelve\n"

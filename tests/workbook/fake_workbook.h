@@ -21,8 +21,8 @@
 namespace quillory::workbook::testing {
 
 struct FakeCell {
-  std::string text;     // as displayed
-  std::string formula;  // "" for a constant
+  std::string text;      // as displayed
+  std::string formula;   // "" for a constant
   bool refused = false;  // part of an array formula or data table: writes are refused
 
   bool operator==(const FakeCell&) const = default;
@@ -33,8 +33,8 @@ using CellKey = std::pair<std::int32_t, std::int32_t>;  // row, column
 struct FakeSheet {
   std::string name;
   std::map<CellKey, FakeCell> cells;
-  bool chart = false;      // not a worksheet
-  bool protect = false;    // every write fails
+  bool chart = false;    // not a worksheet
+  bool protect = false;  // every write fails
   bool operator==(const FakeSheet&) const = default;
 };
 
@@ -109,8 +109,8 @@ class FakeWorkbook final : public Workbook {
   }
   Worksheet& ActiveSheet() override {
     if (data_.sheets[data_.active].chart) {
-      throw WorkbookError(path_, "the active sheet " + data_.sheets[data_.active].name +
-                                     " is not a worksheet");
+      throw WorkbookError(
+          path_, "the active sheet " + data_.sheets[data_.active].name + " is not a worksheet");
     }
     return *views_[data_.active];
   }
@@ -157,7 +157,9 @@ inline void FakeWorkbook::Save() {
   office_.log.push_back("save " + path_);
 }
 
-inline void FakeWorkbook::Close() { office_.log.push_back("close " + path_); }
+inline void FakeWorkbook::Close() {
+  office_.log.push_back("close " + path_);
+}
 
 class FakeApplication final : public Application {
  public:
@@ -217,7 +219,7 @@ class ScriptedPrompts final : public Prompts {
     std::string details;
   };
 
-  std::deque<bool> yes_no;                             // answers; No when none are left
+  std::deque<bool> yes_no;                              // answers; No when none are left
   std::deque<std::optional<std::string>> text_answers;  // answers; cancelled when none are left
   std::function<std::optional<Block>(Workbook&)> pick_block;
 

@@ -72,12 +72,13 @@ TEST_F(Run, ConvertsEverySavesEachAndSaysDoneWithTheCollectedMessages) {
   EXPECT_EQ(report.cells_converted, 2);
   EXPECT_EQ(Text("a.xlsx", 1, 2), "Five");
   EXPECT_EQ(Text("b.xlsx", 1, 1), "Twenty One");
-  EXPECT_EQ(office_.log, (std::vector<std::string>{"open a.xlsx", "write Sheet1 1,2", "save a.xlsx",
-                                                   "quit", "open b.xlsx", "write Sheet1 1,1",
-                                                   "save b.xlsx", "quit"}));
+  EXPECT_EQ(office_.log,
+            (std::vector<std::string>{"open a.xlsx", "write Sheet1 1,2", "save a.xlsx", "quit",
+                                      "open b.xlsx", "write Sheet1 1,1", "save b.xlsx", "quit"}));
   ASSERT_EQ(prompts_.messages.size(), 1u);
   EXPECT_EQ(prompts_.messages[0].text, "Done.");
-  EXPECT_EQ(prompts_.messages[0].details, "a.xlsx, Sheet1!A1: Total does not appear to be a number");
+  EXPECT_EQ(prompts_.messages[0].details,
+            "a.xlsx, Sheet1!A1: Total does not appear to be a number");
   EXPECT_EQ(prompts_.busy_changes, (std::vector<bool>{true, false}));
   EXPECT_TRUE(prompts_.questions.empty());
   EXPECT_TRUE(prompts_.text_questions.empty());  // not letters: nothing asked
@@ -164,7 +165,8 @@ TEST_F(Run, CancelledBlockFailsThatWorkbookOnly) {
 }
 
 TEST_F(Run, BackupIsMadeBeforeOpeningAndItsFailureStopsThatWorkbook) {
-  const fs::path folder = fs::path(::testing::TempDir()) / ("run_test." + std::to_string(::getpid()));
+  const fs::path folder =
+      fs::path(::testing::TempDir()) / ("run_test." + std::to_string(::getpid()));
   fs::create_directories(folder);
   const std::string good = (folder / "good.xlsx").string();
   const std::string gone = (folder / "gone.xlsx").string();

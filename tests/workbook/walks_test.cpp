@@ -17,7 +17,9 @@ class Walks : public ::testing::Test {
   FakeWorkbook Open(std::vector<testing::FakeSheet> sheets, std::size_t active = 0) {
     return FakeWorkbook("book.xlsx", {std::move(sheets), active}, office_);
   }
-  CellWalk Walk(Kind kind, std::int16_t base = 0) { return CellWalk(kind, base, words_, "book.xlsx"); }
+  CellWalk Walk(Kind kind, std::int16_t base = 0) {
+    return CellWalk(kind, base, words_, "book.xlsx");
+  }
   std::vector<std::string> Writes() const {
     std::vector<std::string> writes;
     for (const std::string& entry : office_.log) {
@@ -39,11 +41,9 @@ std::string FormulaAt(FakeWorkbook& book, std::int32_t row, std::int32_t column)
 }
 
 TEST_F(Walks, NumbersBecomeWordsAndEverythingElseStaysAsItWas) {
-  FakeWorkbook book = Open({MakeSheet("Sales", {{"Item", "Amount"},
-                                                {"Pens", "12"},
-                                                {"Total", "=12"},
-                                                {"Array", "!7"},
-                                                {"", "0"}})});
+  FakeWorkbook book = Open({MakeSheet(
+      "Sales",
+      {{"Item", "Amount"}, {"Pens", "12"}, {"Total", "=12"}, {"Array", "!7"}, {"", "0"}})});
   CellWalk walk = Walk(Kind::Number);
   ConvertWorkbook(book, walk);
 
@@ -53,8 +53,8 @@ TEST_F(Walks, NumbersBecomeWordsAndEverythingElseStaysAsItWas) {
   EXPECT_EQ(TextAt(book, 0, 4, 2), "7");
   EXPECT_EQ(FormulaAt(book, 4, 2), "{7}");
   EXPECT_EQ(TextAt(book, 0, 1, 1), "Item");  // labels are not rewritten
-  EXPECT_EQ(Writes(), (std::vector<std::string>{"write Sales 2,2", "write Sales 3,2",
-                                                "write Sales 5,2"}));
+  EXPECT_EQ(Writes(),
+            (std::vector<std::string>{"write Sales 2,2", "write Sales 3,2", "write Sales 5,2"}));
   EXPECT_EQ(walk.cells_converted, 3);
   EXPECT_EQ(walk.cells_visited, 9);
 
