@@ -82,6 +82,15 @@ std::string DescribeFailure(std::exception_ptr failure) {
   }
 }
 
+// A check that cannot be made counts as nothing in use.
+bool InUse(const RunServices& services, const std::vector<std::string>& paths) {
+  try {
+    return services.spreadsheet_in_use && services.spreadsheet_in_use(paths);
+  } catch (...) {
+    return false;
+  }
+}
+
 }  // namespace
 
 ConversionRun::ConversionRun(RunOptions options, WordSource& words, Prompts& prompts,
@@ -104,8 +113,7 @@ RunReport ConversionRun::Execute() {
   int index = 0;
 
   try {
-    if (services_.spreadsheet_in_use && services_.spreadsheet_in_use(options_.paths) &&
-        !prompts_.AskYesNo(kInstanceRunning)) {
+    if (InUse(services_, options_.paths) && !prompts_.AskYesNo(kInstanceRunning)) {
       report.outcome = RunOutcome::Declined;
       return report;
     }
@@ -184,8 +192,9 @@ RunReport ConversionRun::Execute() {
     report.failure = DescribeFailure(std::current_exception());
     std::string text = current.empty() ? "The conversion could not start: " + report.failure
                                        : current + " was not converted: " + report.failure;
-    if (report.workbooks_converted > 0)
+    if (report.workbooks_converted > 0 && !options_.dry_run) {
       text += "\nThe workbooks before it were converted and saved.";
+    }
     if (index >= 1 && index < count) {
       text += "\nThe workbooks after it were not touched.";
     }
