@@ -35,6 +35,7 @@
 #include <memory>
 #include <set>
 #include <sstream>
+#include <tuple>
 #include <vector>
 
 #include "platform/libreoffice/biff_sheets.h"
@@ -310,14 +311,40 @@ std::string UnoWorksheet::Text(std::int32_t row, std::int32_t column) const {
   return Displayed(row, column, text);
 }
 
+// Served from the sheet's texts as read before this walk's writes, with the strings written since
+// in their places: reading in bands between writes costs no new export.
 std::vector<CellText> UnoWorksheet::NonEmptyCells(std::int32_t first_row, std::int32_t first_column,
                                                   std::int32_t last_row, std::int32_t last_column) const {
-  const_cast<UnoWorksheet*>(this)->Flush();
-  LoadSnapshot();
+  if (!snapshot_known_) {
+    const_cast<UnoWorksheet*>(this)->Flush();
+    LoadSnapshot();
+  }
   std::vector<CellText> cells;
   const Range wanted{first_row, first_column, last_row, last_column};
   for (const CellText& cell : snapshot_) {
-    if (wanted.Contains(cell.row, cell.column)) cells.push_back(cell);
+    if (!wanted.Contains(cell.row, cell.column)) continue;
+    const auto written = pending_.find({cell.row, cell.column});
+    if (written == pending_.end()) {
+      cells.push_back(cell);
+    } else if (!written->second.empty()) {
+      cells.push_back({cell.row, cell.column, written->second});
+    }
+  }
+  bool added = false;
+  for (const auto& [position, text] : pending_) {
+    if (text.empty() || !wanted.Contains(position.first, position.second)) continue;
+    const bool known = std::binary_search(
+        snapshot_.begin(), snapshot_.end(), CellText{position.first, position.second, {}},
+        [](const CellText& a, const CellText& b) { return std::tie(a.row, a.column) < std::tie(b.row, b.column); });
+    if (!known) {
+      cells.push_back({position.first, position.second, text});
+      added = true;
+    }
+  }
+  if (added) {
+    std::sort(cells.begin(), cells.end(), [](const CellText& a, const CellText& b) {
+      return std::tie(a.row, a.column) < std::tie(b.row, b.column);
+    });
   }
   return cells;
 }
@@ -344,7 +371,6 @@ void UnoWorksheet::WriteString(std::int32_t row, std::int32_t column, std::strin
                                           CellName(row, column) + " cannot be written");
   }
   pending_[{row, column}] = std::string(value);
-  snapshot_known_ = false;
 }
 
 // Writes the pending strings: rectangles of written cells in one call each, as text (never read
