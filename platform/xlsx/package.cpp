@@ -256,18 +256,22 @@ void Package::Commit() {
   for (auto& [part, content] : replaced_) {
     zip_source_t* source = zip_source_buffer(archive_, content.data(), content.size(), 0);
     if (!source) fail("out of memory");
-    zip_int64_t index = Locate(part);
-    if (index >= 0) {
-      if (zip_file_replace(archive_, static_cast<zip_uint64_t>(index), source, 0) != 0) {
+    // Replaced as a new entry under the stored name: a replaced entry would keep its old
+    // compression level, and a big sheet written at the highest level is slow.
+    std::string name = part;
+    if (const zip_int64_t old = Locate(part); old >= 0) {
+      if (const char* stored = zip_get_name(archive_, static_cast<zip_uint64_t>(old), ZIP_FL_ENC_RAW)) {
+        name = stored;
+      }
+      if (zip_delete(archive_, static_cast<zip_uint64_t>(old)) != 0) {
         zip_source_free(source);
         fail("cannot replace /" + part);
       }
-    } else {
-      index = zip_file_add(archive_, part.c_str(), source, ZIP_FL_ENC_UTF_8);
-      if (index < 0) {
-        zip_source_free(source);
-        fail("cannot add /" + part);
-      }
+    }
+    const zip_int64_t index = zip_file_add(archive_, name.c_str(), source, 0);
+    if (index < 0) {
+      zip_source_free(source);
+      fail("cannot write /" + part);
     }
     // Big sheets are compressed quickly rather than tightly.
     const zip_uint32_t level = content.size() > (8u << 20) ? 1 : 6;

@@ -133,6 +133,9 @@ void WorksheetPart::Malformed(std::size_t offset, std::string_view what) const {
 }
 
 void WorksheetPart::Scan() {
+  // A cell takes at least ~20 bytes of markup; guessing a little high saves the copies of
+  // a growing index.
+  cells_.reserve(xml_.size() / 40);
   xml::Scanner scanner(xml_);
   Token root;
   for (;;) {

@@ -24,8 +24,8 @@ class XlsxWorksheet : public workbook::Worksheet {
       : book_(book), name_(std::move(name)), part_(std::move(part)), data_(std::move(data)) {}
 
   std::string Name() const override { return name_; }
-  std::int32_t LastRow() const override { return std::max(data_->LastRow(), 1); }
-  std::int32_t LastColumn() const override { return std::max(data_->LastColumn(), 1); }
+  std::int32_t LastRow() const override { return std::max(data().LastRow(), 1); }
+  std::int32_t LastColumn() const override { return std::max(data().LastColumn(), 1); }
   std::string Text(std::int32_t row, std::int32_t column) const override;
   std::vector<workbook::CellText> NonEmptyCells(std::int32_t first_row, std::int32_t first_column,
                                                 std::int32_t last_row,
@@ -33,14 +33,16 @@ class XlsxWorksheet : public workbook::Worksheet {
   void WriteString(std::int32_t row, std::int32_t column, std::string_view value) override;
 
   const std::string& part() const { return part_; }
-  WorksheetPart& data() { return *data_; }
-  void Replace(std::unique_ptr<WorksheetPart> data) { data_ = std::move(data); }
+  bool changed() const { return data_ && data_->changed(); }
+  WorksheetPart& data() const;
+  // After a save the part is read again from the file, when it is next needed.
+  void Unload() { data_.reset(); }
 
  private:
   XlsxWorkbook& book_;
   std::string name_;
   std::string part_;
-  std::unique_ptr<WorksheetPart> data_;
+  mutable std::unique_ptr<WorksheetPart> data_;
 };
 
 class XlsxWorkbook : public workbook::Workbook {
@@ -65,6 +67,7 @@ class XlsxWorkbook : public workbook::Workbook {
   }
 
   const SharedStrings& strings() const { return strings_; }
+  std::string ReadPart(const std::string& part) const { return package_->Read(part); }
   const Styles& styles() const { return styles_; }
   void NoteFormulaRemoved() { formula_removed_ = true; }
   void CheckOpen() const {
@@ -87,18 +90,24 @@ class XlsxWorkbook : public workbook::Workbook {
   bool formula_removed_ = false;
 };
 
-std::string XlsxWorksheet::Text(std::int32_t row, std::int32_t column) const {
+WorksheetPart& XlsxWorksheet::data() const {
   book_.CheckOpen();
-  return data_->Text(row, column, book_.strings(), book_.styles());
+  if (!data_) {
+    data_ = std::make_unique<WorksheetPart>(book_.ReadPart(part_), book_.Path(), part_, name_);
+  }
+  return *data_;
+}
+
+std::string XlsxWorksheet::Text(std::int32_t row, std::int32_t column) const {
+  return data().Text(row, column, book_.strings(), book_.styles());
 }
 
 std::vector<workbook::CellText> XlsxWorksheet::NonEmptyCells(std::int32_t first_row,
                                                              std::int32_t first_column,
                                                              std::int32_t last_row,
                                                              std::int32_t last_column) const {
-  book_.CheckOpen();
   std::vector<workbook::CellText> cells;
-  data_->ForEachText(first_row, first_column, last_row, last_column, book_.strings(),
+  data().ForEachText(first_row, first_column, last_row, last_column, book_.strings(),
                      book_.styles(), [&](std::int32_t row, std::int32_t column, std::string text) {
                        cells.push_back({row, column, std::move(text)});
                      });
@@ -106,8 +115,7 @@ std::vector<workbook::CellText> XlsxWorksheet::NonEmptyCells(std::int32_t first_
 }
 
 void XlsxWorksheet::WriteString(std::int32_t row, std::int32_t column, std::string_view value) {
-  book_.CheckOpen();
-  if (data_->WriteString(row, column, value) == WorksheetPart::WriteResult::FormulaRemoved) {
+  if (data().WriteString(row, column, value) == WorksheetPart::WriteResult::FormulaRemoved) {
     book_.NoteFormulaRemoved();
   }
 }
@@ -180,11 +188,11 @@ workbook::Worksheet& XlsxWorkbook::ActiveSheet() {
 
 void XlsxWorkbook::Save() {
   CheckOpen();
-  std::vector<std::pair<XlsxWorksheet*, std::string>> written;
+  std::vector<XlsxWorksheet*> written;
   for (auto& sheet : worksheets_) {
-    if (!sheet->data().changed()) continue;
-    written.emplace_back(sheet.get(), sheet->data().Serialize());
-    package_->Replace(sheet->part(), written.back().second);
+    if (!sheet->changed()) continue;
+    package_->Replace(sheet->part(), sheet->data().Serialize());
+    written.push_back(sheet.get());
   }
   if (formula_removed_) {
     // Cached results of the remaining formulas may depend on what was overwritten: drop the
@@ -206,10 +214,7 @@ void XlsxWorkbook::Save() {
   }
   package_->Commit();
   // The file now holds the written sheets; carry on from them.
-  for (auto& [sheet, xml] : written) {
-    sheet->Replace(
-        std::make_unique<WorksheetPart>(std::move(xml), path_, sheet->part(), sheet->Name()));
-  }
+  for (XlsxWorksheet* sheet : written) sheet->Unload();
   formula_removed_ = false;
 }
 
