@@ -273,10 +273,15 @@ Decimal ToDecimal(double magnitude) {
   if (magnitude < 1e15) {
     // Most stored numbers are short decimals: find m / 10^k == magnitude exactly with m below
     // 10^15; that m is the 15-digit rounding, without the cost of a general conversion.
-    for (int k = 0; k < 16 && magnitude * kPowersOfTen[k] < 1e15; ++k) {
-      const double scaled = std::nearbyint(magnitude * kPowersOfTen[k]);
-      if (scaled / kPowersOfTen[k] == magnitude) {
-        return FromScaled(static_cast<std::uint64_t>(scaled), k);
+    for (int k = 0; k < 16; ++k) {
+      const double scaled_exact = magnitude * kPowersOfTen[k];
+      if (scaled_exact >= 1e15) break;
+      const auto m = static_cast<std::uint64_t>(scaled_exact + 0.5);
+      const double scaled = static_cast<double>(m);
+      // The cheap closeness test spares the division for values with many digits.
+      if (std::fabs(scaled_exact - scaled) <= scaled_exact * 1e-15 &&
+          scaled / kPowersOfTen[k] == magnitude) {
+        return FromScaled(m, k);
       }
     }
   }
