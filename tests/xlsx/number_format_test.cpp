@@ -2,10 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <limits>
+#include <random>
 #include <string>
 #include <vector>
+
+#include "platform/xlsx/number_format_internal.h"
 
 namespace quillory::xlsx {
 namespace {
@@ -76,6 +83,40 @@ INSTANTIATE_TEST_SUITE_P(Golden, NumberFormatTable, ::testing::ValuesIn(LoadTabl
                          [](const ::testing::TestParamInfo<Row>& info) {
                            return info.param.table + "_line" + std::to_string(info.param.line);
                          });
+
+// The 15 significant digits the renderer starts from, as a correctly rounded print gives them.
+std::string ReferenceDigits(double value) {
+  char buffer[40];
+  const char* end =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 14).ptr;
+  std::string digits(1, buffer[0]);
+  const char* p = buffer + 1;
+  if (*p == '.') {
+    for (++p; *p != 'e'; ++p) digits.push_back(*p);
+  }
+  const int exponent = std::atoi(std::string(p + 1, end).c_str());
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+  return digits + "e" + std::to_string(exponent + 1);
+}
+
+TEST(Decimal, ShortDecimalsAndLongDoublesGiveTheRoundedDigits) {
+  std::mt19937_64 random(7);
+  for (int i = 0; i < 60000; ++i) {
+    double value;
+    if (i % 3 == 0) {
+      value = static_cast<double>(random() % 1000000000000000ULL) / std::pow(10.0, random() % 16);
+    } else if (i % 3 == 1) {
+      value = std::uniform_real_distribution<double>(0, 1e6)(random);
+    } else {
+      const std::uint64_t bits = random() & 0x7fefffffffffffffULL;
+      std::memcpy(&value, &bits, sizeof value);
+    }
+    if (!(value > 0)) continue;
+    const numfmt::Decimal d = numfmt::ToDecimal(value);
+    const std::string digits = std::string(d.digits, d.count) + "e" + std::to_string(d.point);
+    ASSERT_EQ(digits, ReferenceDigits(value)) << value;
+  }
+}
 
 TEST(NumberFormats, OwnCodeWinsOverTheBuiltInOne) {
   NumberFormats formats;
