@@ -81,8 +81,9 @@ int RunLetters(const LettersOptions& options, CommandContext& context) {
 void AddWordsCommands(CLI::App& app, CommandContext& context) {
   auto words_options = std::make_shared<WordsOptions>();
   CLI::App* words = app.add_subcommand(
-      "words", "Writes each TEXT (or each line of standard input) in words, one line each; a text "
-               "that is not converted is written back unchanged with a message on standard error");
+      "words",
+      "Writes each TEXT (or each line of standard input) in words, one line each; a text "
+      "that is not converted is written back unchanged with a message on standard error");
   words->add_flag("--currency", words_options->currency,
                   "Write amounts with the unit words: Five Dollars and No Cents");
   words_options->language_option = words->add_option(
@@ -90,20 +91,19 @@ void AddWordsCommands(CLI::App& app, CommandContext& context) {
       "Use this language for the run: English or a stored language (default: the stored "
       "\"Default Language\")");
   words->add_option("TEXT", words_options->texts, "Numbers as a spreadsheet displays them");
-  words->callback([&context, words_options] {
-    context.exit_code = RunWords(*words_options, context);
-  });
+  words->callback(
+      [&context, words_options] { context.exit_code = RunWords(*words_options, context); });
 
   auto letters_options = std::make_shared<LettersOptions>();
   CLI::App* letters = app.add_subcommand(
-      "letters", "Replaces the digits of each TEXT (or each line of standard input) by letters "
-                 "counted from the number that stands for A");
+      "letters",
+      "Replaces the digits of each TEXT (or each line of standard input) by letters "
+      "counted from the number that stands for A");
   letters->add_option("--base", letters_options->base, "The number that corresponds with A")
       ->required();
   letters->add_option("TEXT", letters_options->texts, "Texts whose digits become letters");
-  letters->callback([&context, letters_options] {
-    context.exit_code = RunLetters(*letters_options, context);
-  });
+  letters->callback(
+      [&context, letters_options] { context.exit_code = RunLetters(*letters_options, context); });
 }
 
 }  // namespace quillory::cli

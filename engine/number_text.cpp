@@ -5,8 +5,12 @@
 namespace quillory {
 namespace {
 
-constexpr bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+constexpr bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+constexpr bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 std::string_view TrimBlanks(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
@@ -19,7 +23,9 @@ constexpr std::array<std::string_view, 5> kCurrencySymbols = {"$", "\u20AC", "\u
                                                               "\u20B9"};
 
 // Most texts have no symbol: their first or last byte already says so.
-constexpr bool MayStartSymbol(unsigned char c) { return c == '$' || c == 0xC2 || c == 0xE2; }
+constexpr bool MayStartSymbol(unsigned char c) {
+  return c == '$' || c == 0xC2 || c == 0xE2;
+}
 constexpr bool MayEndSymbol(unsigned char c) {
   return c == '$' || c == 0xAC || c == 0xA3 || c == 0xA5 || c == 0xB9;
 }
@@ -146,7 +152,8 @@ NumberTextStatus ReadScaled(const Numeral& numeral, NumberText& number) {
       number.integer = number.integer * 10 + static_cast<unsigned>(digit(k) - '0');
     }
   }
-  number.hundredths = static_cast<std::uint8_t>((digit(point) - '0') * 10 + (digit(point + 1) - '0'));
+  number.hundredths =
+      static_cast<std::uint8_t>((digit(point) - '0') * 10 + (digit(point + 1) - '0'));
   number.has_fraction = last >= point;
   return NumberTextStatus::Number;
 }

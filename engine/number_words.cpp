@@ -12,9 +12,15 @@
 namespace quillory {
 namespace {
 
-constexpr Stem DigitStem(int digit) { return static_cast<Stem>(Index(Stem::One) + digit - 1); }
-constexpr Stem TeenStem(int value) { return static_cast<Stem>(Index(Stem::Ten) + value - 10); }
-constexpr Stem TensStem(int tens) { return static_cast<Stem>(Index(Stem::Twenty) + tens - 2); }
+constexpr Stem DigitStem(int digit) {
+  return static_cast<Stem>(Index(Stem::One) + digit - 1);
+}
+constexpr Stem TeenStem(int value) {
+  return static_cast<Stem>(Index(Stem::Ten) + value - 10);
+}
+constexpr Stem TensStem(int tens) {
+  return static_cast<Stem>(Index(Stem::Twenty) + tens - 2);
+}
 
 // Calls say(stem) for every word of a group of three digits, 1 to 999, in reading order (the
 // stored words follow the same order in Speaker::SayGroup).
@@ -42,17 +48,18 @@ struct EnglishSlot {
 };
 
 constexpr std::array<std::string_view, kStemCount> kEnglishWords = {
-    "One",     "Two",      "Three",     "Four",     "Five",     "Six",      "Seven",   "Eight",
-    "Nine",    "Ten",      "Eleven",    "Twelve",   "Thirteen", "Fourteen", "Fifteen", "Sixteen",
+    "One",       "Two",      "Three",    "Four",    "Five",     "Six",      "Seven",   "Eight",
+    "Nine",      "Ten",      "Eleven",   "Twelve",  "Thirteen", "Fourteen", "Fifteen", "Sixteen",
     "Seventeen", "Eighteen", "Nineteen", "Twenty",  "Thirty",   "Forty",    "Fifty",   "Sixty",
-    "Seventy", "Eighty",   "Ninety",    "Hundred",  "Thousand", "Million",  "Billion", "Trillion",
-    "Point",   "and",      "No",        "Zero",     "Minus",
+    "Seventy",   "Eighty",   "Ninety",   "Hundred", "Thousand", "Million",  "Billion", "Trillion",
+    "Point",     "and",      "No",       "Zero",    "Minus",
 };
 
 constexpr std::array<EnglishSlot, kStemCount> MakeEnglishSlots() {
   std::array<EnglishSlot, kStemCount> slots{};
   for (std::size_t i = 0; i < kStemCount; ++i) {
-    for (std::size_t j = 0; j < kEnglishWords[i].size(); ++j) slots[i].text[j] = kEnglishWords[i][j];
+    for (std::size_t j = 0; j < kEnglishWords[i].size(); ++j)
+      slots[i].text[j] = kEnglishWords[i][j];
     slots[i].size = static_cast<std::uint8_t>(kEnglishWords[i].size());
   }
   return slots;
@@ -384,8 +391,8 @@ WordsOutcome Convert(Kind kind, std::string_view text, const WordSet& words, std
   }
   writer.Finish();
   // The English words hold no spaces; typed words may.
-  if (!words.english || (kind == Kind::Currency && (MayNeedTidying(words.unit) ||
-                                                    MayNeedTidying(words.subunit)))) {
+  if (!words.english ||
+      (kind == Kind::Currency && (MayNeedTidying(words.unit) || MayNeedTidying(words.subunit)))) {
     TidySpaces(out);
   }
   return {};

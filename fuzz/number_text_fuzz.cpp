@@ -58,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(NumberToWords(text, EnglishWordSet(), out).status ==
         CurrencyToWords(text, EnglishWordSet(), out).status);
 
-  const std::int16_t base = size > 0 ? static_cast<std::int16_t>(static_cast<std::int8_t>(data[0])) : 1;
+  const std::int16_t base =
+      size > 0 ? static_cast<std::int16_t>(static_cast<std::int8_t>(data[0])) : 1;
   Check(DigitsToLetters(text, base, out) == LettersBaseFits(base));
   (void)LeadingNumberValue(text);
   (void)IsNumericAnswer(text);

@@ -18,7 +18,7 @@ struct CliRun {
 };
 
 CliRun RunWith(SettingsStore& store, const std::vector<std::string>& args,
-            const std::string& input = "") {
+               const std::string& input = "") {
   std::istringstream in(input);
   CliEnvironment env{store, in};
   std::ostringstream out, err;

@@ -120,8 +120,8 @@ TEST(Buffer, LongStoredWordsAreKeptWhole) {
   WordSet words = CapitalsWordSet();
   const std::string long_word(300, 'h');
   words.stored[Index(Stem::Hundred)] = long_word;
-  const std::string expected = "NINE " + long_word + " NINETY NINE THOUSAND NINE " + long_word +
-                               " NINETY NINE";
+  const std::string expected =
+      "NINE " + long_word + " NINETY NINE THOUSAND NINE " + long_word + " NINETY NINE";
   EXPECT_EQ(NumberToWords("999999", words), expected);
   std::string out(700, 'x');
   ASSERT_TRUE(NumberToWords("999999", words, out).converted());
@@ -135,8 +135,8 @@ TEST(Buffer, LongStoredWordsAreKeptWhole) {
 // The words as the pieces build them (group words, scale word, collapse of double spaces), an
 // independent way to the same result for whole numbers and fractions that spell something.
 std::string WordsFromPieces(const std::string& whole, const std::string& fraction) {
-  static const char* const kScale[] = {"", "", " Thousand ", " Million ", " Billion ",
-                                       " Trillion "};
+  static const char* const kScale[] = {"",          "",          " Thousand ",
+                                       " Million ", " Billion ", " Trillion "};
   std::string text = whole;
   std::string words;
   for (int position = 1; !text.empty(); ++position) {

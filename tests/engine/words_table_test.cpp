@@ -30,7 +30,9 @@ struct TableRow {
   std::string expected;
 };
 
-void PrintTo(const TableRow& row, std::ostream* os) { *os << row.file << ".tsv:" << row.line; }
+void PrintTo(const TableRow& row, std::ostream* os) {
+  *os << row.file << ".tsv:" << row.line;
+}
 
 void AppendUtf8(std::string& out, unsigned code) {
   if (code < 0x80) {
