@@ -14,6 +14,8 @@ Styles::Styles(const std::string& xml, const std::string& file, const std::strin
   });
   ForEachChildNamed(ChildNamed(root, "cellXfs"), "xf", [&](pugi::xml_node node) {
     format_ids_.push_back(node.attribute("numFmtId").as_int(0));
+    const pugi::xml_attribute locked = ChildNamed(node, "protection").attribute("locked");
+    unlocked_.push_back(!locked.empty() && !ParseXmlBool(locked.value()));
   });
 }
 

@@ -25,6 +25,10 @@ class Styles {
   int NumberFormatId(std::uint32_t style) const {
     return style < format_ids_.size() ? format_ids_[style] : 0;
   }
+  // Whether cell style `style` locks its cells when the sheet is protected (the default).
+  bool Locked(std::uint32_t style) const {
+    return style >= unlocked_.size() || !unlocked_[style];
+  }
   std::string Number(double value, std::uint32_t style) const {
     return formats_.Number(value, NumberFormatId(style));
   }
@@ -37,6 +41,7 @@ class Styles {
   NumberFormats formats_;
   bool date1904_ = false;
   std::vector<int> format_ids_;  // by cellXfs index
+  std::vector<bool> unlocked_;    // by cellXfs index
 };
 
 }  // namespace quillory::xlsx

@@ -159,6 +159,12 @@ void WorksheetPart::Scan() {
     }
     if (token.kind != TokenKind::StartTag && token.kind != TokenKind::EmptyTag) continue;
     if (xml::LocalName(token.name) != "sheetData" || found) {
+      std::string_view locked;
+      if (xml::LocalName(token.name) == "sheetProtection" &&
+          xml::FindAttribute(token.attributes, "sheet", &locked) &&
+          (locked == "1" || locked == "true")) {
+        protected_ = true;
+      }
       if (!scanner.SkipElement(token)) Malformed(token.begin, "mismatched tags");
       continue;
     }

@@ -46,6 +46,13 @@ class WorksheetPart {
   WorksheetPart(std::string xml, std::string file, std::string part, std::string sheet_name);
 
   std::int32_t LastRow() const { return last_row_; }
+  // True when the sheet is protected: its locked cells cannot be written.
+  bool protected_sheet() const { return protected_; }
+  // The style of a cell (0 for one the sheet does not have).
+  std::uint32_t StyleAt(std::int32_t row, std::int32_t column) const {
+    const Cell* cell = Find(row, column);
+    return cell ? cell->style : 0;
+  }
   std::int32_t LastColumn() const { return last_column_; }
 
   std::string Text(std::int32_t row, std::int32_t column, const SharedStrings& strings,
@@ -142,6 +149,7 @@ class WorksheetPart {
   std::string written_;
   std::vector<Edit> edits_;
   bool changed_ = false;
+  bool protected_ = false;
 };
 
 template <typename Visit>

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "platform/xlsx/cell_ref.h"
 #include "platform/xlsx/content_types.h"
 #include "platform/xlsx/package.h"
 #include "platform/xlsx/relationships.h"
@@ -115,6 +116,12 @@ std::vector<workbook::CellText> XlsxWorksheet::NonEmptyCells(std::int32_t first_
 }
 
 void XlsxWorksheet::WriteString(std::int32_t row, std::int32_t column, std::string_view value) {
+  // The application refuses to write into a locked cell of a protected sheet.
+  if (data().protected_sheet() && book_.styles().Locked(data().StyleAt(row, column))) {
+    throw WorkbookError(book_.Path(), "sheet " + name_ + " is protected; its locked cell " +
+                                          CellName(row, column) +
+                                          " cannot be written (remove the sheet protection first)");
+  }
   if (data().WriteString(row, column, value) == WorksheetPart::WriteResult::FormulaRemoved) {
     book_.NoteFormulaRemoved();
   }

@@ -339,6 +339,26 @@ TEST(HandWrittenPackage, CellsOfADataTableAreRefused) {
   EXPECT_EQ(ReadFile(path), bytes);  // closing without saving leaves the file alone
 }
 
+TEST(WriteString, LockedCellsOfAProtectedSheetAreAFailureUnlockedOnesAreWritten) {
+  ScratchDir dir;
+  const std::string path = dir / "protected.xlsx";
+  WriteFile(path, ReadFile(CorpusDir() + "/ej_formulas.xlsx"));
+  auto book = MakeEmbeddedApplication()->Open(path);
+  auto* sheet = SheetNamed(*book, "Protected");
+  try {
+    sheet->WriteString(1, 1, "One Hundred Twenty Three");
+    FAIL() << "a locked cell of a protected sheet was written";
+  } catch (const workbook::CellWriteRefused&) {
+    FAIL() << "a protected sheet ends the run; it is not one skipped cell";
+  } catch (const workbook::WorkbookError& e) {
+    EXPECT_NE(e.reason().find("protected"), std::string::npos) << e.reason();
+  }
+  EXPECT_EQ(sheet->Text(1, 1), "123");
+  sheet->WriteString(2, 1, "Four Hundred Fifty Six");  // its style unlocks it
+  EXPECT_EQ(sheet->Text(2, 1), "Four Hundred Fifty Six");
+  SheetNamed(*book, "Calc")->WriteString(1, 1, "unprotected sheet");
+}
+
 TEST(MemoryWorkbook, ReadsLikeAFileButCannotBeSaved) {
   ScratchDir dir;
   MakeMixedWorkbook(dir / "m.xlsx");
