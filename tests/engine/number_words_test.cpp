@@ -93,6 +93,15 @@ TEST(Currency, UsesTheUnitWordsExactlyAsStored) {
   EXPECT_EQ(CurrencyToWords("2.02", words), "Two s and Two Centavos");
 }
 
+TEST(Currency, TwoSpacesInAUnitWordBecomeOneWhereverTheyStand) {
+  WordSet words;
+  for (std::size_t n = 0; n < 40; ++n) {
+    const std::string x(n, 'x');
+    words.unit = x + "  y";
+    EXPECT_EQ(CurrencyToWords("2", words), "Two " + x + " ys and No Cents") << n;
+  }
+}
+
 TEST(StoredWords, KeepTheirLettersAndTypedSpacesCollapse) {
   WordSet words = CapitalsWordSet();
   words.stored[Index(Stem::Hundred)] = "cent ";
