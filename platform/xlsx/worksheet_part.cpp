@@ -158,6 +158,10 @@ void WorksheetPart::Scan() {
       break;
     }
     if (token.kind != TokenKind::StartTag && token.kind != TokenKind::EmptyTag) continue;
+    if (xml::LocalName(token.name) == "dimension" && token.kind == TokenKind::EmptyTag) {
+      dimension_begin_ = static_cast<std::uint32_t>(token.begin);
+      dimension_end_ = static_cast<std::uint32_t>(token.end);
+    }
     if (xml::LocalName(token.name) != "sheetData" || found) {
       std::string_view locked;
       if (xml::LocalName(token.name) == "sheetProtection" &&
@@ -343,9 +347,11 @@ void WorksheetPart::Scan() {
         }
       }
       if (row.cell_count > 0) {
+        first_row_ = std::min(first_row_, row.row);
         last_row_ = std::max(last_row_, row.row);
         last_column_ = std::max(last_column_, cells_.back().column);
         for (std::uint32_t i = row.first_cell; i < row.first_cell + row.cell_count; ++i) {
+          first_column_ = std::min(first_column_, cells_[i].column);
           last_column_ = std::max(last_column_, cells_[i].column);
         }
       }
@@ -765,12 +771,19 @@ void WorksheetPart::AppendRow(const Row& row, std::string* out) const {
   xml::Scanner scanner(tag);
   const Token start = scanner.Next();
   std::string open(tag);
-  if (row.empty_tag) {
+  if (row.empty_tag || has_added) {
+    // Rebuilt as a start tag; a spans hint no longer covers an added cell, so it goes.
     open.assign(1, '<');
     open.append(start.name);
-    open.append(start.attributes);
+    xml::AttributeReader attributes(start.attributes);
+    std::string_view name, value;
+    while (attributes.Next(&name, &value)) {
+      if (has_added && name == "spans") continue;
+      open.push_back(' ');
+      open.append(start.attributes.substr(attributes.last_begin(),
+                                          attributes.last_end() - attributes.last_begin()));
+    }
     open.push_back('>');
-    // Trailing white space before "/>" stays inside the attributes; harmless.
   }
   if (!row.has_ref) {
     AppendWithRef(open, start.name, std::to_string(row.row), out);
@@ -830,6 +843,27 @@ std::string WorksheetPart::Serialize() const {
   } else {
     out.append(xml_, 0, sheet_data_content_);
     copied = sheet_data_content_;
+  }
+  if (!added_.empty() && dimension_end_ > dimension_begin_ && dimension_end_ <= sheet_data_begin_) {
+    // The dimension hint grows to take in the added cells.
+    RangeRef used{{first_row_, first_column_}, {last_row_, last_column_}};
+    for (const auto& [cell, added_cell] : added_) {
+      used.first.row = std::min(used.first.row, cell.first);
+      used.first.column = std::min(used.first.column, cell.second);
+    }
+    std::string tag(1, '<');
+    const std::string_view old_tag =
+        std::string_view(xml_).substr(dimension_begin_, dimension_end_ - dimension_begin_);
+    xml::Scanner scanner(old_tag);
+    const Token start = scanner.Next();
+    tag.append(start.name);
+    tag.append(" ref=\"");
+    tag.append(RangeName(used));
+    tag.append("\"/>");
+    std::string head = out.substr(0, dimension_begin_);
+    head.append(tag);
+    head.append(out, dimension_end_, std::string::npos);
+    out = std::move(head);
   }
   auto added = added_.begin();
   auto emit_added_rows_before = [&](std::int32_t row) {

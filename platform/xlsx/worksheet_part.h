@@ -139,8 +139,12 @@ class WorksheetPart {
   bool sheet_data_empty_tag_ = false;
   bool rows_in_order_ = true;
   std::string prefix_;  // namespace prefix of sheetData ("x:" or "")
+  std::int32_t first_row_ = kMaxRows;
+  std::int32_t first_column_ = kMaxColumns;
   std::int32_t last_row_ = 0;
   std::int32_t last_column_ = 0;
+  std::uint32_t dimension_begin_ = 0;  // span of the dimension element, if any
+  std::uint32_t dimension_end_ = 0;
 
   std::vector<BlockedRange> blocked_;
   std::unordered_map<std::int64_t, SharedGroup> shared_;  // by si

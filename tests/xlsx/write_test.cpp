@@ -116,6 +116,9 @@ TEST(WriteString, RoundTripsThroughTheEngineAndLeavesOtherPartsAsStored) {
   EXPECT_NE(CellTag(sheet, "B1").find("s=\"1\""), std::string::npos) << CellTag(sheet, "B1");
   EXPECT_NE(CellTag(sheet, "B2").find("s=\"1\""), std::string::npos) << CellTag(sheet, "B2");
   EXPECT_NE(sheet.find("xml:space=\"preserve\""), std::string::npos);
+  // Hints that no longer hold after cells were added are updated or dropped.
+  EXPECT_NE(sheet.find("<dimension ref=\"A1:AD40\"/>"), std::string::npos);
+  EXPECT_NE(sheet.find("<row r=\"4\">"), std::string::npos);
   // Nothing but the written sheet changed; the others were copied as stored.
   const auto after = StoredEntries(path);
   ASSERT_EQ(after.size(), before.size());
