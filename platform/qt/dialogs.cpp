@@ -18,7 +18,7 @@ void Dialogs::Message(QWidget* parent, const QString& text, const QString& detai
 
 bool Dialogs::AskYesNo(QWidget* parent, const QString& text) {
   shown_.push_back({BoxKind::YesNo, text, {}, {}});
-  if (scripted_) return Take<bool>().value_or(false);
+  if (scripted_) return Take(yes_no_, false);
   QMessageBox box(QMessageBox::NoIcon, kBoxTitle, text, QMessageBox::Yes | QMessageBox::No, parent);
   return box.exec() == QMessageBox::Yes;
 }
@@ -27,8 +27,9 @@ std::optional<QString> Dialogs::AskText(QWidget* parent, const QString& prompt,
                                         const QString& initial) {
   shown_.push_back({BoxKind::Text, prompt, initial, {}});
   if (scripted_) {
-    if (auto answer = Take<TextAnswer>()) return answer->text;
-    return std::nullopt;
+    TextAnswer answer = Take(texts_, TextAnswer());
+    if (!answer.given) return std::nullopt;
+    return answer.text;
   }
   bool ok = false;
   QString answer =
@@ -39,25 +40,22 @@ std::optional<QString> Dialogs::AskText(QWidget* parent, const QString& prompt,
 
 QStringList Dialogs::OpenFiles(QWidget* parent, const QString& title, const QString& filter) {
   shown_.push_back({BoxKind::OpenFiles, title, filter, {}});
-  if (scripted_) return Take<QStringList>().value_or(QStringList());
+  if (scripted_) return Take(files_, QStringList());
   return QFileDialog::getOpenFileNames(parent, title, QString(), filter);
 }
 
 QString Dialogs::ExistingFolder(QWidget* parent, const QString& prompt) {
   shown_.push_back({BoxKind::Folder, prompt, {}, {}});
-  if (scripted_) {
-    if (auto answer = Take<FolderAnswer>()) return answer->folder;
-    return {};
-  }
+  if (scripted_) return Take(folders_, QString());
   return QFileDialog::getExistingDirectory(parent, prompt);
 }
 
 std::optional<workbook::Block> Dialogs::PickBlock(QWidget* parent, workbook::Workbook& workbook) {
   shown_.push_back({BoxKind::Block, kBlockPrompt, {}, {}});
   if (scripted_) {
-    std::optional<BlockAnswer> answer = Take<BlockAnswer>();
-    if (!answer || !answer->block) return std::nullopt;
-    const BlockChoice& choice = *answer->block;
+    const std::optional<BlockChoice> answer = Take(blocks_, std::optional<BlockChoice>());
+    if (!answer) return std::nullopt;
+    const BlockChoice& choice = *answer;
     const std::vector<workbook::Worksheet*> sheets = workbook.Worksheets();
     if (choice.sheet < 0 || choice.sheet >= static_cast<int>(sheets.size())) return std::nullopt;
     return workbook::Block{sheets[static_cast<std::size_t>(choice.sheet)], choice.first_row,

@@ -4,7 +4,6 @@
 #include <QStringList>
 #include <deque>
 #include <optional>
-#include <variant>
 #include <vector>
 
 #include "workbook/spreadsheet.h"
@@ -24,9 +23,9 @@ struct BlockChoice {
   std::int32_t last_column = 1;
 };
 
-// Every box the window program shows goes through here. A test queues the answers with the
-// Script* calls; while a script is set no box is shown: a queued answer of the right kind is taken
-// (cancel, No or nothing when there is none) and every box asked for is recorded.
+// Every box the window program shows goes through here. A test queues answers with the Script*
+// calls; once scripted, no box is shown: the next queued answer of that kind is taken (cancel, No
+// or nothing when none is left) and every box asked for is recorded.
 class Dialogs {
  public:
   enum class BoxKind { Message, YesNo, Text, OpenFiles, Folder, Block };
@@ -53,45 +52,45 @@ class Dialogs {
   // A block of cells of `workbook` chosen with the mouse; nothing when cancelled.
   std::optional<workbook::Block> PickBlock(QWidget* parent, workbook::Workbook& workbook);
 
-  // Scripting: from the first call on, no box is shown any more.
-  void ScriptYesNo(bool yes) { Queue(yes); }
-  void ScriptText(std::optional<QString> answer) { Queue(TextAnswer{std::move(answer)}); }
-  void ScriptFiles(QStringList files) { Queue(std::move(files)); }
-  void ScriptFolder(QString folder) { Queue(FolderAnswer{std::move(folder)}); }
-  void ScriptBlock(std::optional<BlockChoice> block) { Queue(BlockAnswer{block}); }
+  // Scripting: from the first call on, no box is shown any more. Each kind of box takes the
+  // answers queued for its kind, in order.
+  void ScriptYesNo(bool yes) { Queue(yes_no_, yes); }
+  void ScriptText(std::optional<QString> answer) {
+    Queue(texts_, TextAnswer{answer.has_value(), answer.value_or(QString())});
+  }
+  void ScriptFiles(QStringList files) { Queue(files_, std::move(files)); }
+  void ScriptFolder(QString folder) { Queue(folders_, std::move(folder)); }
+  void ScriptBlock(std::optional<BlockChoice> block) { Queue(blocks_, block); }
   void SetScripted() { scripted_ = true; }
 
   const std::vector<Shown>& shown() const { return shown_; }
-  std::size_t pending() const { return answers_.size(); }
 
  private:
   struct TextAnswer {
-    std::optional<QString> text;
+    bool given = false;  // false: cancelled
+    QString text;
   };
-  struct FolderAnswer {
-    QString folder;
-  };
-  struct BlockAnswer {
-    std::optional<BlockChoice> block;
-  };
-  using Answer = std::variant<bool, TextAnswer, QStringList, FolderAnswer, BlockAnswer>;
 
-  void Queue(Answer answer) {
-    scripted_ = true;
-    answers_.push_back(std::move(answer));
-  }
-  // The next queued answer when it has the type asked for; it is dropped either way.
   template <typename T>
-  std::optional<T> Take() {
-    if (answers_.empty()) return std::nullopt;
-    Answer answer = std::move(answers_.front());
-    answers_.pop_front();
-    if (T* value = std::get_if<T>(&answer)) return std::move(*value);
-    return std::nullopt;
+  void Queue(std::deque<T>& answers, T answer) {
+    scripted_ = true;
+    answers.push_back(std::move(answer));
+  }
+  // The next queued answer, or `none` when there is none.
+  template <typename T>
+  static T Take(std::deque<T>& answers, T none) {
+    if (answers.empty()) return none;
+    T answer = std::move(answers.front());
+    answers.pop_front();
+    return answer;
   }
 
   bool scripted_ = false;
-  std::deque<Answer> answers_;
+  std::deque<bool> yes_no_;
+  std::deque<TextAnswer> texts_;
+  std::deque<QStringList> files_;
+  std::deque<QString> folders_;
+  std::deque<std::optional<BlockChoice>> blocks_;
   std::vector<Shown> shown_;
 };
 
