@@ -210,6 +210,11 @@ class Speaker {
       if (!missing_) missing_ = stem;
       return;
     }
+    SayTyped(word);
+  }
+
+  // A word as typed by the user.
+  [[gnu::always_inline]] void SayTyped(const std::string& word) {
     // A string whose capacity is 15 or more owns at least 16 bytes from data() on.
     if (word.size() < 16 && word.capacity() >= 15) {
       writer_.WordFrom<16>(word.data(), word.size());
@@ -250,8 +255,8 @@ class Speaker {
     }
   }
 
-  void SayUnit(std::string_view unit, bool plural) {
-    writer_.Word(unit);
+  void SayUnit(const std::string& unit, bool plural) {
+    SayTyped(unit);
     if (plural) writer_.Glue("s");
   }
 
