@@ -38,12 +38,20 @@ bool ConvertText(std::string_view text, CellWalk& walk, std::string& out, std::s
   return true;
 }
 
+void Note(CellWalk& walk, const std::string& sheet_name, std::int32_t row, std::int32_t column,
+          std::string message) {
+  if (walk.messages.size() >= walk.max_messages) {
+    ++walk.messages_left_out;
+    return;
+  }
+  walk.messages.push_back({walk.workbook, sheet_name, CellName(row, column), std::move(message)});
+}
+
 void ConvertOne(Worksheet& sheet, const std::string& sheet_name, std::int32_t row,
                 std::int32_t column, std::string_view text, CellWalk& walk, std::string& out) {
   std::string why;
   if (!ConvertText(text, walk, out, why)) {
-    if (!why.empty())
-      walk.messages.push_back({walk.workbook, sheet_name, CellName(row, column), why});
+    if (!why.empty()) Note(walk, sheet_name, row, column, std::move(why));
   } else {
     if (walk.on_change) {
       walk.on_change({walk.workbook, sheet_name, CellName(row, column), std::string(text), out});
@@ -53,8 +61,7 @@ void ConvertOne(Worksheet& sheet, const std::string& sheet_name, std::int32_t ro
         sheet.WriteString(row, column, out);
         ++walk.cells_converted;
       } catch (const CellWriteRefused& refused) {
-        walk.messages.push_back(
-            {walk.workbook, sheet_name, CellName(row, column), refused.reason()});
+        Note(walk, sheet_name, row, column, refused.reason());
       }
     }
   }

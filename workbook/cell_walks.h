@@ -14,6 +14,9 @@ class WordSource;
 
 namespace quillory::workbook {
 
+// The most cell messages one run keeps.
+inline constexpr std::size_t kMaxCellMessages = 10000;
+
 // The settings one workbook is converted with, and what the walks hand back. A cell whose text
 // is not converted is left untouched and described in `messages`.
 struct CellWalk {
@@ -31,6 +34,9 @@ struct CellWalk {
   std::function<void(std::int64_t cells)> on_progress;
 
   std::vector<CellMessage> messages;
+  // Messages past this many are only counted, so that a sheet full of labels cannot fill memory.
+  std::size_t max_messages = kMaxCellMessages;
+  std::int64_t messages_left_out = 0;
   std::int64_t cells_visited = 0;    // non-empty cells handled
   std::int64_t cells_converted = 0;  // cells written (or that a dry run would write)
 };

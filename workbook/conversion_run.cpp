@@ -57,12 +57,16 @@ class InstanceGuard {
   std::unique_ptr<Workbook> workbook_;
 };
 
-std::string DescribeMessages(const std::vector<CellMessage>& messages) {
+std::string DescribeMessages(const RunReport& report) {
   std::string details;
-  for (const CellMessage& message : messages) {
+  for (const CellMessage& message : report.messages) {
     if (!details.empty()) details += '\n';
     details +=
         message.workbook + ", " + message.sheet + "!" + message.cell + ": " + message.message;
+  }
+  if (report.messages_left_out > 0) {
+    details +=
+        "\n... and " + std::to_string(report.messages_left_out) + " more cells left as they were";
   }
   return details;
 }
@@ -150,6 +154,7 @@ RunReport ConversionRun::Execute() {
       instance.Hold(instance.application().Open(current));
 
       CellWalk walk(options_.kind, letters_base, words_, current);
+      walk.max_messages = kMaxCellMessages - report.messages.size();
       if (options_.dry_run) {
         walk.on_change = services_.on_cell;
         if (!walk.on_change) walk.on_change = [](const CellChange&) {};
@@ -185,6 +190,7 @@ RunReport ConversionRun::Execute() {
       report.cells_converted += walk.cells_converted;
       report.messages.insert(report.messages.end(), std::make_move_iterator(walk.messages.begin()),
                              std::make_move_iterator(walk.messages.end()));
+      report.messages_left_out += walk.messages_left_out;
     }
   } catch (...) {
     report.outcome = RunOutcome::Failed;
@@ -198,11 +204,11 @@ RunReport ConversionRun::Execute() {
     if (index >= 1 && index < count) {
       text += "\nThe workbooks after it were not touched.";
     }
-    prompts_.Message(text, DescribeMessages(report.messages));
+    prompts_.Message(text, DescribeMessages(report));
     return report;
   }
 
-  prompts_.Message(kDone, DescribeMessages(report.messages));
+  prompts_.Message(kDone, DescribeMessages(report));
   return report;
 }
 

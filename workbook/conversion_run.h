@@ -62,6 +62,8 @@ struct RunReport {
   std::vector<CellMessage> messages;
   std::string failed_workbook;  // the workbook that failed
   std::string failure;          // why, as the user is told
+  // Cell messages beyond those kept in `messages`, only counted.
+  std::int64_t messages_left_out = 0;
 };
 
 // Everything the run needs from outside, so tests can supply their own.

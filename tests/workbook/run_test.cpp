@@ -7,6 +7,7 @@
 #include "engine/settings.h"
 #include "engine/words.h"
 #include "tests/workbook/fake_workbook.h"
+#include "workbook/cell_walks.h"
 #include "workbook/conversion_run.h"
 
 namespace quillory::workbook {
@@ -82,6 +83,17 @@ TEST_F(Run, ConvertsEverySavesEachAndSaysDoneWithTheCollectedMessages) {
   EXPECT_EQ(prompts_.busy_changes, (std::vector<bool>{true, false}));
   EXPECT_TRUE(prompts_.questions.empty());
   EXPECT_TRUE(prompts_.text_questions.empty());  // not letters: nothing asked
+}
+
+TEST_F(Run, MessagesPastTheLimitAreOnlyCounted) {
+  AddBook("a.xlsx", std::vector<std::vector<std::string>>(6000, {"label"}));
+  AddBook("b.xlsx", std::vector<std::vector<std::string>>(4010, {"label"}));
+  const RunReport report = Execute({"a.xlsx", "b.xlsx"});
+  EXPECT_EQ(report.messages.size(), kMaxCellMessages);
+  EXPECT_EQ(report.messages.back().cell, "A4000");
+  EXPECT_EQ(report.messages_left_out, 10);
+  const std::string& details = prompts_.messages.at(0).details;
+  EXPECT_EQ(details.substr(details.rfind('\n') + 1), "... and 10 more cells left as they were");
 }
 
 TEST_F(Run, RunningInstanceQuestionNoStopsBeforeAnything) {
