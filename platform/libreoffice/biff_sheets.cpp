@@ -134,11 +134,11 @@ class CompoundFile {
 
 }  // namespace
 
-BiffWorkbook ReadBiffSheets(std::string_view file) {
+SourceWorkbook ReadBiffSheets(std::string_view file) {
   CompoundFile compound(file);
   const std::optional<std::string> stream = compound.Stream(u"WORKBOOK");
   if (!stream) return {};
-  BiffWorkbook workbook;
+  SourceWorkbook workbook;
   auto& sheets = workbook.sheets;
   const std::string_view book(*stream);
   for (std::size_t at = 0; at + 4 <= book.size();) {

@@ -13,7 +13,7 @@ struct SourceSheet {
   SheetKind kind = SheetKind::Worksheet;
 };
 
-struct BiffWorkbook {
+struct SourceWorkbook {
   std::vector<SourceSheet> sheets;  // in workbook order
   int active = -1;                  // index into sheets, -1 when unknown
 };
@@ -22,6 +22,10 @@ struct BiffWorkbook {
 // LibreOffice turns chart sheets into ordinary sheets and opens hidden workbooks on their first
 // sheet, so both are read from the file itself. No sheets when the bytes are not such a workbook
 // or are encrypted.
-BiffWorkbook ReadBiffSheets(std::string_view file);
+SourceWorkbook ReadBiffSheets(std::string_view file);
+
+// The sheets of an xlsx-family package, from its workbook part and relationships; the active
+// sheet is left unknown (LibreOffice reads it right). No sheets when the file is not such a package.
+SourceWorkbook ReadOoxmlSheets(const std::string& path);
 
 }  // namespace quillory::libreoffice

@@ -142,7 +142,7 @@ class UnoApplication;
 class UnoWorkbook : public workbook::Workbook {
  public:
   UnoWorkbook(std::string path, uno::Reference<lang::XComponent> component,
-              const OfficeSettings& settings, BiffWorkbook source)
+              const OfficeSettings& settings, SourceWorkbook source)
       : path_(std::move(path)),
         component_(std::move(component)),
         settings_(settings),
@@ -185,7 +185,7 @@ class UnoWorkbook : public workbook::Workbook {
   bool sheets_known_ = false;
   std::vector<std::unique_ptr<UnoWorksheet>> sheets_;
   std::shared_ptr<std::set<UnoWorkbook*>> open_;
-  BiffWorkbook source_;  // .xls and .xlt: the sheet kinds and active sheet the file gives
+  SourceWorkbook source_;  // the sheet kinds (and for .xls the active sheet) the file gives
 };
 
 // ---- worksheet ----
@@ -613,12 +613,14 @@ std::unique_ptr<workbook::Workbook> UnoApplication::Open(const std::string& path
   // Checked before LibreOffice sees the file, so nothing is written to a file that must not change.
   if (const std::string why = WhyNotWritable(path); !why.empty()) throw WorkbookError(path, why);
 
-  BiffWorkbook source;
+  SourceWorkbook source;
   if (filters.front() == "MS Excel 97") {
     std::ifstream in(path, std::ios::binary);
     std::stringstream bytes;
     bytes << in.rdbuf();
     source = ReadBiffSheets(bytes.str());
+  } else if (filters.front().rfind("Calc MS Excel 2007", 0) == 0) {
+    source = ReadOoxmlSheets(path);
   }
 
   Office& office = Office::Shared();

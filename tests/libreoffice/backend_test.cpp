@@ -213,6 +213,17 @@ TEST_F(Backend, ChartSheetsAreLeftOutAndNeverSavedAsWorksheets) {
   book->Close();
   EXPECT_EQ(ReadFile(path), before);
 
+  // The same for a package whose chart sheet LibreOffice reads as a worksheet.
+  const std::string package = Copy("charts.xlsx");
+  const std::string package_before = ReadFile(package);
+  auto opened = app->Open(package);
+  names.clear();
+  for (Worksheet* sheet : opened->Worksheets()) names.push_back(sheet->Name());
+  EXPECT_EQ(names, (std::vector<std::string>{"Data", "Empty"}));
+  EXPECT_THROW(opened->Save(), WorkbookError);
+  opened->Close();
+  EXPECT_EQ(ReadFile(package), package_before);
+
   auto active = app->Open(Copy("chart-active.xls"));
   try {
     active->ActiveSheet();

@@ -7,7 +7,7 @@
 namespace quillory::libreoffice {
 namespace {
 
-std::string Describe(const BiffWorkbook& book) {
+std::string Describe(const SourceWorkbook& book) {
   std::string out;
   for (const SourceSheet& sheet : book.sheets) {
     out += sheet.name + ":" + std::to_string(static_cast<int>(sheet.kind)) + " ";
@@ -24,6 +24,15 @@ TEST(BiffSheets, ListsSheetsAndTheirKinds) {
   EXPECT_EQ(Describe(ReadBiffSheets(xls)), "Data:0 Chart1:0 Empty:0 active 0");
   EXPECT_EQ(Describe(ReadBiffSheets(testing::MarkChartSheet(xls, "Chart1", 1))),
             "Data:0 Chart1:2 Empty:0 active 1");
+}
+
+TEST(OoxmlSheets, ChartSheetsAreToldFromTheRelationships) {
+  testing::TempFolder folder;
+  testing::WriteChartWorkbook(folder / "charts.xlsx");
+  EXPECT_EQ(Describe(ReadOoxmlSheets(folder / "charts.xlsx")), "Data:0 Chart1:2 Empty:0 active -1");
+  testing::WriteFile(folder / "text.xlsx", "1,2\n");
+  EXPECT_TRUE(ReadOoxmlSheets(folder / "text.xlsx").sheets.empty());
+  EXPECT_TRUE(ReadOoxmlSheets(folder / "missing.xlsx").sheets.empty());
 }
 
 TEST(BiffSheets, AnythingElseGivesNoSheets) {
