@@ -617,7 +617,14 @@ WorksheetPart::WriteResult WorksheetPart::WriteString(std::int32_t row, std::int
 
 void WorksheetPart::AppendStringContent(std::string_view value, std::string_view prefix,
                                         std::string* out) const {
-  const std::string encoded = xml::EncodeCellEscapes(value);
+  // Most strings need no _xHHHH_ escape; they are written without a copy.
+  const bool plain = std::all_of(value.begin(), value.end(), [](char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return (u >= 0x20 && u < 0x7F && c != '_') || c == '\n' || c == '\t';
+  });
+  std::string escaped;
+  if (!plain) escaped = xml::EncodeCellEscapes(value);
+  const std::string_view encoded = plain ? value : std::string_view(escaped);
   out->push_back('<');
   out->append(prefix);
   out->append("is><");
@@ -710,23 +717,22 @@ void WorksheetPart::AppendCell(const Cell& cell, std::int32_t row, std::size_t i
   // A written cell: same attributes but the type, its value as an inline string, and whatever
   // else it held besides formula and value (extension lists).
   const std::string_view value = Written(cell.edit);
-  std::string tag(1, '<');
-  tag.append(start.name);
+  out->push_back('<');
+  out->append(start.name);
   if (!cell.has_ref) {
-    tag.append(" r=\"");
-    tag.append(CellName(row, cell.column));
-    tag.push_back('"');
+    out->append(" r=\"");
+    out->append(CellName(row, cell.column));
+    out->push_back('"');
   }
   xml::AttributeReader attributes(start.attributes);
   std::string_view name, attribute_value;
   while (attributes.Next(&name, &attribute_value)) {
     // cm and vm point at formula and value metadata that no longer apply.
     if (name == "t" || name == "cm" || name == "vm") continue;
-    tag.push_back(' ');
-    tag.append(start.attributes.substr(attributes.last_begin(),
-                                       attributes.last_end() - attributes.last_begin()));
+    out->push_back(' ');
+    out->append(start.attributes.substr(attributes.last_begin(),
+                                        attributes.last_end() - attributes.last_begin()));
   }
-  out->append(tag);
   if (!value.empty()) out->append(" t=\"inlineStr\"");
   std::string kept;
   if (start.kind == TokenKind::StartTag) {
