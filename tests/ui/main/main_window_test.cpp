@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -12,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 
 #include "engine/settings.h"
@@ -300,6 +302,23 @@ class MainWindowTest : public QObject {
     QCOMPARE(shown[1].initial, QStringLiteral("Cent"));
     QCOMPARE(shown[2].initial, QStringLiteral("Euro"));
     QCOMPARE(shown[3].initial, QStringLiteral("Cent"));
+  }
+
+  void languageButtonsLookReleasedWhileTheirWindowIsOpen() {
+    auto window = Open();
+    for (const char* name : {"Check8", "Check9"}) {
+      bool released_while_open = false;
+      QTimer::singleShot(0, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+          auto* dialog = qobject_cast<QDialog*>(top);
+          if (!dialog || !dialog->isVisible()) continue;
+          released_while_open = !Control(*window, name)->isChecked();
+          dialog->reject();
+        }
+      });
+      Control(*window, name)->click();
+      QVERIFY2(released_while_open, name);
+    }
   }
 
   void homePageOpensOnlyOnTheLuckyDraw() {
