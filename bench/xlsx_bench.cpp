@@ -52,7 +52,7 @@ Measure InChild(F&& work) {
   const pid_t pid = fork();
   if (pid == 0) _exit(work());
   int status = 0;
-  rusage usage {};
+  rusage usage{};
   wait4(pid, &status, 0, &usage);
   Measure measure;
   measure.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -67,7 +67,8 @@ Measure InChild(F&& work) {
 
 int main(int argc, char** argv) {
   namespace fs = std::filesystem;
-  const fs::path dir = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "quillory-xlsx-bench";
+  const fs::path dir =
+      argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "quillory-xlsx-bench";
   fs::create_directories(dir);
   const std::string source = (dir / "million.xlsx").string();
   std::printf("generating %s (%d x %d cells)\n", source.c_str(), kRows, kColumns);
@@ -76,8 +77,8 @@ int main(int argc, char** argv) {
 
   const std::string lo_dir = (dir / "lo").string();
   const std::string command = "soffice -env:UserInstallation=file://" + (dir / "profile").string() +
-                              " --headless --convert-to xlsx --outdir '" + lo_dir + "' '" +
-                              source + "' >/dev/null 2>&1";
+                              " --headless --convert-to xlsx --outdir '" + lo_dir + "' '" + source +
+                              "' >/dev/null 2>&1";
   // A first start creates LibreOffice's profile; it is not part of the measurement.
   std::system(command.c_str());
   const Measure baseline = InChild([&] { return std::system(command.c_str()) == 0 ? 0 : 1; });
@@ -95,10 +96,11 @@ int main(int argc, char** argv) {
     }
     return cells == static_cast<std::size_t>(kRows) * kColumns && bytes > 0 ? 0 : 1;
   });
-  std::printf("(a) open + text of every cell:       %.3f s (cpu %.3f s), peak %.0f MB -> %.1fx "
-              "faster (cpu %.1fx)%s\n",
-              read.seconds, read.cpu_seconds, read.peak_kb / 1024.0, baseline.seconds / read.seconds,
-              baseline.cpu_seconds / read.cpu_seconds, read.status == 0 ? "" : " (FAILED)");
+  std::printf(
+      "(a) open + text of every cell:       %.3f s (cpu %.3f s), peak %.0f MB -> %.1fx "
+      "faster (cpu %.1fx)%s\n",
+      read.seconds, read.cpu_seconds, read.peak_kb / 1024.0, baseline.seconds / read.seconds,
+      baseline.cpu_seconds / read.cpu_seconds, read.status == 0 ? "" : " (FAILED)");
 
   const std::string copy = (dir / "million-written.xlsx").string();
   fs::copy_file(source, copy, fs::copy_options::overwrite_existing);
@@ -118,11 +120,11 @@ int main(int argc, char** argv) {
     book->Save();
     return 0;
   });
-  std::printf("(b) open + write every cell + save:  %.3f s (cpu %.3f s), peak %.0f MB -> %.1fx "
-              "faster (cpu %.1fx)%s\n",
-              write.seconds, write.cpu_seconds, write.peak_kb / 1024.0,
-              baseline.seconds / write.seconds, baseline.cpu_seconds / write.cpu_seconds,
-              write.status == 0 ? "" : " (FAILED)");
+  std::printf(
+      "(b) open + write every cell + save:  %.3f s (cpu %.3f s), peak %.0f MB -> %.1fx "
+      "faster (cpu %.1fx)%s\n",
+      write.seconds, write.cpu_seconds, write.peak_kb / 1024.0, baseline.seconds / write.seconds,
+      baseline.cpu_seconds / write.cpu_seconds, write.status == 0 ? "" : " (FAILED)");
   std::printf("saved file size: %.1f MB\n", static_cast<double>(fs::file_size(copy)) / 1e6);
   return read.status == 0 && write.status == 0 ? 0 : 1;
 }

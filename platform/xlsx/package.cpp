@@ -46,8 +46,7 @@ bool Contains(std::string_view haystack, std::string_view needle) {
 // xlsx, whose package sits in an "EncryptionInfo"/"EncryptedPackage" pair of streams.
 [[noreturn]] void RejectOleContainer(std::string_view bytes, const std::string& name,
                                      const std::string& extension) {
-  static const char kEncryptionInfo[] =
-      "E\0n\0c\0r\0y\0p\0t\0i\0o\0n\0I\0n\0f\0o\0";
+  static const char kEncryptionInfo[] = "E\0n\0c\0r\0y\0p\0t\0i\0o\0n\0I\0n\0f\0o\0";
   const std::string_view marker(kEncryptionInfo, sizeof kEncryptionInfo - 1);
   if (extension != "xls" && extension != "xlt" && Contains(bytes, marker)) {
     throw WorkbookError(name,
@@ -63,8 +62,8 @@ bool Contains(std::string_view haystack, std::string_view needle) {
   if (code == ZIP_ER_NOZIP && !head.starts_with("PK")) {
     throw WorkbookError(name, "not a workbook: the file is not an xlsx package (zip)");
   }
-  if (code == ZIP_ER_NOZIP || code == ZIP_ER_INCONS || code == ZIP_ER_CRC ||
-      code == ZIP_ER_EOF || code == ZIP_ER_COMPNOTSUPP) {
+  if (code == ZIP_ER_NOZIP || code == ZIP_ER_INCONS || code == ZIP_ER_CRC || code == ZIP_ER_EOF ||
+      code == ZIP_ER_COMPNOTSUPP) {
     throw WorkbookError(name,
                         "the file is damaged or truncated (its zip directory cannot be read); "
                         "restore it from a backup copy");
@@ -93,7 +92,10 @@ void CheckHead(std::string_view bytes, const std::string& name, const std::strin
 }  // namespace
 
 Package::Package(zip_t* archive, std::string name, std::string path, std::string bytes)
-    : archive_(archive), name_(std::move(name)), path_(std::move(path)), memory_(std::move(bytes)) {}
+    : archive_(archive),
+      name_(std::move(name)),
+      path_(std::move(path)),
+      memory_(std::move(bytes)) {}
 
 Package::~Package() {
   if (archive_) zip_discard(archive_);
@@ -172,8 +174,8 @@ std::string Package::Read(std::string_view part) const {
   }
   const long long index = Locate(part);
   if (index < 0) {
-    throw WorkbookError(name_, "the workbook is incomplete: its part /" + std::string(part) +
-                                   " is missing");
+    throw WorkbookError(
+        name_, "the workbook is incomplete: its part /" + std::string(part) + " is missing");
   }
   zip_stat_t stat;
   zip_stat_init(&stat);
@@ -190,8 +192,9 @@ std::string Package::Read(std::string_view part) const {
   if (!file) {
     const int code = zip_error_code_zip(zip_get_error(archive_));
     if (code == ZIP_ER_NOPASSWD || code == ZIP_ER_WRONGPASSWD || code == ZIP_ER_ENCRNOTSUPP) {
-      throw WorkbookError(name_, "the workbook is password-protected (encrypted); remove the "
-                                 "password in the spreadsheet application and try again");
+      throw WorkbookError(name_,
+                          "the workbook is password-protected (encrypted); remove the "
+                          "password in the spreadsheet application and try again");
     }
     throw WorkbookError(name_, "the part /" + std::string(part) + " cannot be read (" +
                                    zip_strerror(archive_) + "); the file is damaged");
@@ -236,8 +239,9 @@ void Package::Commit() {
     throw WorkbookError(path_, std::string("cannot save: ") + std::strerror(errno));
   }
   if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path_.c_str(), W_OK) != 0) {
-    throw WorkbookError(path_, "cannot save: the file is read-only; clear its read-only "
-                               "attribute or copy it somewhere writable");
+    throw WorkbookError(path_,
+                        "cannot save: the file is read-only; clear its read-only "
+                        "attribute or copy it somewhere writable");
   }
   const std::string folder = Folder(path_);
   struct stat folder_info {};
@@ -260,7 +264,8 @@ void Package::Commit() {
     // compression level, and a big sheet written at the highest level is slow.
     std::string name = part;
     if (const zip_int64_t old = Locate(part); old >= 0) {
-      if (const char* stored = zip_get_name(archive_, static_cast<zip_uint64_t>(old), ZIP_FL_ENC_RAW)) {
+      if (const char* stored =
+              zip_get_name(archive_, static_cast<zip_uint64_t>(old), ZIP_FL_ENC_RAW)) {
         name = stored;
       }
       if (zip_delete(archive_, static_cast<zip_uint64_t>(old)) != 0) {

@@ -6,8 +6,8 @@ namespace quillory::xlsx {
 
 void ParsePart(pugi::xml_document& document, const std::string& text, const std::string& file,
                std::string_view part) {
-  const pugi::xml_parse_result result =
-      document.load_buffer(text.data(), text.size(), pugi::parse_default | pugi::parse_ws_pcdata_single);
+  const pugi::xml_parse_result result = document.load_buffer(
+      text.data(), text.size(), pugi::parse_default | pugi::parse_ws_pcdata_single);
   if (!result || !document.document_element()) {
     throw workbook::WorkbookError(
         file, "the part /" + std::string(part) + " is not well-formed XML (" +
@@ -37,6 +37,8 @@ pugi::xml_attribute AttributeNamed(pugi::xml_node node, std::string_view name) {
   return prefixed;
 }
 
-bool ParseXmlBool(std::string_view text) { return text == "1" || text == "true"; }
+bool ParseXmlBool(std::string_view text) {
+  return text == "1" || text == "true";
+}
 
 }  // namespace quillory::xlsx

@@ -64,7 +64,7 @@ std::string ResolveTarget(std::string_view source_part, std::string_view target)
   std::string decoded;
   for (std::size_t i = 0; i < target.size(); ++i) {
     auto hex = [](char c) {
-      return (c >= '0' && c <= '9') ? c - '0'
+      return (c >= '0' && c <= '9')   ? c - '0'
              : (c >= 'a' && c <= 'f') ? c - 'a' + 10
              : (c >= 'A' && c <= 'F') ? c - 'A' + 10
                                       : -1;

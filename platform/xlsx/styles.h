@@ -26,9 +26,7 @@ class Styles {
     return style < format_ids_.size() ? format_ids_[style] : 0;
   }
   // Whether cell style `style` locks its cells when the sheet is protected (the default).
-  bool Locked(std::uint32_t style) const {
-    return style >= unlocked_.size() || !unlocked_[style];
-  }
+  bool Locked(std::uint32_t style) const { return style >= unlocked_.size() || !unlocked_[style]; }
   std::string Number(double value, std::uint32_t style) const {
     return formats_.Number(value, NumberFormatId(style));
   }
@@ -41,7 +39,7 @@ class Styles {
   NumberFormats formats_;
   bool date1904_ = false;
   std::vector<int> format_ids_;  // by cellXfs index
-  std::vector<bool> unlocked_;    // by cellXfs index
+  std::vector<bool> unlocked_;   // by cellXfs index
 };
 
 }  // namespace quillory::xlsx

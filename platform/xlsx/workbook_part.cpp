@@ -23,7 +23,8 @@ WorkbookPart::WorkbookPart(const std::string& xml, const std::string& file,
   const std::string_view tab =
       ChildNamed(ChildNamed(root, "bookViews"), "workbookView").attribute("activeTab").value();
   unsigned long long value = 0;
-  if (!tab.empty() && std::from_chars(tab.data(), tab.data() + tab.size(), value).ec == std::errc{} &&
+  if (!tab.empty() &&
+      std::from_chars(tab.data(), tab.data() + tab.size(), value).ec == std::errc{} &&
       value < sheets_.size()) {
     active_tab_ = static_cast<std::size_t>(value);
   }
@@ -61,7 +62,8 @@ std::string WorkbookPart::WithFullCalcOnLoad(const std::string& xml) {
       while (reader.Next(&name, &value)) {
         if (name == "fullCalcOnLoad") continue;
         tag += " ";
-        tag += token.attributes.substr(reader.last_begin(), reader.last_end() - reader.last_begin());
+        tag +=
+            token.attributes.substr(reader.last_begin(), reader.last_end() - reader.last_begin());
       }
       tag += " fullCalcOnLoad=\"1\"";
       tag += token.kind == xml::TokenKind::EmptyTag ? "/>" : ">";

@@ -88,8 +88,8 @@ bool ParseIsoDate(std::string_view text, bool date1904, double* serial) {
   }
   double days = 0;
   if (has_date) {
-    const std::int64_t civil = DaysFromCivil(year, static_cast<unsigned>(month),
-                                             static_cast<unsigned>(day));
+    const std::int64_t civil =
+        DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
     if (date1904) {
       days = static_cast<double>(civil - DaysFromCivil(1904, 1, 1));
     } else {
@@ -100,8 +100,6 @@ bool ParseIsoDate(std::string_view text, bool date1904, double* serial) {
   *serial = days + (hour * 3600 + minute * 60 + second) / 86400.0;
   return true;
 }
-
-std::string_view ErrorPrefix(std::string_view qualified) { return xml::Prefix(qualified); }
 
 // Inserts ` r="..."` after the element name of the start tag `tag` ("<c s="1">").
 void AppendWithRef(std::string_view tag, std::string_view name, const std::string& ref,
@@ -250,12 +248,18 @@ void WorksheetPart::Scan() {
             } else if (name == "s") {
               if (!ParseUnsigned(value, &cell.style)) cell.style = 0;
             } else if (name == "t") {
-              if (value == "s") cell.type = CellType::SharedString;
-              else if (value == "str") cell.type = CellType::FormulaString;
-              else if (value == "inlineStr") cell.type = CellType::InlineString;
-              else if (value == "b") cell.type = CellType::Boolean;
-              else if (value == "e") cell.type = CellType::Error;
-              else if (value == "d") cell.type = CellType::Date;
+              if (value == "s")
+                cell.type = CellType::SharedString;
+              else if (value == "str")
+                cell.type = CellType::FormulaString;
+              else if (value == "inlineStr")
+                cell.type = CellType::InlineString;
+              else if (value == "b")
+                cell.type = CellType::Boolean;
+              else if (value == "e")
+                cell.type = CellType::Error;
+              else if (value == "d")
+                cell.type = CellType::Date;
             }
           }
           if (!cell.has_ref) {
@@ -384,7 +388,7 @@ void WorksheetPart::Scan() {
       continue;
     }
     xml::Scanner cell_scanner(std::string_view(xml_).substr(0, cell.end), cell.begin);
-    const Token start = cell_scanner.Next();
+    cell_scanner.Next();  // the c start tag
     for (;;) {
       const Token child = cell_scanner.Next();
       if (child.kind == TokenKind::EndTag || child.kind == TokenKind::End ||
@@ -398,26 +402,26 @@ void WorksheetPart::Scan() {
         if (xml::FindAttribute(child.attributes, "si", &si) && ParseUnsigned(si, &group)) {
           SharedGroup& shared = shared_[group];
           shared.members.push_back(static_cast<std::uint32_t>(i));
-          if (cell.formula == FormulaKind::SharedMaster) shared.master = static_cast<std::int64_t>(i);
+          if (cell.formula == FormulaKind::SharedMaster)
+            shared.master = static_cast<std::int64_t>(i);
         }
         break;
       }
       if (!cell_scanner.SkipElement(child)) break;
     }
-    (void)start;
   }
 }
 
 const WorksheetPart::Cell* WorksheetPart::Find(std::int32_t row, std::int32_t column,
                                                std::size_t* index) const {
-  const auto row_it = std::lower_bound(rows_.begin(), rows_.end(), row,
-                                       [](const Row& r, std::int32_t value) { return r.row < value; });
+  const auto row_it =
+      std::lower_bound(rows_.begin(), rows_.end(), row,
+                       [](const Row& r, std::int32_t value) { return r.row < value; });
   if (row_it == rows_.end() || row_it->row != row) return nullptr;
   const Cell* first = cells_.data() + row_it->first_cell;
   const Cell* last = first + row_it->cell_count;
-  const Cell* cell = std::lower_bound(first, last, column, [](const Cell& c, std::int32_t value) {
-    return c.column < value;
-  });
+  const Cell* cell = std::lower_bound(
+      first, last, column, [](const Cell& c, std::int32_t value) { return c.column < value; });
   if (cell == last || cell->column != column) return nullptr;
   if (index) *index = static_cast<std::size_t>(cell - cells_.data());
   return cell;
@@ -432,8 +436,7 @@ std::string WorksheetPart::CellText(const Cell& cell, const SharedStrings& strin
   if (!cell.has_value) return {};
   std::string_view raw = std::string_view(xml_).substr(cell.value_begin, cell.value_size);
   std::string decoded;
-  if (cell.type != CellType::InlineString &&
-      raw.find_first_of("&<") != std::string_view::npos) {
+  if (cell.type != CellType::InlineString && raw.find_first_of("&<") != std::string_view::npos) {
     // Entities or CDATA inside v.
     std::string wrapped("<v>");
     wrapped.append(raw);
@@ -492,8 +495,8 @@ std::string WorksheetPart::CellText(const Cell& cell, const SharedStrings& strin
   return {};
 }
 
-std::string WorksheetPart::Text(std::int32_t row, std::int32_t column,
-                                const SharedStrings& strings, const Styles& styles) const {
+std::string WorksheetPart::Text(std::int32_t row, std::int32_t column, const SharedStrings& strings,
+                                const Styles& styles) const {
   if (const Cell* cell = Find(row, column)) return CellText(*cell, strings, styles);
   if (const auto added = added_.find({row, column}); added != added_.end()) {
     const std::string_view value = Written(added->second.edit);
@@ -667,7 +670,7 @@ void WorksheetPart::AppendCell(const Cell& cell, std::int32_t row, std::size_t i
   const std::string_view span = std::string_view(xml_).substr(cell.begin, cell.end - cell.begin);
   xml::Scanner scanner(span);
   const Token start = scanner.Next();
-  const std::string_view prefix = ErrorPrefix(start.name);
+  const std::string_view prefix = xml::Prefix(start.name);
   if (cell.edit < 0 && !is_promoted) {  // only the reference is missing
     AppendWithRef(span, start.name, CellName(row, cell.column), out);
     return;
@@ -815,7 +818,7 @@ void WorksheetPart::AppendRow(const Row& row, std::string* out) const {
   out->push_back('>');
 }
 
-void WorksheetPart::AppendAddedRow(std::int32_t row, std::string_view, std::string_view prefix,
+void WorksheetPart::AppendAddedRow(std::int32_t row, std::string_view prefix,
                                    std::string* out) const {
   out->push_back('<');
   out->append(prefix);
@@ -875,7 +878,7 @@ std::string WorksheetPart::Serialize() const {
   auto emit_added_rows_before = [&](std::int32_t row) {
     while (added != added_.end() && added->first.first < row) {
       const std::int32_t added_row = added->first.first;
-      AppendAddedRow(added_row, {}, prefix_, &out);
+      AppendAddedRow(added_row, prefix_, &out);
       while (added != added_.end() && added->first.first == added_row) ++added;
     }
   };

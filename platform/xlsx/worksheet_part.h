@@ -20,10 +20,23 @@ class Styles;
 // part (unknown elements, attributes, namespaces, extension lists) is carried over unchanged.
 class WorksheetPart {
  public:
-  enum class CellType : std::uint8_t { Number, SharedString, InlineString, FormulaString, Boolean,
-                                       Error, Date };
-  enum class FormulaKind : std::uint8_t { None, Plain, SharedMaster, SharedMember, Array,
-                                          DataTable };
+  enum class CellType : std::uint8_t {
+    Number,
+    SharedString,
+    InlineString,
+    FormulaString,
+    Boolean,
+    Error,
+    Date
+  };
+  enum class FormulaKind : std::uint8_t {
+    None,
+    Plain,
+    SharedMaster,
+    SharedMember,
+    Array,
+    DataTable
+  };
 
   struct Cell {
     std::uint32_t begin = 0;  // span of the c element in the text
@@ -105,7 +118,6 @@ class WorksheetPart {
   };
 
   void Scan();
-  void ScanRow(class RowScanner& scanner);
   [[noreturn]] void Malformed(std::size_t offset, std::string_view what) const;
   const Cell* Find(std::int32_t row, std::int32_t column, std::size_t* index = nullptr) const;
   std::string CellText(const Cell& cell, const SharedStrings& strings, const Styles& styles) const;
@@ -118,13 +130,11 @@ class WorksheetPart {
   void HandOffSharedFormula(std::size_t master);
 
   void AppendRow(const Row& row, std::string* out) const;
-  void AppendAddedRow(std::int32_t row, std::string_view row_element, std::string_view prefix,
-                      std::string* out) const;
+  void AppendAddedRow(std::int32_t row, std::string_view prefix, std::string* out) const;
   void AppendCell(const Cell& cell, std::int32_t row, std::size_t index, std::string* out) const;
   void AppendNewCell(std::int32_t row, std::int32_t column, std::int32_t edit,
                      std::string_view prefix, std::string* out) const;
-  void AppendStringContent(std::string_view value, std::string_view prefix,
-                           std::string* out) const;
+  void AppendStringContent(std::string_view value, std::string_view prefix, std::string* out) const;
 
   std::string xml_;
   std::string file_;
@@ -147,8 +157,8 @@ class WorksheetPart {
   std::uint32_t dimension_end_ = 0;
 
   std::vector<BlockedRange> blocked_;
-  std::unordered_map<std::int64_t, SharedGroup> shared_;  // by si
-  std::unordered_map<std::uint32_t, NewMaster> new_masters_;  // by cell index
+  std::unordered_map<std::int64_t, SharedGroup> shared_;              // by si
+  std::unordered_map<std::uint32_t, NewMaster> new_masters_;          // by cell index
   std::map<std::pair<std::int32_t, std::int32_t>, AddedCell> added_;  // by (row, column)
   std::string written_;
   std::vector<Edit> edits_;

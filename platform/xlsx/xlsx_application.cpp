@@ -131,8 +131,9 @@ void XlsxWorkbook::Load() {
   const std::string& file = path_;
   const std::string root_rels_part = Relationships::PathFor("");
   if (!package_->Has(root_rels_part)) {
-    throw WorkbookError(file, "not a workbook: the package has no relationships part "
-                              "(/_rels/.rels); the file is damaged or of another kind");
+    throw WorkbookError(file,
+                        "not a workbook: the package has no relationships part "
+                        "(/_rels/.rels); the file is damaged or of another kind");
   }
   const Relationships root(package_->Read(root_rels_part), "", file);
   const Relationship* office = root.OfKind("officeDocument");
@@ -141,13 +142,14 @@ void XlsxWorkbook::Load() {
   }
   workbook_part_ = office->part;
   if (!package_->Has(workbook_part_)) {
-    throw WorkbookError(file, "the workbook is incomplete: its main part /" + workbook_part_ +
-                                  " is missing");
+    throw WorkbookError(
+        file, "the workbook is incomplete: its main part /" + workbook_part_ + " is missing");
   }
   const WorkbookPart book(package_->Read(workbook_part_), file, workbook_part_);
   const std::string rels_part = Relationships::PathFor(workbook_part_);
   Relationships rels;
-  if (package_->Has(rels_part)) rels = Relationships(package_->Read(rels_part), workbook_part_, file);
+  if (package_->Has(rels_part))
+    rels = Relationships(package_->Read(rels_part), workbook_part_, file);
 
   styles_ = Styles();
   if (const Relationship* styles = rels.OfKind("styles"); styles && package_->Has(styles->part)) {
@@ -213,11 +215,13 @@ void XlsxWorkbook::Save() {
         package_->Replace(rels_part, Relationships::Without(rels_xml, chain->id));
         const std::string types(ContentTypes::kPart);
         if (package_->Has(types)) {
-          package_->Replace(types, ContentTypes::WithoutOverride(package_->Read(types), chain->part));
+          package_->Replace(types,
+                            ContentTypes::WithoutOverride(package_->Read(types), chain->part));
         }
       }
     }
-    package_->Replace(workbook_part_, WorkbookPart::WithFullCalcOnLoad(package_->Read(workbook_part_)));
+    package_->Replace(workbook_part_,
+                      WorkbookPart::WithFullCalcOnLoad(package_->Read(workbook_part_)));
   }
   package_->Commit();
   // The file now holds the written sheets; carry on from them.

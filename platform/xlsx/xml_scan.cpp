@@ -6,7 +6,9 @@
 namespace quillory::xlsx::xml {
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 bool IsNameChar(char c) {
   return !IsSpace(c) && c != '/' && c != '>' && c != '<' && c != '=' && c != '"' && c != '\'' &&
@@ -318,14 +320,29 @@ void AppendEscaped(std::string_view text, std::string* out, bool attribute) {
     const char c = text[i];
     const char* replacement = nullptr;
     switch (c) {
-      case '&': replacement = "&amp;"; break;
-      case '<': replacement = "&lt;"; break;
-      case '>': replacement = "&gt;"; break;
-      case '"': replacement = attribute ? "&quot;" : nullptr; break;
-      case '\t': replacement = attribute ? "&#9;" : nullptr; break;
-      case '\n': replacement = attribute ? "&#10;" : nullptr; break;
-      case '\r': replacement = "&#13;"; break;
-      default: break;
+      case '&':
+        replacement = "&amp;";
+        break;
+      case '<':
+        replacement = "&lt;";
+        break;
+      case '>':
+        replacement = "&gt;";
+        break;
+      case '"':
+        replacement = attribute ? "&quot;" : nullptr;
+        break;
+      case '\t':
+        replacement = attribute ? "&#9;" : nullptr;
+        break;
+      case '\n':
+        replacement = attribute ? "&#10;" : nullptr;
+        break;
+      case '\r':
+        replacement = "&#13;";
+        break;
+      default:
+        break;
     }
     if (!replacement) continue;
     out->append(text.substr(run, i - run));

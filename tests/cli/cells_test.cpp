@@ -43,7 +43,8 @@ TEST(CellsCommand, PrintsOneEscapedLinePerNonEmptyCellInWalkOrder) {
   // Every line has exactly three fields.
   std::istringstream lines(run.out);
   std::string line;
-  while (std::getline(lines, line)) EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 2) << line;
+  while (std::getline(lines, line))
+    EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 2) << line;
 }
 
 TEST(CellsCommand, SheetOptionPicksOneWorksheet) {
@@ -76,11 +77,23 @@ TEST(CellsCommand, ControlCharactersInNamesAndTextsAreWrittenAsHex) {
   {
     std::ofstream script(dir + "/make.py");
     script << "import zipfile\n"
-              "z=zipfile.ZipFile('" << path << "','w')\n"
-              "z.writestr('_rels/.rels','<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship Id=\"r\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>')\n"
-              "z.writestr('xl/workbook.xml','<workbook xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><sheets><sheet name=\"S\" r:id=\"a\"/></sheets></workbook>')\n"
-              "z.writestr('xl/_rels/workbook.xml.rels','<Relationships><Relationship Id=\"a\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" Target=\"s.xml\"/></Relationships>')\n"
-              "z.writestr('xl/s.xml','<worksheet><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>a\\\\b_x000D__x0001_</t></is></c></row></sheetData></worksheet>')\n"
+              "z=zipfile.ZipFile('"
+           << path
+           << "','w')\n"
+              "z.writestr('_rels/.rels','<Relationships "
+              "xmlns=\"http://schemas.openxmlformats.org/package/2006/"
+              "relationships\"><Relationship Id=\"r\" "
+              "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+              "officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>')\n"
+              "z.writestr('xl/workbook.xml','<workbook "
+              "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+              "relationships\"><sheets><sheet name=\"S\" r:id=\"a\"/></sheets></workbook>')\n"
+              "z.writestr('xl/_rels/workbook.xml.rels','<Relationships><Relationship Id=\"a\" "
+              "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+              "worksheet\" Target=\"s.xml\"/></Relationships>')\n"
+              "z.writestr('xl/s.xml','<worksheet><sheetData><row r=\"1\"><c r=\"A1\" "
+              "t=\"inlineStr\"><is><t>a\\\\b_x000D__x0001_</t></is></c></row></sheetData></"
+              "worksheet>')\n"
               "z.close()\n";
   }
   ASSERT_EQ(std::system(("python3 " + dir + "/make.py").c_str()), 0);

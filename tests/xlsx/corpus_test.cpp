@@ -96,7 +96,8 @@ TEST_P(CorpusWorkbook, ShowsTheTextBothReferencesAgreeOn) {
       continue;
     }
     EXPECT_EQ(sheets[row[0]]->Text(ref->row, ref->column), want)
-        << GetParam() << " " << row[0] << "!" << row[1] << " format " << (row.size() > 8 ? row[8] : "");
+        << GetParam() << " " << row[0] << "!" << row[1] << " format "
+        << (row.size() > 8 ? row[8] : "");
     ++compared;
   }
   EXPECT_GT(compared, 0);
@@ -144,8 +145,8 @@ TEST_P(CorpusWorkbook, NonEmptyCellsMatchesAWalkOfText) {
         if (!text.empty()) walked.push_back({row, column, text});
       }
     }
-    const auto cells = sheet->NonEmptyCells(1, 1, std::min(sheet->LastRow(), 300),
-                                            sheet->LastColumn());
+    const auto cells =
+        sheet->NonEmptyCells(1, 1, std::min(sheet->LastRow(), 300), sheet->LastColumn());
     ASSERT_EQ(cells.size(), walked.size()) << sheet->Name();
     for (std::size_t i = 0; i < cells.size(); ++i) {
       EXPECT_EQ(cells[i].row, walked[i].row);

@@ -42,19 +42,23 @@ struct OpenFailure {
 std::vector<OpenFailure> OpenFailures() {
   return {
       {"empty.xlsx", "empty", [](const std::string& p) { WriteFile(p, ""); }},
-      {"text.xlsx", "not an xlsx package", [](const std::string& p) { WriteFile(p, "hello, world\n"); }},
+      {"text.xlsx", "not an xlsx package",
+       [](const std::string& p) { WriteFile(p, "hello, world\n"); }},
       {"truncated.xlsx", "truncated",
        [](const std::string& p) {
          MakeSmallWorkbook(p);
          const std::string bytes = ReadFile(p);
          WriteFile(p, bytes.substr(0, bytes.size() / 2));
        }},
-      {"secret.xlsx", "password-protected", [](const std::string& p) { WriteFile(p, OleContainer(true)); }},
+      {"secret.xlsx", "password-protected",
+       [](const std::string& p) { WriteFile(p, OleContainer(true)); }},
       {"old.xls", "LibreOffice", [](const std::string& p) { WriteFile(p, OleContainer(false)); }},
-      {"renamed.xlsx", "LibreOffice", [](const std::string& p) { WriteFile(p, OleContainer(false)); }},
+      {"renamed.xlsx", "LibreOffice",
+       [](const std::string& p) { WriteFile(p, OleContainer(false)); }},
       {"legacy.xls", "LibreOffice",
        [](const std::string& p) { WriteFile(p, ReadFile(CorpusDir() + "/lo_legacy.xls")); }},
-      {"xml.xlt", "LibreOffice", [](const std::string& p) { WriteFile(p, "<?xml version=\"1.0\"?>"); }},
+      {"xml.xlt", "LibreOffice",
+       [](const std::string& p) { WriteFile(p, "<?xml version=\"1.0\"?>"); }},
       {"norels.xlsx", "relationships",
        [](const std::string& p) {
          MakeSmallWorkbook(p);

@@ -17,8 +17,12 @@
 // the parts of a package, and LibreOffice as an outside reader.
 namespace quillory::xlsx::testing {
 
-inline std::string CorpusDir() { return std::string(QUILLORY_SOURCE_DIR) + "/../shared/corpus"; }
-inline std::string DataDir() { return QUILLORY_TEST_DATA; }
+inline std::string CorpusDir() {
+  return std::string(QUILLORY_SOURCE_DIR) + "/../shared/corpus";
+}
+inline std::string DataDir() {
+  return QUILLORY_TEST_DATA;
+}
 
 class ScratchDir {
  public:
@@ -115,7 +119,9 @@ inline void MakePackage(const std::string& path,
   ASSERT_EQ(zip_close(archive), 0);
 }
 
-inline bool HaveLibreOffice() { return std::system("command -v soffice >/dev/null 2>&1") == 0; }
+inline bool HaveLibreOffice() {
+  return std::system("command -v soffice >/dev/null 2>&1") == 0;
+}
 
 // LibreOffice's reading of a workbook: sheet name -> rows of CSV fields (as shown, or the
 // formulas with `formulas`). Empty when LibreOffice could not open it.
@@ -126,8 +132,9 @@ inline std::map<std::string, std::vector<std::vector<std::string>>> LibreOfficeS
   const std::string out_dir = workbook + ".lo";
   std::filesystem::create_directories(out_dir);
   const std::string profile = out_dir + "/profile";
-  const std::string filter = std::string("csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,") +
-                             (formulas ? "true,true" : "true,false") + ",false,-1";
+  const std::string filter =
+      std::string("csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,") +
+      (formulas ? "true,true" : "true,false") + ",false,-1";
   const std::string command = "soffice -env:UserInstallation=file://" + profile +
                               " --headless --convert-to '" + filter + "' --outdir '" + out_dir +
                               "' '" + workbook + "' >/dev/null 2>&1";

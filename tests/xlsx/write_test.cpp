@@ -79,7 +79,7 @@ TEST(WriteString, RoundTripsThroughTheEngineAndLeavesOtherPartsAsStored) {
     EXPECT_EQ(data->Text(1, 2), "1,234.50");
     data->WriteString(1, 2, "One Thousand Two Hundred Thirty Four Point Five");
     data->WriteString(2, 1, awkward);
-    data->WriteString(2, 2, "");  // empties the cell, style kept
+    data->WriteString(2, 2, "");            // empties the cell, style kept
     data->WriteString(40, 30, "far away");  // a cell the sheet did not have
     data->WriteString(4, 2, "between");     // a new cell inside an existing row
     EXPECT_EQ(data->Text(1, 2), "One Thousand Two Hundred Thirty Four Point Five");
@@ -112,7 +112,8 @@ TEST(WriteString, RoundTripsThroughTheEngineAndLeavesOtherPartsAsStored) {
 
   const auto parts = ReadParts(path);
   const std::string sheet = parts.at("xl/worksheets/sheet1.xml");
-  for (const char c : sheet) EXPECT_FALSE(static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\t') << int(c);
+  for (const char c : sheet)
+    EXPECT_FALSE(static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\t') << int(c);
   EXPECT_NE(CellTag(sheet, "B1").find("s=\"1\""), std::string::npos) << CellTag(sheet, "B1");
   EXPECT_NE(CellTag(sheet, "B2").find("s=\"1\""), std::string::npos) << CellTag(sheet, "B2");
   EXPECT_NE(sheet.find("xml:space=\"preserve\""), std::string::npos);
@@ -148,9 +149,9 @@ TEST(WriteString, SharedFormulaGroupsKeepComputingWhenTheirMasterIsOverwritten) 
   {
     auto book = MakeEmbeddedApplication()->Open(path);
     auto* sheet = SheetNamed(*book, "Formulas");
-    sheet->WriteString(2, 2, "master gone");  // B2: master of B2:B6
-    sheet->WriteString(3, 3, "master gone");  // C3: master of C3:C6
-    sheet->WriteString(4, 2, "member gone");  // B4: a member; B5, B6 keep computing
+    sheet->WriteString(2, 2, "master gone");      // B2: master of B2:B6
+    sheet->WriteString(3, 3, "master gone");      // C3: master of C3:C6
+    sheet->WriteString(4, 2, "member gone");      // B4: a member; B5, B6 keep computing
     sheet->WriteString(8, 2, "row master gone");  // B8: master of B8:E8
     EXPECT_THROW(sheet->WriteString(3, 4, "x"), workbook::CellWriteRefused);  // in D2:D4
     book->Save();
@@ -164,7 +165,8 @@ TEST(WriteString, SharedFormulaGroupsKeepComputingWhenTheirMasterIsOverwritten) 
   const auto parts = ReadParts(path);
   const std::string xml = parts.at("xl/worksheets/sheet1.xml");
   EXPECT_NE(xml.find("<f t=\"shared\" si=\"0\" ref=\"B3:B6\">A3*2</f>"), std::string::npos) << xml;
-  EXPECT_NE(xml.find("<f t=\"shared\" si=\"1\" ref=\"C4:C6\">B4*1.5</f>"), std::string::npos) << xml;
+  EXPECT_NE(xml.find("<f t=\"shared\" si=\"1\" ref=\"C4:C6\">B4*1.5</f>"), std::string::npos)
+      << xml;
   EXPECT_NE(xml.find("<f t=\"shared\" si=\"2\" ref=\"C8:E8\">B8+1</f>"), std::string::npos) << xml;
   // Formulas were removed: no calculation chain, and a full recalculation on load.
   EXPECT_FALSE(parts.count("xl/calcChain.xml"));
@@ -273,12 +275,12 @@ TEST(HandWrittenPackage, ReadsPrefixedStrictPartsAndKeepsWhatItDoesNotKnow) {
 
   const auto parts = ReadParts(path);
   const std::string xml = parts.at("xl/worksheets/sheet1.xml");
-  for (const char* kept : {"q:flag=\"kept\"", "mc:Ignorable=\"q\"", "q:rowNote=\"r\"",
-                           "q:cellNote=\"c\"", "<x:ext uri=\"{cell}\"><q:thing/></x:ext>",
-                           "<q:unknown a=\"1\"><q:child/></q:unknown>",
-                           "<x:ext uri=\"{sheet}\"><q:more/></x:ext>",
-                           "<!-- a comment between rows -->",
-                           "<x:c r=\"B2\" q:cellNote=\"c\" t=\"inlineStr\"><x:is><x:t>replaced</x:t></x:is><x:extLst>"}) {
+  for (const char* kept :
+       {"q:flag=\"kept\"", "mc:Ignorable=\"q\"", "q:rowNote=\"r\"", "q:cellNote=\"c\"",
+        "<x:ext uri=\"{cell}\"><q:thing/></x:ext>", "<q:unknown a=\"1\"><q:child/></q:unknown>",
+        "<x:ext uri=\"{sheet}\"><q:more/></x:ext>", "<!-- a comment between rows -->",
+        "<x:c r=\"B2\" q:cellNote=\"c\" "
+        "t=\"inlineStr\"><x:is><x:t>replaced</x:t></x:is><x:extLst>"}) {
     EXPECT_NE(xml.find(kept), std::string::npos) << kept << "\n" << xml;
   }
   EXPECT_EQ(xml.find("PHONETIC"), std::string::npos);
