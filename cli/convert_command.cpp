@@ -191,8 +191,9 @@ int Convert(CommandContext& context, const ConvertArguments& arguments) {
   }
 
   workbook::RunServices services;
-  if (context.env.applications)
+  if (context.env.applications) {
     services.open_application = context.env.applications(arguments.backend);
+  }
   if (!services.open_application) {
     throw CLI::ValidationError("--backend", "'" + arguments.backend + "' is not available");
   }
