@@ -364,6 +364,38 @@ TEST(WriteString, LockedCellsOfAProtectedSheetAreAFailureUnlockedOnesAreWritten)
   SheetNamed(*book, "Calc")->WriteString(1, 1, "unprotected sheet");
 }
 
+TEST(LibreOfficeWorkbook, ReadsAndRewritesAWorkbookLibreOfficeMadeFromCsv) {
+  if (!HaveLibreOffice()) GTEST_SKIP() << "LibreOffice is not installed";
+  ScratchDir dir;
+  WriteFile(dir / "made.csv", "name,amount\nApples,1234.5\nPears,-7\n\"with, comma\",0.125\n");
+  const std::string command = "soffice -env:UserInstallation=file://" + (dir / "profile") +
+                              " --headless --convert-to xlsx --outdir '" + dir.path() + "' '" +
+                              (dir / "made.csv") + "' >/dev/null 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  const std::string path = dir / "made.xlsx";
+  {
+    auto book = MakeEmbeddedApplication()->Open(path);
+    auto* sheet = book->Worksheets().at(0);
+    EXPECT_EQ(sheet->Text(1, 1), "name");
+    EXPECT_EQ(sheet->Text(2, 2), "1234.5");
+    EXPECT_EQ(sheet->Text(3, 2), "-7");
+    EXPECT_EQ(sheet->Text(4, 1), "with, comma");
+    EXPECT_EQ(sheet->Text(4, 2), "0.125");
+    EXPECT_EQ(sheet->LastRow(), 4);
+    EXPECT_EQ(sheet->LastColumn(), 2);
+    sheet->WriteString(2, 2, "One Thousand Two Hundred Thirty Four Point Five");
+    sheet->WriteString(3, 2, "Minus Seven");
+    book->Save();
+  }
+  const auto shown = LibreOfficeSheets(path);
+  ASSERT_EQ(shown.size(), 1u);
+  const auto& rows = shown.begin()->second;
+  EXPECT_EQ(Field(rows, 2, 2), "One Thousand Two Hundred Thirty Four Point Five");
+  EXPECT_EQ(Field(rows, 3, 2), "Minus Seven");
+  EXPECT_EQ(Field(rows, 4, 1), "with, comma");
+  EXPECT_EQ(Field(rows, 4, 2), "0.125");
+}
+
 TEST(MemoryWorkbook, ReadsLikeAFileButCannotBeSaved) {
   ScratchDir dir;
   MakeMixedWorkbook(dir / "m.xlsx");
