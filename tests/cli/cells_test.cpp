@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <zip.h>
 
 #include <filesystem>
 #include <fstream>
@@ -71,32 +72,33 @@ TEST(CellsCommand, FailuresNameTheFileAndReasonOnStandardError) {
 
 TEST(CellsCommand, ControlCharactersInNamesAndTextsAreWrittenAsHex) {
   // A sheet whose cell holds a backslash, CR and a control character written as _x0001_.
-  const std::string dir = std::filesystem::temp_directory_path() / "quillory-cells-test";
-  std::filesystem::create_directories(dir);
+  std::string dir = (std::filesystem::temp_directory_path() / "quillory-cells-XXXXXX").string();
+  ASSERT_NE(mkdtemp(dir.data()), nullptr);
   const std::string path = dir + "/ctl.xlsx";
-  {
-    std::ofstream script(dir + "/make.py");
-    script << "import zipfile\n"
-              "z=zipfile.ZipFile('"
-           << path
-           << "','w')\n"
-              "z.writestr('_rels/.rels','<Relationships "
-              "xmlns=\"http://schemas.openxmlformats.org/package/2006/"
-              "relationships\"><Relationship Id=\"r\" "
-              "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
-              "officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>')\n"
-              "z.writestr('xl/workbook.xml','<workbook "
-              "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/"
-              "relationships\"><sheets><sheet name=\"S\" r:id=\"a\"/></sheets></workbook>')\n"
-              "z.writestr('xl/_rels/workbook.xml.rels','<Relationships><Relationship Id=\"a\" "
-              "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
-              "worksheet\" Target=\"s.xml\"/></Relationships>')\n"
-              "z.writestr('xl/s.xml','<worksheet><sheetData><row r=\"1\"><c r=\"A1\" "
-              "t=\"inlineStr\"><is><t>a\\\\b_x000D__x0001_</t></is></c></row></sheetData></"
-              "worksheet>')\n"
-              "z.close()\n";
+  const std::vector<std::pair<std::string, std::string>> parts = {
+      {"_rels/.rels",
+       "<Relationships><Relationship Id=\"r\" Type=\"http://schemas.openxmlformats.org/"
+       "officeDocument/2006/relationships/officeDocument\" Target=\"xl/workbook.xml\"/>"
+       "</Relationships>"},
+      {"xl/workbook.xml",
+       "<workbook xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+       "<sheets><sheet name=\"S\" r:id=\"a\"/></sheets></workbook>"},
+      {"xl/_rels/workbook.xml.rels",
+       "<Relationships><Relationship Id=\"a\" Type=\"http://schemas.openxmlformats.org/"
+       "officeDocument/2006/relationships/worksheet\" Target=\"s.xml\"/></Relationships>"},
+      {"xl/s.xml",
+       "<worksheet><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>a\\b_x000D__x0001_"
+       "</t></is></c></row></sheetData></worksheet>"},
+  };
+  int error = 0;
+  zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  ASSERT_NE(archive, nullptr);
+  for (const auto& [name, content] : parts) {
+    zip_source_t* source = zip_source_buffer(archive, content.data(), content.size(), 0);
+    ASSERT_GE(zip_file_add(archive, name.c_str(), source, 0), 0);
   }
-  ASSERT_EQ(std::system(("python3 " + dir + "/make.py").c_str()), 0);
+  ASSERT_EQ(zip_close(archive), 0);
+
   const auto run = Cells({path});
   EXPECT_EQ(run.exit_code, 0) << run.err;
   EXPECT_EQ(run.out, "S\tA1\ta\\\\b\\r\\x01\n");
