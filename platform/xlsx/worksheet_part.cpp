@@ -594,9 +594,11 @@ WorksheetPart::WriteResult WorksheetPart::WriteString(std::int32_t row, std::int
                    (blocked.data_table ? "a data table" : "an array formula") + " (" +
                    RangeName(blocked.range) + ") and cannot be replaced on its own");
   }
-  changed_ = true;
   std::size_t index = 0;
   const Cell* found = Find(row, column, &index);
+  const bool added_before = !found && added_.count({row, column}) > 0;
+  if (!found && !added_before && value.empty()) return WriteResult::Written;  // stays empty
+  changed_ = true;
   const std::int32_t edit = AddEdit(value);
   if (!found) {
     added_[{row, column}].edit = edit;
