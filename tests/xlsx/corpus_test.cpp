@@ -4,6 +4,8 @@
 #include <fstream>
 #include <set>
 
+#include <zlib.h>
+
 #include "platform/xlsx/cell_ref.h"
 #include "platform/xlsx/xlsx_application.h"
 #include "tests/xlsx/test_support.h"
@@ -160,6 +162,60 @@ TEST_P(CorpusWorkbook, NonEmptyCellsMatchesAWalkOfText) {
       inside += cell.row >= 2 && cell.row <= 5 && cell.column >= 2 && cell.column <= 3;
     }
     EXPECT_EQ(inner.size(), inside) << sheet->Name();
+  }
+}
+
+TEST_P(CorpusWorkbook, SavingOneWrittenCellKeepsEveryOtherPartAsListed) {
+  // A value cell without a formula on the first sheet that has one.
+  std::string sheet_name, ref;
+  for (const auto& row : ReadTsv(Expected(".tsv"))) {
+    if (row.size() >= 8 && row[0] != "sheet" && row[7].empty()) {
+      sheet_name = row[0];
+      ref = row[1];
+      break;
+    }
+  }
+  ASSERT_FALSE(ref.empty());
+  std::string sheet_part;
+  for (const auto& row : ReadTsv(Expected(".sheets.tsv"))) {
+    if (row.size() >= 9 && row[1] == sheet_name) sheet_part = row[8];
+  }
+  ASSERT_FALSE(sheet_part.empty());
+
+  testing::ScratchDir dir;
+  const std::string path = dir / GetParam();
+  testing::WriteFile(path, testing::ReadFile(Path()));
+  {
+    auto book = MakeEmbeddedApplication()->Open(path);
+    for (auto* sheet : book->Worksheets()) {
+      if (sheet->Name() != sheet_name) continue;
+      const auto cell = ParseCellRef(ref);
+      sheet->WriteString(cell->row, cell->column, "Written Words");
+      EXPECT_EQ(sheet->Text(cell->row, cell->column), "Written Words");
+    }
+    book->Save();
+  }
+  const auto parts = testing::ReadParts(path);
+  int compared = 0;
+  for (const auto& row : ReadTsv(Expected(".parts.tsv"))) {
+    if (row.size() < 3 || row[0] == "part") continue;
+    ASSERT_TRUE(parts.count(row[0])) << row[0] << " is gone";
+    if (row[0] == sheet_part) continue;
+    const std::string& content = parts.at(row[0]);
+    EXPECT_EQ(std::to_string(content.size()), row[1]) << row[0];
+    char crc[9];
+    std::snprintf(crc, sizeof crc, "%08lx",
+                  crc32(0, reinterpret_cast<const Bytef*>(content.data()),
+                        static_cast<uInt>(content.size())));
+    EXPECT_EQ(crc, row[2]) << row[0];
+    ++compared;
+  }
+  EXPECT_GT(compared, 3);
+  auto book = MakeEmbeddedApplication()->Open(path);
+  for (auto* sheet : book->Worksheets()) {
+    if (sheet->Name() != sheet_name) continue;
+    const auto cell = ParseCellRef(ref);
+    EXPECT_EQ(sheet->Text(cell->row, cell->column), "Written Words");
   }
 }
 
