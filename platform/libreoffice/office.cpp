@@ -106,10 +106,16 @@ pid_t Spawn(const std::string& profile, const std::string& pipe) {
                                    "--nolockcheck",
                                    "-env:UserInstallation=" + FileUrl(profile),
                                    "--accept=pipe,name=" + pipe + ";urp;StarOffice.ComponentContext"};
-  std::vector<std::string> env;
+  // Our own bootstrap setting would make soffice.bin read the wrong configuration. The locale is
+  // pinned in the profile; the environment's is replaced by one that surely exists and is UTF-8,
+  // since file names are converted with it (an uninstalled locale falls back to ASCII and
+  // workbooks with accented names fail to open).
+  std::vector<std::string> env = {"LC_ALL=C.UTF-8", "LANG=C.UTF-8"};
   for (char** entry = environ; *entry != nullptr; ++entry) {
-    // Our own bootstrap setting would make soffice.bin read the wrong configuration.
-    if (std::strncmp(*entry, "URE_BOOTSTRAP=", 14) != 0) env.emplace_back(*entry);
+    const std::string_view variable(*entry);
+    const bool replaced = variable.starts_with("URE_BOOTSTRAP=") || variable.starts_with("LC_") ||
+                          variable.starts_with("LANG=") || variable.starts_with("LANGUAGE=");
+    if (!replaced) env.emplace_back(*entry);
   }
   std::vector<char*> argv, envp;
   for (auto& a : args) argv.push_back(a.data());

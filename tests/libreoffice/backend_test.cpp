@@ -25,6 +25,15 @@ using workbook::Workbook;
 using workbook::WorkbookError;
 using workbook::Worksheet;
 
+// The instance is started from a German environment: displayed texts must still come out in
+// en-US conventions ("1,234.50").
+const bool german_environment = [] {
+  setenv("LANG", "de_DE.UTF-8", 1);
+  setenv("LC_ALL", "de_DE.UTF-8", 1);
+  setenv("LANGUAGE", "de", 1);
+  return true;
+}();
+
 // Fixtures made once for the whole program: the source workbook in each LibreOffice format.
 class Fixtures {
  public:
@@ -173,10 +182,12 @@ INSTANTIATE_TEST_SUITE_P(Formats, RoundTrip,
                          [](const auto& info) { return std::string(info.param.extension); });
 
 TEST_F(Backend, CloseWithoutSavingLeavesTheFile) {
-  const std::string path = Copy("source.xls");
+  // A name that must be escaped in the URL LibreOffice is given.
+  const std::string path = Copy("source.xls", "Q1 S\u00fcd #2 100%.xls");
   const std::string before = ReadFile(path);
   auto app = App();
   auto book = app->Open(path);
+  EXPECT_EQ(Sheet(*book, "Data").Text(1, 1), "1,234.50");
   Sheet(*book, "Data").WriteString(1, 1, "changed");
   book->Close();
   EXPECT_EQ(ReadFile(path), before);
