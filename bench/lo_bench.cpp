@@ -98,7 +98,9 @@ int main(int argc, char** argv) {
   Convert(xlsx, folder, "xls");
   Convert(xlsx, folder, "ods");
 
-  const auto libreoffice = [](const std::string&) { return libreoffice::MakeLibreOfficeApplication(); };
+  const auto libreoffice = [](const std::string&) {
+    return libreoffice::MakeLibreOfficeApplication();
+  };
   const auto embedded = [](const std::string&) { return xlsx::MakeEmbeddedApplication(); };
 
   // The instance starts once per run (about a second) and is then reused: measured apart.

@@ -18,7 +18,8 @@ std::uint16_t U16(std::string_view bytes, std::size_t at) {
 }
 
 std::uint32_t U32(std::string_view bytes, std::size_t at) {
-  return static_cast<std::uint32_t>(U16(bytes, at)) | static_cast<std::uint32_t>(U16(bytes, at + 2)) << 16;
+  return static_cast<std::uint32_t>(U16(bytes, at)) | static_cast<std::uint32_t>(U16(bytes, at + 2))
+                                                          << 16;
 }
 
 void AppendUtf8(std::string& out, std::uint32_t c) {
@@ -70,7 +71,8 @@ class CompoundFile {
       if (name != wanted) continue;
       if (size < U32(file_, 0x38)) {
         if (!root_stream) return std::nullopt;
-        const std::vector<std::uint32_t> mini_fat = Table(Chain(U32(file_, 0x3C), fat_, sector_size_, false));
+        const std::vector<std::uint32_t> mini_fat =
+            Table(Chain(U32(file_, 0x3C), fat_, sector_size_, false));
         mini_source_ = *root_stream;
         return Chain(start, mini_fat, 64, true).substr(0, size);
       }
@@ -90,7 +92,8 @@ class CompoundFile {
   std::string Chain(std::uint32_t start, const std::vector<std::uint32_t>& table, std::size_t size,
                     bool mini) const {
     std::string out;
-    for (std::size_t steps = 0; start != kEndOfChain && start < table.size() && steps <= table.size(); ++steps) {
+    for (std::size_t steps = 0;
+         start != kEndOfChain && start < table.size() && steps <= table.size(); ++steps) {
       out.append(Sector(start, size, mini));
       start = table[start];
     }
@@ -111,7 +114,8 @@ class CompoundFile {
     }
     std::uint32_t next = U32(file_, 0x44);
     const std::size_t per_sector = sector_size_ / 4 - 1;
-    for (std::size_t guard = 0; next != kEndOfChain && next != kFreeSector && guard < 100000; ++guard) {
+    for (std::size_t guard = 0; next != kEndOfChain && next != kFreeSector && guard < 100000;
+         ++guard) {
       const std::string_view sector = Sector(next, sector_size_, false);
       if (sector.empty()) return false;
       for (std::size_t i = 0; i < per_sector; ++i) {
@@ -144,7 +148,8 @@ SourceWorkbook ReadBiffSheets(std::string_view file) {
   for (std::size_t at = 0; at + 4 <= book.size();) {
     const std::uint16_t type = U16(book, at);
     const std::uint16_t length = U16(book, at + 2);
-    const std::string_view data = book.substr(at + 4, std::min<std::size_t>(length, book.size() - at - 4));
+    const std::string_view data =
+        book.substr(at + 4, std::min<std::size_t>(length, book.size() - at - 4));
     at += 4 + length;
     if (type == 0x002F) return {};  // encrypted: the names cannot be read
     if (type == 0x000A) break;      // end of the workbook globals
@@ -152,11 +157,21 @@ SourceWorkbook ReadBiffSheets(std::string_view file) {
     if (type != 0x0085 || data.size() < 8) continue;
     SourceSheet sheet;
     switch (static_cast<unsigned char>(data[5])) {
-      case 0: sheet.kind = SheetKind::Worksheet; break;
-      case 1: sheet.kind = SheetKind::MacroSheet; break;
-      case 2: sheet.kind = SheetKind::Chart; break;
-      case 6: sheet.kind = SheetKind::Module; break;
-      default: sheet.kind = SheetKind::Other; break;
+      case 0:
+        sheet.kind = SheetKind::Worksheet;
+        break;
+      case 1:
+        sheet.kind = SheetKind::MacroSheet;
+        break;
+      case 2:
+        sheet.kind = SheetKind::Chart;
+        break;
+      case 6:
+        sheet.kind = SheetKind::Module;
+        break;
+      default:
+        sheet.kind = SheetKind::Other;
+        break;
     }
     const unsigned count = static_cast<unsigned char>(data[6]);
     const bool wide = (static_cast<unsigned char>(data[7]) & 1) != 0;

@@ -25,7 +25,8 @@ struct SourceWorkbook {
 SourceWorkbook ReadBiffSheets(std::string_view file);
 
 // The sheets of an xlsx-family package, from its workbook part and relationships; the active
-// sheet is left unknown (LibreOffice reads it right). No sheets when the file is not such a package.
+// sheet is left unknown (LibreOffice reads it right). No sheets when the file is not such a
+// package.
 SourceWorkbook ReadOoxmlSheets(const std::string& path);
 
 }  // namespace quillory::libreoffice

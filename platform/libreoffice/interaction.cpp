@@ -17,7 +17,8 @@ void AbortingInteractionHandler::handle(const uno::Reference<task::XInteractionR
     if (what.isExtractableTo(cppu::UnoType<task::PasswordRequest>::get())) {
       password_asked_ = true;
     } else if (other_request_.empty()) {
-      other_request_ = rtl::OUStringToOString(what.getValueTypeName(), RTL_TEXTENCODING_UTF8).getStr();
+      other_request_ =
+          rtl::OUStringToOString(what.getValueTypeName(), RTL_TEXTENCODING_UTF8).getStr();
     }
   }
   uno::Reference<task::XInteractionContinuation> disapprove;

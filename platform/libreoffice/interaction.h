@@ -13,8 +13,8 @@ namespace quillory::libreoffice {
 class AbortingInteractionHandler
     : public cppu::WeakImplHelper1<com::sun::star::task::XInteractionHandler> {
  public:
-  void SAL_CALL handle(
-      const com::sun::star::uno::Reference<com::sun::star::task::XInteractionRequest>& request)
+  void SAL_CALL
+  handle(const com::sun::star::uno::Reference<com::sun::star::task::XInteractionRequest>& request)
       override;
 
   bool PasswordAsked() const;

@@ -50,9 +50,9 @@ LoadedPlugin& Load(const std::string& path) {
   if (found != loaded.end()) return found->second;
   LoadedPlugin& entry = loaded[path];
   if (path.empty() || !std::filesystem::exists(path)) {
-    entry.error = std::string(kInstallAdvice) +
-                  " (the program's LibreOffice plugin " + kPluginFile + " was not found" +
-                  (path.empty() ? "" : " at " + path) + "; build it with libreoffice-dev installed)";
+    entry.error = std::string(kInstallAdvice) + " (the program's LibreOffice plugin " +
+                  kPluginFile + " was not found" + (path.empty() ? "" : " at " + path) +
+                  "; build it with libreoffice-dev installed)";
     return entry;
   }
   // RTLD_LOCAL keeps LibreOffice's libraries out of the program's symbol space.
@@ -62,7 +62,8 @@ LoadedPlugin& Load(const std::string& path) {
     entry.error = std::string(kInstallAdvice) + " (" + (reason ? reason : path) + ")";
     return entry;
   }
-  auto* entry_point = reinterpret_cast<Plugin* (*)()>(dlsym(handle, QUILLORY_LIBREOFFICE_PLUGIN_SYMBOL));
+  auto* entry_point =
+      reinterpret_cast<Plugin* (*)()>(dlsym(handle, QUILLORY_LIBREOFFICE_PLUGIN_SYMBOL));
   if (entry_point == nullptr) {
     entry.error = path + " is not the program's LibreOffice plugin";
     return entry;
@@ -87,7 +88,8 @@ std::string FindLibreOfficePlugin() {
 }
 
 std::unique_ptr<workbook::Application> MakeLibreOfficeApplication(const LoaderSettings& settings) {
-  const std::string path = settings.plugin_path.empty() ? FindLibreOfficePlugin() : settings.plugin_path;
+  const std::string path =
+      settings.plugin_path.empty() ? FindLibreOfficePlugin() : settings.plugin_path;
   std::lock_guard lock(loader_mutex);
   LoadedPlugin& entry = Load(path);
   if (entry.plugin == nullptr) return std::make_unique<MissingApplication>(entry.error);

@@ -1,13 +1,13 @@
 #include "platform/libreoffice/office.h"
 
-#include <com/sun/star/bridge/UnoUrlResolver.hpp>
-#include <com/sun/star/frame/Desktop.hpp>
-#include <cppuhelper/bootstrap.hxx>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <com/sun/star/bridge/UnoUrlResolver.hpp>
+#include <com/sun/star/frame/Desktop.hpp>
+#include <cppuhelper/bootstrap.hxx>
 
 #include <atomic>
 #include <cstdio>
@@ -34,7 +34,9 @@ constexpr int kFreshProfileRestart = 81;  // soffice.bin asks to be started agai
 
 std::atomic<pid_t> watched_pid{0};
 
-rtl::OUString Utf16(const std::string& text) { return rtl::OUString::fromUtf8(text.c_str()); }
+rtl::OUString Utf16(const std::string& text) {
+  return rtl::OUString::fromUtf8(text.c_str());
+}
 
 }  // namespace
 
@@ -97,15 +99,16 @@ uno::Reference<uno::XComponentContext> LocalContext() {
 
 pid_t Spawn(const std::string& profile, const std::string& pipe) {
   const std::string program = std::string(kProgramDir) + "/soffice.bin";
-  std::vector<std::string> args = {program,
-                                   "--headless",
-                                   "--invisible",
-                                   "--nologo",
-                                   "--norestore",
-                                   "--nodefault",
-                                   "--nolockcheck",
-                                   "-env:UserInstallation=" + FileUrl(profile),
-                                   "--accept=pipe,name=" + pipe + ";urp;StarOffice.ComponentContext"};
+  std::vector<std::string> args = {
+      program,
+      "--headless",
+      "--invisible",
+      "--nologo",
+      "--norestore",
+      "--nodefault",
+      "--nolockcheck",
+      "-env:UserInstallation=" + FileUrl(profile),
+      "--accept=pipe,name=" + pipe + ";urp;StarOffice.ComponentContext"};
   // Our own bootstrap setting would make soffice.bin read the wrong configuration. The locale is
   // pinned in the profile; the environment's is replaced by one that surely exists and is UTF-8,
   // since file names are converted with it (an uninstalled locale falls back to ASCII and
@@ -123,7 +126,8 @@ pid_t Spawn(const std::string& profile, const std::string& pipe) {
   for (auto& e : env) envp.push_back(e.data());
   envp.push_back(nullptr);
 
-  const int log = open((profile + "/office.log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  const int log =
+      open((profile + "/office.log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
   const int null_in = open("/dev/null", O_RDONLY | O_CLOEXEC);
   const pid_t parent = getpid();
   const pid_t pid = fork();
@@ -163,7 +167,9 @@ Office& Office::Shared() {
   return *office;
 }
 
-Office::Office() : watchdog_([this] { WatchdogLoop(); }) { watchdog_.detach(); }
+Office::Office() : watchdog_([this] { WatchdogLoop(); }) {
+  watchdog_.detach();
+}
 
 void Office::EndAtExit() {
   Office& office = Shared();
@@ -196,8 +202,10 @@ void Office::Start(const std::string& file) {
   const std::string program = std::string(kProgramDir) + "/soffice.bin";
   if (access(program.c_str(), X_OK) != 0) {
     throw workbook::WorkbookError(
-        file, "LibreOffice is needed for this workbook: install the Debian package "
-              "libreoffice-calc-nogui (" + program + " was not found)");
+        file,
+        "LibreOffice is needed for this workbook: install the Debian package "
+        "libreoffice-calc-nogui (" +
+            program + " was not found)");
   }
   std::string temp = fs::temp_directory_path().string() + "/quillory-office-XXXXXX";
   if (mkdtemp(temp.data()) == nullptr) {
@@ -219,8 +227,9 @@ void Office::Start(const std::string& file) {
     resolver = bridge::UnoUrlResolver::create(LocalContext());
   } catch (const uno::Exception& error) {
     throw workbook::WorkbookError(
-        file, "cannot use LibreOffice's libraries: " +
-                  std::string(rtl::OUStringToOString(error.Message, RTL_TEXTENCODING_UTF8).getStr()));
+        file,
+        "cannot use LibreOffice's libraries: " +
+            std::string(rtl::OUStringToOString(error.Message, RTL_TEXTENCODING_UTF8).getStr()));
   }
   int starts = 0;
   pid_ = Spawn(profile_, pipe);
@@ -261,8 +270,9 @@ void Office::Start(const std::string& file) {
   } catch (const uno::Exception& error) {
     KillLocked();
     throw workbook::WorkbookError(
-        file, "LibreOffice started but does not answer: " +
-                  std::string(rtl::OUStringToOString(error.Message, RTL_TEXTENCODING_UTF8).getStr()));
+        file,
+        "LibreOffice started but does not answer: " +
+            std::string(rtl::OUStringToOString(error.Message, RTL_TEXTENCODING_UTF8).getStr()));
   }
   ++generation_;
   // Registered after UNO is up, so it runs before UNO's statics are destroyed.
@@ -324,8 +334,10 @@ void Office::End() {
   }
   for (int i = 0; i < 50 && pid_ != 0; ++i) {
     int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) pid_ = 0;
-    else std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (waitpid(pid, &status, WNOHANG) == pid)
+      pid_ = 0;
+    else
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   KillLocked();
 }
@@ -367,14 +379,16 @@ workbook::WorkbookError Office::Failure(const std::string& file, std::string_vie
                                         bool timed_out, const std::string& message) {
   if (timed_out) {
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(call_timeout_).count();
-    return workbook::WorkbookError(file, "LibreOffice stopped responding while " + std::string(what) +
-                                             " and was ended after " + std::to_string(seconds) +
+    return workbook::WorkbookError(file, "LibreOffice stopped responding while " +
+                                             std::string(what) + " and was ended after " +
+                                             std::to_string(seconds) +
                                              " s; the workbook was left as it was");
   }
   {
     std::lock_guard lock(mutex_);
     if (!Running()) {
-      return workbook::WorkbookError(file, "LibreOffice ended unexpectedly while " + std::string(what));
+      return workbook::WorkbookError(file,
+                                     "LibreOffice ended unexpectedly while " + std::string(what));
     }
   }
   return workbook::WorkbookError(file, "LibreOffice failed while " + std::string(what) +

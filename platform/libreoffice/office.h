@@ -1,9 +1,9 @@
 #pragma once
 
+#include <sys/types.h>
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/uno/Exception.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
-#include <sys/types.h>
 
 #include <chrono>
 #include <condition_variable>

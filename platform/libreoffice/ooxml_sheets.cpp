@@ -15,7 +15,8 @@ std::string ReadEntry(zip_t* archive, const char* name) {
   std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> file(zip_fopen(archive, name, 0), &zip_fclose);
   if (!file) return "";
   std::string bytes(stat.size, '\0');
-  if (zip_fread(file.get(), bytes.data(), stat.size) != static_cast<zip_int64_t>(stat.size)) return "";
+  if (zip_fread(file.get(), bytes.data(), stat.size) != static_cast<zip_int64_t>(stat.size))
+    return "";
   return bytes;
 }
 
@@ -24,7 +25,8 @@ std::string ReadEntry(zip_t* archive, const char* name) {
 SourceWorkbook ReadOoxmlSheets(const std::string& path) {
   SourceWorkbook workbook;
   int error = 0;
-  std::unique_ptr<zip_t, void (*)(zip_t*)> archive(zip_open(path.c_str(), ZIP_RDONLY, &error), &zip_discard);
+  std::unique_ptr<zip_t, void (*)(zip_t*)> archive(zip_open(path.c_str(), ZIP_RDONLY, &error),
+                                                   &zip_discard);
   if (!archive) return workbook;
   pugi::xml_document book, relations;
   const std::string book_xml = ReadEntry(archive.get(), "xl/workbook.xml");
@@ -40,9 +42,12 @@ SourceWorkbook ReadOoxmlSheets(const std::string& path) {
     for (pugi::xml_node relation : relations.child("Relationships").children("Relationship")) {
       if (id != relation.attribute("Id").value()) continue;
       const std::string type = relation.attribute("Type").value();
-      if (type.ends_with("/chartsheet")) source.kind = SheetKind::Chart;
-      else if (type.ends_with("/macrosheet") || type.ends_with("/xlMacrosheet")) source.kind = SheetKind::MacroSheet;
-      else if (type.ends_with("/dialogsheet")) source.kind = SheetKind::Other;
+      if (type.ends_with("/chartsheet"))
+        source.kind = SheetKind::Chart;
+      else if (type.ends_with("/macrosheet") || type.ends_with("/xlMacrosheet"))
+        source.kind = SheetKind::MacroSheet;
+      else if (type.ends_with("/dialogsheet"))
+        source.kind = SheetKind::Other;
     }
     workbook.sheets.push_back(std::move(source));
   }

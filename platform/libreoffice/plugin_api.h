@@ -22,7 +22,8 @@ class Plugin {
  public:
   virtual ~Plugin() = default;
   // A handle on the shared headless instance, started on first use.
-  virtual std::unique_ptr<workbook::Application> MakeApplication(const OfficeSettings& settings) = 0;
+  virtual std::unique_ptr<workbook::Application> MakeApplication(
+      const OfficeSettings& settings) = 0;
   // The process id of the running instance, 0 when none runs.
   virtual int InstancePid() = 0;
   // Ends the instance now (open workbooks are closed without saving).

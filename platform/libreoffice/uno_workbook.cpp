@@ -109,7 +109,8 @@ class UnoWorksheet : public workbook::Worksheet {
   std::int32_t LastColumn() const override;
   std::string Text(std::int32_t row, std::int32_t column) const override;
   std::vector<CellText> NonEmptyCells(std::int32_t first_row, std::int32_t first_column,
-                                      std::int32_t last_row, std::int32_t last_column) const override;
+                                      std::int32_t last_row,
+                                      std::int32_t last_column) const override;
   void WriteString(std::int32_t row, std::int32_t column, std::string_view value) override;
 
   void Flush();
@@ -131,7 +132,7 @@ class UnoWorksheet : public workbook::Worksheet {
   mutable bool snapshot_known_ = false;
   mutable std::vector<CellText> snapshot_;  // row by row, left to right
   mutable bool formulas_known_ = false;
-  mutable std::vector<Range> arrays_;             // multi-cell array formulas
+  mutable std::vector<Range> arrays_;               // multi-cell array formulas
   mutable std::set<std::pair<int, int>> booleans_;  // =TRUE() and =FALSE() cells
   mutable int protected_ = -1;
   std::map<std::pair<int, int>, std::string> pending_;
@@ -163,7 +164,8 @@ class UnoWorkbook : public workbook::Workbook {
     if (Office::Shared().Generation() != generation_ || Office::Shared().Pid() == 0) {
       throw WorkbookError(path_, "the LibreOffice instance that had it open has ended");
     }
-    return Office::Shared().Guarded(path_, what, long_call ? settings_.open_timeout : settings_.call_timeout,
+    return Office::Shared().Guarded(path_, what,
+                                    long_call ? settings_.open_timeout : settings_.call_timeout,
                                     std::forward<Call>(call));
   }
   uno::Reference<lang::XComponent> Component() const { return component_; }
@@ -196,8 +198,8 @@ void UnoWorksheet::LoadExtent() const {
     uno::Reference<sheet::XSheetCellCursor> cursor = sheet_->createCursor();
     uno::Reference<sheet::XUsedAreaCursor> used(cursor, uno::UNO_QUERY_THROW);
     used->gotoEndOfUsedArea(false);
-    const auto address =
-        uno::Reference<sheet::XCellRangeAddressable>(cursor, uno::UNO_QUERY_THROW)->getRangeAddress();
+    const auto address = uno::Reference<sheet::XCellRangeAddressable>(cursor, uno::UNO_QUERY_THROW)
+                             ->getRangeAddress();
     last_row_ = address.EndRow + 1;
     last_column_ = address.EndColumn + 1;
   });
@@ -235,7 +237,8 @@ void UnoWorksheet::LoadFormulas() const {
           const rtl::OUString& formula = formulas[r][c];
           const int row = address.StartRow + r + 1;
           const int column = address.StartColumn + c + 1;
-          if (formula.equalsIgnoreAsciiCase("=TRUE()") || formula.equalsIgnoreAsciiCase("=FALSE()")) {
+          if (formula.equalsIgnoreAsciiCase("=TRUE()") ||
+              formula.equalsIgnoreAsciiCase("=FALSE()")) {
             booleans_.insert({row, column});
           } else if (formula.startsWith("{=")) {
             const bool known = std::any_of(arrays_.begin(), arrays_.end(),
@@ -246,8 +249,9 @@ void UnoWorksheet::LoadFormulas() const {
                     sheet_->getCellRangeByPosition(column - 1, row - 1, column - 1, row - 1),
                     uno::UNO_QUERY_THROW));
             cursor->collapseToCurrentArray();
-            const Range array = ToRange(
-                uno::Reference<sheet::XCellRangeAddressable>(cursor, uno::UNO_QUERY_THROW)->getRangeAddress());
+            const Range array =
+                ToRange(uno::Reference<sheet::XCellRangeAddressable>(cursor, uno::UNO_QUERY_THROW)
+                            ->getRangeAddress());
             arrays_.push_back(array);
           }
         }
@@ -304,17 +308,20 @@ void UnoWorksheet::LoadSnapshot() const {
 std::string UnoWorksheet::Text(std::int32_t row, std::int32_t column) const {
   const_cast<UnoWorksheet*>(this)->Flush();
   LoadFormulas();
-  const std::string text = book_.Guarded("reading cell " + CellName(row, column) + " of sheet " + name_, [&] {
-    uno::Reference<text::XText> cell(sheet_->getCellByPosition(column - 1, row - 1), uno::UNO_QUERY_THROW);
-    return Utf8(cell->getString());
-  });
+  const std::string text =
+      book_.Guarded("reading cell " + CellName(row, column) + " of sheet " + name_, [&] {
+        uno::Reference<text::XText> cell(sheet_->getCellByPosition(column - 1, row - 1),
+                                         uno::UNO_QUERY_THROW);
+        return Utf8(cell->getString());
+      });
   return Displayed(row, column, text);
 }
 
 // Served from the sheet's texts as read before this walk's writes, with the strings written since
 // in their places: reading in bands between writes costs no new export.
 std::vector<CellText> UnoWorksheet::NonEmptyCells(std::int32_t first_row, std::int32_t first_column,
-                                                  std::int32_t last_row, std::int32_t last_column) const {
+                                                  std::int32_t last_row,
+                                                  std::int32_t last_column) const {
   if (!snapshot_known_) {
     const_cast<UnoWorksheet*>(this)->Flush();
     LoadSnapshot();
@@ -335,7 +342,9 @@ std::vector<CellText> UnoWorksheet::NonEmptyCells(std::int32_t first_row, std::i
     if (text.empty() || !wanted.Contains(position.first, position.second)) continue;
     const bool known = std::binary_search(
         snapshot_.begin(), snapshot_.end(), CellText{position.first, position.second, {}},
-        [](const CellText& a, const CellText& b) { return std::tie(a.row, a.column) < std::tie(b.row, b.column); });
+        [](const CellText& a, const CellText& b) {
+          return std::tie(a.row, a.column) < std::tie(b.row, b.column);
+        });
     if (!known) {
       cells.push_back({position.first, position.second, text});
       added = true;
@@ -363,7 +372,8 @@ void UnoWorksheet::WriteString(std::int32_t row, std::int32_t column, std::strin
   }
   if (protected_ < 0) {
     protected_ = book_.Guarded("checking the protection of sheet " + name_, [&] {
-      return uno::Reference<util::XProtectable>(sheet_, uno::UNO_QUERY_THROW)->isProtected() ? 1 : 0;
+      return uno::Reference<util::XProtectable>(sheet_, uno::UNO_QUERY_THROW)->isProtected() ? 1
+                                                                                             : 0;
     });
   }
   if (protected_ == 1) {
@@ -385,7 +395,8 @@ void UnoWorksheet::Flush() {
   book_.Guarded("writing the cells of sheet " + name_, [&] {
     std::set<std::pair<int, int>> noted;
     uno::Reference<sheet::XCellRangesQuery> query(sheet_, uno::UNO_QUERY_THROW);
-    for (const auto& address : query->queryContentCells(sheet::CellFlags::ANNOTATION)->getRangeAddresses()) {
+    for (const auto& address :
+         query->queryContentCells(sheet::CellFlags::ANNOTATION)->getRangeAddresses()) {
       for (int r = address.StartRow + 1; r <= address.EndRow + 1; ++r) {
         for (int c = address.StartColumn + 1; c <= address.EndColumn + 1; ++c) {
           if (pending.count({r, c}) != 0) noted.insert({r, c});
@@ -467,7 +478,8 @@ void UnoWorkbook::LoadSheets() {
     uno::Reference<container::XIndexAccess> sheets(document->getSheets(), uno::UNO_QUERY_THROW);
     for (sal_Int32 i = 0; i < sheets->getCount(); ++i) {
       uno::Reference<sheet::XSpreadsheet> sheet(sheets->getByIndex(i), uno::UNO_QUERY_THROW);
-      const std::string name = Utf8(uno::Reference<container::XNamed>(sheet, uno::UNO_QUERY_THROW)->getName());
+      const std::string name =
+          Utf8(uno::Reference<container::XNamed>(sheet, uno::UNO_QUERY_THROW)->getName());
       SheetKind kind = SheetKind::Worksheet;
       for (const SourceSheet& source : source_.sheets) {
         if (source.name == name) kind = source.kind;
@@ -487,7 +499,8 @@ void UnoWorkbook::RestoreActiveSheet() {
     uno::Reference<sheet::XSpreadsheetDocument> document(component_, uno::UNO_QUERY_THROW);
     const auto sheets = document->getSheets();
     if (!view.is() || !sheets->hasByName(Utf16(name))) return;
-    view->setActiveSheet(uno::Reference<sheet::XSpreadsheet>(sheets->getByName(Utf16(name)), uno::UNO_QUERY_THROW));
+    view->setActiveSheet(
+        uno::Reference<sheet::XSpreadsheet>(sheets->getByName(Utf16(name)), uno::UNO_QUERY_THROW));
   });
 }
 
@@ -506,7 +519,8 @@ workbook::Worksheet& UnoWorkbook::ActiveSheet() {
     uno::Reference<frame::XModel> model(component_, uno::UNO_QUERY_THROW);
     uno::Reference<sheet::XSpreadsheetView> view(model->getCurrentController(), uno::UNO_QUERY);
     if (!view.is()) return std::string();
-    return Utf8(uno::Reference<container::XNamed>(view->getActiveSheet(), uno::UNO_QUERY_THROW)->getName());
+    return Utf8(
+        uno::Reference<container::XNamed>(view->getActiveSheet(), uno::UNO_QUERY_THROW)->getName());
   });
   for (auto& sheet : sheets_) {
     if (sheet->Name() != name) continue;
@@ -536,9 +550,9 @@ void UnoWorkbook::Save() {
                                    "left unchanged");
   }
   for (auto& sheet : sheets_) sheet->Flush();
-  Guarded("saving", [&] {
-    uno::Reference<frame::XStorable>(component_, uno::UNO_QUERY_THROW)->store();
-  }, true);
+  Guarded(
+      "saving",
+      [&] { uno::Reference<frame::XStorable>(component_, uno::UNO_QUERY_THROW)->store(); }, true);
 }
 
 void UnoWorkbook::Close() {
@@ -549,8 +563,10 @@ void UnoWorkbook::Close() {
     try {
       Guarded("closing", [&] {
         uno::Reference<util::XCloseable> closeable(component_, uno::UNO_QUERY);
-        if (closeable.is()) closeable->close(true);
-        else component_->dispose();
+        if (closeable.is())
+          closeable->close(true);
+        else
+          component_->dispose();
       });
     } catch (...) {
       closed_ = true;
@@ -607,8 +623,9 @@ std::unique_ptr<workbook::Workbook> UnoApplication::Open(const std::string& path
   if (path.empty() || path.front() != '/') throw WorkbookError(path, "not a full path");
   const std::vector<std::string> filters = ExpectedFilters(path);
   if (filters.empty()) {
-    throw WorkbookError(path, "LibreOffice is used here for .xls, .xlt, .ods, .ots and the xlsx family "
-                              "only; this file is none of them");
+    throw WorkbookError(path,
+                        "LibreOffice is used here for .xls, .xlt, .ods, .ots and the xlsx family "
+                        "only; this file is none of them");
   }
   // Checked before LibreOffice sees the file, so nothing is written to a file that must not change.
   if (const std::string why = WhyNotWritable(path); !why.empty()) throw WorkbookError(path, why);
@@ -637,8 +654,9 @@ std::unique_ptr<workbook::Workbook> UnoApplication::Open(const std::string& path
                uno::Any(uno::Reference<task::XInteractionHandler>(handler.get()))),
   });
   const auto password_failure = [&] {
-    return WorkbookError(path, "the workbook is protected by a password; remove the password and "
-                               "try again (it was left unchanged)");
+    return WorkbookError(path,
+                         "the workbook is protected by a password; remove the password and "
+                         "try again (it was left unchanged)");
   };
   uno::Reference<lang::XComponent> component;
   try {
@@ -653,9 +671,10 @@ std::unique_ptr<workbook::Workbook> UnoApplication::Open(const std::string& path
     if (handler->PasswordAsked()) throw password_failure();
     // Text import asks for its options: the file is not the workbook its name says.
     if (handler->OtherRequest() == "com.sun.star.document.FilterOptionsRequest") {
-      throw WorkbookError(path, "LibreOffice could read it only as text, not as a workbook of the "
-                                "type its name says; it may be damaged or misnamed, and it was left "
-                                "unchanged");
+      throw WorkbookError(path,
+                          "LibreOffice could read it only as text, not as a workbook of the "
+                          "type its name says; it may be damaged or misnamed, and it was left "
+                          "unchanged");
     }
     throw WorkbookError(path, "LibreOffice could not open it" +
                                   std::string(handler->OtherRequest().empty()
@@ -665,7 +684,8 @@ std::unique_ptr<workbook::Workbook> UnoApplication::Open(const std::string& path
   auto book = std::make_unique<UnoWorkbook>(path, component, settings_, std::move(source));
   // From here a failure closes the document again without saving (the destructor).
   const std::string filter = book->Guarded("checking the file type", [&] {
-    if (!uno::Reference<sheet::XSpreadsheetDocument>(component, uno::UNO_QUERY).is()) return std::string();
+    if (!uno::Reference<sheet::XSpreadsheetDocument>(component, uno::UNO_QUERY).is())
+      return std::string();
     uno::Reference<frame::XModel> model(component, uno::UNO_QUERY_THROW);
     for (const auto& arg : model->getArgs()) {
       if (arg.Name == "FilterName") return Utf8(arg.Value.get<rtl::OUString>());
@@ -673,14 +693,17 @@ std::unique_ptr<workbook::Workbook> UnoApplication::Open(const std::string& path
     return std::string();
   });
   if (std::find(filters.begin(), filters.end(), filter) == filters.end()) {
-    throw WorkbookError(path, "LibreOffice read it as " + (filter.empty() ? "something else" : "\"" + filter + "\"") +
-                                  ", not as a workbook of the type its name says; it may be damaged "
-                                  "or misnamed, and it was left unchanged");
+    throw WorkbookError(path,
+                        "LibreOffice read it as " +
+                            (filter.empty() ? "something else" : "\"" + filter + "\"") +
+                            ", not as a workbook of the type its name says; it may be damaged "
+                            "or misnamed, and it was left unchanged");
   }
   const bool read_only = book->Guarded("checking the file type", [&] {
     return uno::Reference<frame::XStorable>(component, uno::UNO_QUERY_THROW)->isReadonly();
   });
-  if (read_only) throw WorkbookError(path, "LibreOffice opened it read-only; it was left unchanged");
+  if (read_only)
+    throw WorkbookError(path, "LibreOffice opened it read-only; it was left unchanged");
   book->RestoreActiveSheet();
   // No undo history: it would hold a copy of every converted cell.
   try {
@@ -707,7 +730,8 @@ class UnoPlugin : public Plugin {
 }  // namespace
 }  // namespace quillory::libreoffice
 
-extern "C" __attribute__((visibility("default"))) quillory::libreoffice::Plugin* QuilloryLibreOfficePlugin() {
+extern "C" __attribute__((visibility("default"))) quillory::libreoffice::Plugin*
+QuilloryLibreOfficePlugin() {
   static quillory::libreoffice::UnoPlugin plugin;
   return &plugin;
 }

@@ -105,7 +105,9 @@ struct Format {
   const char* active_sheet;
 };
 
-void PrintTo(const Format& format, std::ostream* out) { *out << format.extension; }
+void PrintTo(const Format& format, std::ostream* out) {
+  *out << format.extension;
+}
 
 class RoundTrip : public Backend, public ::testing::WithParamInterface<Format> {};
 
@@ -124,10 +126,10 @@ TEST_P(RoundTrip, ReadsWritesSavesAndKeepsTheFormat) {
     EXPECT_EQ(data.LastRow(), 8);
     EXPECT_EQ(data.LastColumn(), 10);
     const auto cells = data.NonEmptyCells(1, 1, 8, 10);
-    EXPECT_EQ(Rows(cells), (std::vector<std::string>{
-                               "1,1 1,234.50", "1,2 12%", "1,3 $5.00", "1,4 0123", "1,5 Total",
-                               "2,1 2469", "2,2 TRUE", "3,1 line1\nline2", "3,3 7", "5,1 0",
-                               "6,1 0", "8,10 99"}));
+    EXPECT_EQ(Rows(cells),
+              (std::vector<std::string>{"1,1 1,234.50", "1,2 12%", "1,3 $5.00", "1,4 0123",
+                                        "1,5 Total", "2,1 2469", "2,2 TRUE", "3,1 line1\nline2",
+                                        "3,3 7", "5,1 0", "6,1 0", "8,10 99"}));
     // The fast read finds exactly what a walk of single cells finds.
     std::vector<CellText> walked;
     for (int r = 1; r <= 8; ++r) {
@@ -136,7 +138,8 @@ TEST_P(RoundTrip, ReadsWritesSavesAndKeepsTheFormat) {
       }
     }
     EXPECT_EQ(Rows(walked), Rows(cells));
-    EXPECT_EQ(Rows(data.NonEmptyCells(2, 2, 3, 3)), (std::vector<std::string>{"2,2 TRUE", "3,3 7"}));
+    EXPECT_EQ(Rows(data.NonEmptyCells(2, 2, 3, 3)),
+              (std::vector<std::string>{"2,2 TRUE", "3,3 7"}));
 
     Worksheet& empty = Sheet(*book, "Empty");
     EXPECT_EQ(empty.LastRow(), 1);
@@ -166,9 +169,8 @@ TEST_P(RoundTrip, ReadsWritesSavesAndKeepsTheFormat) {
     Worksheet& data = Sheet(*book, "Data");
     EXPECT_EQ(Rows(data.NonEmptyCells(1, 1, 8, 10)),
               (std::vector<std::string>{"1,1 One Thousand", "1,2 0123", "1,3 1e3", "1,4 0123",
-                                        "2,1 formula gone", "2,2 TRUE",
-                                        "3,1 line1\nline2", "3,3 noted", "5,1 0",
-                                        "6,1 0", "8,10 Ninety Nine"}));
+                                        "2,1 formula gone", "2,2 TRUE", "3,1 line1\nline2",
+                                        "3,3 noted", "5,1 0", "6,1 0", "8,10 Ninety Nine"}));
     EXPECT_EQ(Sheet(*book, "Second").Text(5, 3), "Forty Two");
     EXPECT_EQ(book->ActiveSheet().Name(), GetParam().active_sheet);
     book->Close();
@@ -219,7 +221,8 @@ TEST_F(Backend, ChartSheetsAreLeftOutAndNeverSavedAsWorksheets) {
     ADD_FAILURE() << "saved";
   } catch (const WorkbookError& error) {
     EXPECT_NE(error.reason().find("(Chart1) that LibreOffice would save as ordinary worksheets"),
-              std::string::npos) << error.reason();
+              std::string::npos)
+        << error.reason();
   }
   book->Close();
   EXPECT_EQ(ReadFile(path), before);
@@ -286,7 +289,8 @@ TEST_F(Backend, ReadOnlyAndLockedFilesFailBeforeAnythingIsWritten) {
   }
 
   const std::string locked = Copy("source.ods", "locked.ods");
-  WriteFile(folder_ / ".~lock.locked.ods#", "Someone,host,,06.12.2026 08:00,file:///home/someone;\n");
+  WriteFile(folder_ / ".~lock.locked.ods#",
+            "Someone,host,,06.12.2026 08:00,file:///home/someone;\n");
   try {
     app->Open(locked);
     ADD_FAILURE() << "locked file opened";
@@ -334,9 +338,10 @@ class UsersOffice {
       pid_ = fork();
       if (pid_ == 0) {
         const std::string env = "-env:UserInstallation=file://" + profile;
-        execl("/usr/lib/libreoffice/program/soffice.bin", "/usr/lib/libreoffice/program/soffice.bin",
-              "--headless", "--invisible", "--norestore", env.c_str(),
-              "--accept=pipe,name=quillory_test_users_office;urp;", static_cast<char*>(nullptr));
+        execl("/usr/lib/libreoffice/program/soffice.bin",
+              "/usr/lib/libreoffice/program/soffice.bin", "--headless", "--invisible",
+              "--norestore", env.c_str(), "--accept=pipe,name=quillory_test_users_office;urp;",
+              static_cast<char*>(nullptr));
         _exit(127);
       }
       std::this_thread::sleep_for(std::chrono::seconds(3));

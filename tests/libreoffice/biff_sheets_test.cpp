@@ -18,7 +18,8 @@ std::string Describe(const SourceWorkbook& book) {
 TEST(BiffSheets, ListsSheetsAndTheirKinds) {
   testing::TempFolder folder;
   testing::WriteChartWorkbook(folder / "charts.xlsx");
-  testing::ConvertWithLibreOffice({{folder / "charts.xlsx", folder / "charts.xls", "MS Excel 97", "-"}});
+  testing::ConvertWithLibreOffice(
+      {{folder / "charts.xlsx", folder / "charts.xls", "MS Excel 97", "-"}});
   const std::string xls = testing::ReadFile(folder / "charts.xls");
   // LibreOffice wrote the chart sheet as a worksheet.
   EXPECT_EQ(Describe(ReadBiffSheets(xls)), "Data:0 Chart1:0 Empty:0 active 0");

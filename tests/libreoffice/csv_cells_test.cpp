@@ -26,7 +26,8 @@ TEST(CsvCells, FindsNonEmptyFieldsWithTheirPositions) {
 }
 
 TEST(FileChecks, ExpectedFiltersFollowTheExtension) {
-  EXPECT_EQ(ExpectedFilters("/a/b.XLS"), (std::vector<std::string>{"MS Excel 97", "MS Excel 97 Vorlage/Template"}));
+  EXPECT_EQ(ExpectedFilters("/a/b.XLS"),
+            (std::vector<std::string>{"MS Excel 97", "MS Excel 97 Vorlage/Template"}));
   EXPECT_EQ(ExpectedFilters("/a/b.ods"), (std::vector<std::string>{"calc8"}));
   EXPECT_EQ(ExpectedFilters("/a/b.ots"), (std::vector<std::string>{"calc8_template"}));
   EXPECT_TRUE(ExpectedFilters("/a/b.csv").empty());

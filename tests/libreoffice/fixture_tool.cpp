@@ -1,5 +1,5 @@
-// Makes test workbooks with LibreOffice: fixture_tool IN OUT FILTER PASSWORD [IN OUT FILTER PASSWORD]...
-// stores IN as OUT through FILTER, encrypted when PASSWORD is not "-".
+// Makes test workbooks with LibreOffice: fixture_tool IN OUT FILTER PASSWORD [IN OUT FILTER
+// PASSWORD]... stores IN as OUT through FILTER, encrypted when PASSWORD is not "-".
 
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
@@ -42,7 +42,8 @@ int main(int argc, char** argv) {
   try {
     office.EnsureRunning(argv[1]);
     for (int i = 1; i + 3 < argc; i += 4) {
-      const std::string in = argv[i], out = argv[i + 1], filter = argv[i + 2], password = argv[i + 3];
+      const std::string in = argv[i], out = argv[i + 1], filter = argv[i + 2],
+                        password = argv[i + 3];
       office.Guarded(in, "converting", std::chrono::seconds(60), [&] {
         auto component = office.Desktop()->loadComponentFromURL(
             rtl::OUString::fromUtf8(FileUrl(in).c_str()), "_blank", 0,
@@ -50,7 +51,9 @@ int main(int argc, char** argv) {
         std::vector<beans::PropertyValue> store = {
             Property("FilterName", uno::Any(rtl::OUString::fromUtf8(filter.c_str()))),
             Property("Overwrite", uno::Any(true))};
-        if (password != "-") store.push_back(Property("Password", uno::Any(rtl::OUString::fromUtf8(password.c_str()))));
+        if (password != "-")
+          store.push_back(
+              Property("Password", uno::Any(rtl::OUString::fromUtf8(password.c_str()))));
         uno::Reference<frame::XStorable>(component, uno::UNO_QUERY_THROW)
             ->storeToURL(rtl::OUString::fromUtf8(FileUrl(out).c_str()), Properties(store));
         uno::Reference<util::XCloseable>(component, uno::UNO_QUERY_THROW)->close(true);

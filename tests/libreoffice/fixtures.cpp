@@ -11,7 +11,8 @@
 namespace quillory::libreoffice::testing {
 
 TempFolder::TempFolder() {
-  std::string pattern = std::filesystem::temp_directory_path().string() + "/quillory-lo-test-XXXXXX";
+  std::string pattern =
+      std::filesystem::temp_directory_path().string() + "/quillory-lo-test-XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
 }
@@ -98,7 +99,8 @@ void ConvertWithLibreOffice(const std::vector<std::vector<std::string>>& jobs) {
   for (const auto& job : jobs) {
     for (const auto& arg : job) command += " '" + arg + "'";
   }
-  if (std::system(command.c_str()) != 0) throw std::runtime_error("fixture tool failed: " + command);
+  if (std::system(command.c_str()) != 0)
+    throw std::runtime_error("fixture tool failed: " + command);
 }
 
 std::string ReadFile(const std::string& path) {

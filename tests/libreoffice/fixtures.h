@@ -21,7 +21,8 @@ class TempFolder {
 
 // The test workbook, written as .xlsx with libxlsxwriter:
 //   Data:   A1 1234.5 "#,##0.00", B1 0.12 "0%", C1 5 "$#,##0.00", D1 "0123" as text, E1 Total,
-//           A2 =A1*2, B2 TRUE, C2 ="" , A3 two lines, C3 7 with a note, A5:A6 {=ROW(A1:A2)*0}, J8 99
+//           A2 =A1*2, B2 TRUE, C2 ="" , A3 two lines, C3 7 with a note, A5:A6 {=ROW(A1:A2)*0}, J8
+//           99
 //   Second: C5 42 (the active sheet unless `second_active` is false: then Data)
 //   Empty:  nothing
 void WriteSourceWorkbook(const std::string& path, bool second_active = true);
@@ -36,7 +37,8 @@ std::string MarkChartSheet(std::string xls, const std::string& name, int active)
 // A workbook of `rows` x `columns` numbers (row * 1000 + column, "#,##0" every other column).
 void WriteNumbersWorkbook(const std::string& path, int rows, int columns);
 
-// Converts with LibreOffice through the fixture tool: each entry is {in, out, filter, password or "-"}.
+// Converts with LibreOffice through the fixture tool: each entry is {in, out, filter, password or
+// "-"}.
 void ConvertWithLibreOffice(const std::vector<std::vector<std::string>>& jobs);
 
 std::string ReadFile(const std::string& path);

@@ -49,7 +49,8 @@ workbook::RunReport Convert(const std::string& path, Kind kind, Scope scope,
   options.scope = scope;
   options.backup = false;
   options.letters_base = 1;
-  return workbook::ConversionRun(options, words, prompts, {factory, nullptr, nullptr, nullptr}).Execute();
+  return workbook::ConversionRun(options, words, prompts, {factory, nullptr, nullptr, nullptr})
+      .Execute();
 }
 
 // Every sheet's non-empty cells as "Sheet!row,column text" lines.
@@ -73,7 +74,9 @@ struct Case {
   Scope scope;
 };
 
-void PrintTo(const Case& c, std::ostream* out) { *out << c.extension; }
+void PrintTo(const Case& c, std::ostream* out) {
+  *out << c.extension;
+}
 
 class ThroughLibreOffice : public ::testing::TestWithParam<Case> {
  protected:
@@ -84,8 +87,9 @@ class ThroughLibreOffice : public ::testing::TestWithParam<Case> {
     testing::WriteSourceWorkbook(folder / "data-active.xlsx", false);
     // The .ods written from a hidden document opens on its first sheet: compared with the .xlsx
     // whose first sheet is active.
-    testing::ConvertWithLibreOffice({{folder / "second-active.xlsx", folder / "book.xls", "MS Excel 97", "-"},
-                                     {folder / "data-active.xlsx", folder / "book.ods", "calc8", "-"}});
+    testing::ConvertWithLibreOffice(
+        {{folder / "second-active.xlsx", folder / "book.xls", "MS Excel 97", "-"},
+         {folder / "data-active.xlsx", folder / "book.ods", "calc8", "-"}});
   }
   static void TearDownTestSuite() {
     delete fixtures_;
@@ -102,8 +106,9 @@ TEST_P(ThroughLibreOffice, ConvertsAsTheEmbeddedEngineDoes) {
   const std::string path = folder_ / (std::string("book.") + c.extension);
   const std::string baseline = folder_ / "book.xlsx";
   fs::copy_file(*fixtures_ / (std::string("book.") + c.extension), path);
-  fs::copy_file(*fixtures_ / (std::string(c.extension) == "xls" ? "second-active.xlsx" : "data-active.xlsx"),
-                baseline);
+  fs::copy_file(
+      *fixtures_ / (std::string(c.extension) == "xls" ? "second-active.xlsx" : "data-active.xlsx"),
+      baseline);
   const std::string magic = ReadFile(path).substr(0, 4);
 
   const auto libreoffice = [](const std::string&) { return MakeLibreOfficeApplication(); };
