@@ -343,7 +343,11 @@ void Office::End() {
 }
 
 void Office::KillLocked(bool at_exit) {
-  if (!at_exit) delete connection_;
+  if (at_exit) {
+    left_at_exit_ = connection_;  // kept reachable, never released
+  } else {
+    delete connection_;
+  }
   connection_ = nullptr;
   if (pid_ != 0) {
     kill(pid_, SIGKILL);

@@ -94,6 +94,7 @@ class Office {
     css::uno::Reference<css::frame::XDesktop2> desktop;
   };
   Connection* connection_ = nullptr;
+  Connection* left_at_exit_ = nullptr;
   int users_ = 0;
 
   // Watchdog state.
