@@ -179,14 +179,14 @@ std::string Package::Read(std::string_view part) const {
   }
   zip_stat_t stat;
   zip_stat_init(&stat);
-  std::string content;
+  std::size_t expected = 1 << 16;
   if (zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &stat) == 0 &&
       (stat.valid & ZIP_STAT_SIZE)) {
     if (stat.size > kMaxPartSize) {
       throw WorkbookError(name_, "the part /" + std::string(part) + " is too large to read");
     }
-    // Declared sizes may lie; reserve only a sane amount up front.
-    content.reserve(std::min<zip_uint64_t>(stat.size, 256u << 20));
+    // Declared sizes may lie; trust them only up to a sane amount.
+    expected = static_cast<std::size_t>(std::min<zip_uint64_t>(stat.size, 256u << 20)) + 1;
   }
   zip_file_t* file = zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0);
   if (!file) {
@@ -199,9 +199,18 @@ std::string Package::Read(std::string_view part) const {
     throw WorkbookError(name_, "the part /" + std::string(part) + " cannot be read (" +
                                    zip_strerror(archive_) + "); the file is damaged");
   }
-  char buffer[1 << 16];
+  // Read straight into the result, growing it if the declared size was short.
+  std::string content(expected, '\0');
+  std::size_t filled = 0;
   for (;;) {
-    const zip_int64_t got = zip_fread(file, buffer, sizeof buffer);
+    if (filled == content.size()) {
+      if (content.size() > kMaxPartSize) {
+        zip_fclose(file);
+        throw WorkbookError(name_, "the part /" + std::string(part) + " is too large to read");
+      }
+      content.resize(std::min(content.size() * 2, kMaxPartSize + 1));
+    }
+    const zip_int64_t got = zip_fread(file, content.data() + filled, content.size() - filled);
     if (got < 0) {
       const std::string reason = zip_file_strerror(file);
       zip_fclose(file);
@@ -209,13 +218,10 @@ std::string Package::Read(std::string_view part) const {
                                      "); restore the file from a backup copy");
     }
     if (got == 0) break;
-    if (content.size() + static_cast<std::size_t>(got) > kMaxPartSize) {
-      zip_fclose(file);
-      throw WorkbookError(name_, "the part /" + std::string(part) + " is too large to read");
-    }
-    content.append(buffer, static_cast<std::size_t>(got));
+    filled += static_cast<std::size_t>(got);
   }
   zip_fclose(file);
+  content.resize(filled);
   return content;
 }
 

@@ -268,8 +268,12 @@ void WorksheetPart::Scan() {
             row.cells_have_refs = false;
           }
           next_column = cell.column + 1;
+          std::size_t fast_end = 0;
           if (c.kind == TokenKind::EmptyTag) {
             cell.end = static_cast<std::uint32_t>(c.end);
+          } else if (ReadPlainValue(c, &cell, &fast_end)) {
+            cell.end = static_cast<std::uint32_t>(fast_end);
+            scanner.Seek(fast_end);
           } else {
             for (;;) {
               const Token child = scanner.Next();
@@ -412,6 +416,32 @@ void WorksheetPart::Scan() {
   }
 }
 
+// Most cells are <c ...><v>text</v></c>; they are read here without the general scanner.
+bool WorksheetPart::ReadPlainValue(const xml::Token& start, Cell* cell, std::size_t* end) const {
+  const std::string_view doc(xml_);
+  const std::string_view prefix = xml::Prefix(start.name);
+  std::size_t pos = start.end;
+  auto take = [&](std::string_view text) {
+    if (doc.compare(pos, text.size(), text) != 0) return false;
+    pos += text.size();
+    return true;
+  };
+  if (!take("<") || !take(prefix) || !take("v>")) return false;
+  const std::size_t value_begin = pos;
+  const std::size_t lt = doc.find('<', pos);
+  if (lt == std::string_view::npos) return false;
+  pos = lt;
+  if (!take("</") || !take(prefix) || !take("v>") || !take("</") || !take(start.name) ||
+      !take(">")) {
+    return false;
+  }
+  cell->has_value = true;
+  cell->value_begin = static_cast<std::uint32_t>(value_begin);
+  cell->value_size = static_cast<std::uint32_t>(lt - value_begin);
+  *end = pos;
+  return true;
+}
+
 const WorksheetPart::Cell* WorksheetPart::Find(std::int32_t row, std::int32_t column,
                                                std::size_t* index) const {
   const auto row_it =
@@ -493,6 +523,14 @@ std::string WorksheetPart::CellText(const Cell& cell, const SharedStrings& strin
     }
   }
   return {};
+}
+
+std::size_t WorksheetPart::CellCount(std::int32_t first_row, std::int32_t last_row) const {
+  auto row = std::lower_bound(rows_.begin(), rows_.end(), first_row,
+                              [](const Row& r, std::int32_t value) { return r.row < value; });
+  std::size_t count = 0;
+  for (; row != rows_.end() && row->row <= last_row; ++row) count += row->cell_count;
+  return count;
 }
 
 std::string WorksheetPart::Text(std::int32_t row, std::int32_t column, const SharedStrings& strings,

@@ -9,6 +9,7 @@
 
 #include "platform/xlsx/cell_ref.h"
 #include "platform/xlsx/styles.h"
+#include "platform/xlsx/xml_scan.h"
 
 namespace quillory::xlsx {
 
@@ -68,6 +69,8 @@ class WorksheetPart {
   }
   std::int32_t LastColumn() const { return last_column_; }
 
+  // How many cells rows `first_row` to `last_row` hold (empty or not).
+  std::size_t CellCount(std::int32_t first_row, std::int32_t last_row) const;
   std::string Text(std::int32_t row, std::int32_t column, const SharedStrings& strings,
                    const Styles& styles) const;
   // Calls `visit(row, column, text)` for every cell of the rectangle with a non-empty text,
@@ -118,6 +121,7 @@ class WorksheetPart {
   };
 
   void Scan();
+  bool ReadPlainValue(const xml::Token& start, Cell* cell, std::size_t* end) const;
   [[noreturn]] void Malformed(std::size_t offset, std::string_view what) const;
   const Cell* Find(std::int32_t row, std::int32_t column, std::size_t* index = nullptr) const;
   std::string CellText(const Cell& cell, const SharedStrings& strings, const Styles& styles) const;

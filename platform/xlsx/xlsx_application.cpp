@@ -108,6 +108,7 @@ std::vector<workbook::CellText> XlsxWorksheet::NonEmptyCells(std::int32_t first_
                                                              std::int32_t last_row,
                                                              std::int32_t last_column) const {
   std::vector<workbook::CellText> cells;
+  cells.reserve(data().CellCount(first_row, last_row));
   data().ForEachText(first_row, first_column, last_row, last_column, book_.strings(),
                      book_.styles(), [&](std::int32_t row, std::int32_t column, std::string text) {
                        cells.push_back({row, column, std::move(text)});

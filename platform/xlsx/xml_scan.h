@@ -43,6 +43,8 @@ class Scanner {
 
   Token Next();
   std::size_t position() const { return pos_; }
+  // Continues at `position`, after markup the caller has read itself.
+  void Seek(std::size_t position) { pos_ = position; }
 
   // After a StartTag: skips to the matching end tag, checking the nesting. Returns false on
   // malformed markup. `end` receives the offset just after the end tag.
