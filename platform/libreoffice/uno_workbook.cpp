@@ -620,7 +620,10 @@ class UnoApplication : public workbook::Application {
 
 std::unique_ptr<workbook::Workbook> UnoApplication::Open(const std::string& path) {
   if (quit_) throw WorkbookError(path, "the application has ended");
-  if (path.empty() || path.front() != '/') throw WorkbookError(path, "not a full path");
+  if (path.empty()) throw WorkbookError(path, "no file name");
+  std::error_code error;
+  const std::string full = fs::absolute(path, error).lexically_normal().string();
+  if (error) throw WorkbookError(path, "cannot tell where the file is: " + error.message());
   const std::vector<std::string> filters = ExpectedFilters(path);
   if (filters.empty()) {
     throw WorkbookError(path,
@@ -628,16 +631,16 @@ std::unique_ptr<workbook::Workbook> UnoApplication::Open(const std::string& path
                         "only; this file is none of them");
   }
   // Checked before LibreOffice sees the file, so nothing is written to a file that must not change.
-  if (const std::string why = WhyNotWritable(path); !why.empty()) throw WorkbookError(path, why);
+  if (const std::string why = WhyNotWritable(full); !why.empty()) throw WorkbookError(path, why);
 
   SourceWorkbook source;
   if (filters.front() == "MS Excel 97") {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(full, std::ios::binary);
     std::stringstream bytes;
     bytes << in.rdbuf();
     source = ReadBiffSheets(bytes.str());
   } else if (filters.front().rfind("Calc MS Excel 2007", 0) == 0) {
-    source = ReadOoxmlSheets(path);
+    source = ReadOoxmlSheets(full);
   }
 
   Office& office = Office::Shared();
@@ -661,7 +664,7 @@ std::unique_ptr<workbook::Workbook> UnoApplication::Open(const std::string& path
   uno::Reference<lang::XComponent> component;
   try {
     component = office.Guarded(path, "opening the workbook", settings_.open_timeout, [&] {
-      return office.Desktop()->loadComponentFromURL(Utf16(FileUrl(path)), "_blank", 0, args);
+      return office.Desktop()->loadComponentFromURL(Utf16(FileUrl(full)), "_blank", 0, args);
     });
   } catch (const WorkbookError&) {
     if (handler->PasswordAsked()) throw password_failure();
