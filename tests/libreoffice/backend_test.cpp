@@ -47,6 +47,7 @@ class Fixtures {
   Fixtures() {
     testing::WriteSourceWorkbook(folder_ / "source.xlsx");
     testing::WriteChartWorkbook(folder_ / "charts.xlsx");
+    testing::WriteProtectedWorkbook(folder_ / "protected.xlsx");
     WriteFile(folder_ / "source.csv", "1234.5,Total\n7,0123\n");
     const std::string source = folder_ / "source.xlsx";
     ConvertWithLibreOffice({
@@ -56,6 +57,7 @@ class Fixtures {
         {source, folder_ / "secret.xls", "MS Excel 97", "secret"},
         {source, folder_ / "secret.ods", "calc8", "secret"},
         {folder_ / "charts.xlsx", folder_ / "charts.xls", "MS Excel 97", "-"},
+        {folder_ / "protected.xlsx", folder_ / "protected.xls", "MS Excel 97", "-"},
     });
     const std::string charts = ReadFile(folder_ / "charts.xls");
     WriteFile(folder_ / "chart-sheet.xls", testing::MarkChartSheet(charts, "Chart1", 0));
@@ -244,6 +246,20 @@ TEST_F(Backend, ChartSheetsAreLeftOutAndNeverSavedAsWorksheets) {
     ADD_FAILURE() << "a chart sheet taken as a worksheet";
   } catch (const WorkbookError& error) {
     EXPECT_EQ(error.reason(), "the active sheet Chart1 is a chart sheet, not a worksheet");
+  }
+}
+
+TEST_F(Backend, AProtectedSheetFailsTheWorkbook) {
+  auto app = App();
+  auto book = app->Open(Copy("protected.xls"));
+  EXPECT_NO_THROW(Sheet(*book, "Open").WriteString(1, 1, "Two"));
+  try {
+    Sheet(*book, "Data").WriteString(1, 1, "One");
+    ADD_FAILURE() << "wrote into a protected sheet";
+  } catch (const CellWriteRefused&) {
+    ADD_FAILURE() << "a protected sheet must fail the workbook, not one cell";
+  } catch (const WorkbookError& error) {
+    EXPECT_EQ(error.reason(), "sheet Data is protected; cell A1 cannot be written");
   }
 }
 

@@ -66,6 +66,16 @@ void WriteChartWorkbook(const std::string& path) {
   if (workbook_close(book) != LXW_NO_ERROR) throw std::runtime_error("cannot write " + path);
 }
 
+void WriteProtectedWorkbook(const std::string& path) {
+  lxw_workbook* book = workbook_new(path.c_str());
+  lxw_worksheet* data = workbook_add_worksheet(book, "Data");
+  worksheet_write_number(data, 0, 0, 1, nullptr);
+  worksheet_protect(data, nullptr, nullptr);
+  lxw_worksheet* open = workbook_add_worksheet(book, "Open");
+  worksheet_write_number(open, 0, 0, 2, nullptr);
+  if (workbook_close(book) != LXW_NO_ERROR) throw std::runtime_error("cannot write " + path);
+}
+
 std::string MarkChartSheet(std::string xls, const std::string& name, int active) {
   // The sheet's entry: ..., kind byte, name length, 8-bit flag, name.
   const std::string entry = std::string(1, static_cast<char>(name.size())) + '\0' + name;

@@ -34,6 +34,9 @@ void WriteChartWorkbook(const std::string& path);
 // again, and makes sheet `active` (0-based) the active one.
 std::string MarkChartSheet(std::string xls, const std::string& name, int active);
 
+// Data (A1 1, protected) and Open (A1 2).
+void WriteProtectedWorkbook(const std::string& path);
+
 // A workbook of `rows` x `columns` numbers (row * 1000 + column, "#,##0" every other column).
 void WriteNumbersWorkbook(const std::string& path, int rows, int columns);
 
