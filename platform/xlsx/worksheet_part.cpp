@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <exception>
+#include <system_error>
+#include <thread>
 
 #include "platform/xlsx/shared_strings.h"
 #include "platform/xlsx/styles.h"
@@ -114,8 +117,9 @@ void AppendWithRef(std::string_view tag, std::string_view name, const std::strin
 }  // namespace
 
 WorksheetPart::WorksheetPart(std::string xml, std::string file, std::string part,
-                             std::string sheet_name)
+                             std::string sheet_name, std::size_t parallel_from)
     : xml_(std::move(xml)),
+      parallel_from_(parallel_from),
       file_(std::move(file)),
       part_(std::move(part)),
       sheet_name_(std::move(sheet_name)) {
@@ -131,9 +135,6 @@ void WorksheetPart::Malformed(std::size_t offset, std::string_view what) const {
 }
 
 void WorksheetPart::Scan() {
-  // A cell takes at least ~20 bytes of markup; guessing a little high saves the copies of
-  // a growing index.
-  cells_.reserve(xml_.size() / 40);
   xml::Scanner scanner(xml_);
   Token root;
   for (;;) {
@@ -179,192 +180,8 @@ void WorksheetPart::Scan() {
       sheet_data_end_ = sheet_data_close_ = static_cast<std::uint32_t>(token.end);
       continue;
     }
-    std::int32_t next_row = 1;
-    for (;;) {
-      const Token item = scanner.Next();
-      if (item.kind == TokenKind::Error || item.kind == TokenKind::End) {
-        Malformed(item.begin, "unexpected end of the markup");
-      }
-      if (item.kind == TokenKind::EndTag) {
-        if (item.name != token.name) Malformed(item.begin, "mismatched end tag");
-        sheet_data_close_ = static_cast<std::uint32_t>(item.begin);
-        sheet_data_end_ = static_cast<std::uint32_t>(item.end);
-        break;
-      }
-      if (item.kind != TokenKind::StartTag && item.kind != TokenKind::EmptyTag) continue;
-      if (xml::LocalName(item.name) != "row") {
-        if (!scanner.SkipElement(item)) Malformed(item.begin, "mismatched tags");
-        continue;
-      }
-      Row row;
-      row.begin = static_cast<std::uint32_t>(item.begin);
-      row.tag_end = static_cast<std::uint32_t>(item.end);
-      std::string_view ref;
-      if (xml::FindAttribute(item.attributes, "r", &ref)) {
-        std::uint32_t number = 0;
-        if (!ParseUnsigned(ref, &number) || number < 1 || number > kMaxRows) {
-          Malformed(item.begin, "a row number out of range");
-        }
-        row.row = static_cast<std::int32_t>(number);
-      } else {
-        row.has_ref = false;
-        row.row = next_row;
-        if (row.row > kMaxRows) Malformed(item.begin, "too many rows");
-      }
-      next_row = row.row + 1;
-      if (!rows_.empty() && row.row <= rows_.back().row) rows_in_order_ = false;
-      row.first_cell = static_cast<std::uint32_t>(cells_.size());
-      if (item.kind == TokenKind::EmptyTag) {
-        row.empty_tag = true;
-        row.end = row.tag_end;
-      } else {
-        std::int32_t next_column = 1;
-        for (;;) {
-          const Token c = scanner.Next();
-          if (c.kind == TokenKind::Error || c.kind == TokenKind::End) {
-            Malformed(c.begin, "unexpected end of the markup");
-          }
-          if (c.kind == TokenKind::EndTag) {
-            if (c.name != item.name) Malformed(c.begin, "mismatched end tag");
-            row.end = static_cast<std::uint32_t>(c.end);
-            break;
-          }
-          if (c.kind != TokenKind::StartTag && c.kind != TokenKind::EmptyTag) continue;
-          if (xml::LocalName(c.name) != "c") {
-            if (!scanner.SkipElement(c)) Malformed(c.begin, "mismatched tags");
-            continue;
-          }
-          Cell cell;
-          cell.begin = static_cast<std::uint32_t>(c.begin);
-          xml::AttributeReader attributes(c.attributes);
-          std::string_view name, value;
-          cell.has_ref = false;
-          while (attributes.Next(&name, &value)) {
-            if (name == "r") {
-              const auto parsed = ParseCellRef(value);
-              if (!parsed) Malformed(c.begin, "a cell reference out of range");
-              cell.column = parsed->column;
-              cell.has_ref = true;
-            } else if (name == "s") {
-              if (!ParseUnsigned(value, &cell.style)) cell.style = 0;
-            } else if (name == "t") {
-              if (value == "s")
-                cell.type = CellType::SharedString;
-              else if (value == "str")
-                cell.type = CellType::FormulaString;
-              else if (value == "inlineStr")
-                cell.type = CellType::InlineString;
-              else if (value == "b")
-                cell.type = CellType::Boolean;
-              else if (value == "e")
-                cell.type = CellType::Error;
-              else if (value == "d")
-                cell.type = CellType::Date;
-            }
-          }
-          if (!cell.has_ref) {
-            cell.column = next_column;
-            if (cell.column > kMaxColumns) Malformed(c.begin, "too many columns");
-            row.cells_have_refs = false;
-          }
-          next_column = cell.column + 1;
-          std::size_t fast_end = 0;
-          if (c.kind == TokenKind::EmptyTag) {
-            cell.end = static_cast<std::uint32_t>(c.end);
-          } else if (ReadPlainValue(c, &cell, &fast_end)) {
-            cell.end = static_cast<std::uint32_t>(fast_end);
-            scanner.Seek(fast_end);
-          } else {
-            for (;;) {
-              const Token child = scanner.Next();
-              if (child.kind == TokenKind::Error || child.kind == TokenKind::End) {
-                Malformed(child.begin, "unexpected end of the markup");
-              }
-              if (child.kind == TokenKind::EndTag) {
-                if (child.name != c.name) Malformed(child.begin, "mismatched end tag");
-                cell.end = static_cast<std::uint32_t>(child.end);
-                break;
-              }
-              if (child.kind != TokenKind::StartTag && child.kind != TokenKind::EmptyTag) continue;
-              const std::string_view local = xml::LocalName(child.name);
-              if (local == "v") {
-                cell.has_value = true;
-                cell.value_begin = static_cast<std::uint32_t>(child.end);
-                if (child.kind == TokenKind::EmptyTag) continue;
-                // The common case, <v>text</v>, is read without a second pass.
-                Token inner = scanner.Next();
-                if (inner.kind == TokenKind::Text) inner = scanner.Next();
-                if (inner.kind == TokenKind::EndTag && inner.name == child.name) {
-                  cell.value_size = static_cast<std::uint32_t>(inner.begin - child.end);
-                  continue;
-                }
-                if (inner.kind == TokenKind::Error || inner.kind == TokenKind::End) {
-                  Malformed(inner.begin, "unexpected end of the markup");
-                }
-                // CDATA or nested markup: keep the raw span and decode it when shown.
-                std::size_t end = 0;
-                if (inner.kind == TokenKind::StartTag && !scanner.SkipElement(inner)) {
-                  Malformed(inner.begin, "mismatched tags");
-                }
-                for (;;) {
-                  const Token more = scanner.Next();
-                  if (more.kind == TokenKind::EndTag && more.name == child.name) {
-                    end = more.begin;
-                    break;
-                  }
-                  if (more.kind == TokenKind::Error || more.kind == TokenKind::End ||
-                      more.kind == TokenKind::EndTag) {
-                    Malformed(more.begin, "mismatched tags");
-                  }
-                  if (more.kind == TokenKind::StartTag && !scanner.SkipElement(more)) {
-                    Malformed(more.begin, "mismatched tags");
-                  }
-                }
-                cell.value_size = static_cast<std::uint32_t>(end - child.end);
-                continue;
-              }
-              if (local == "f") {
-                std::string_view type, ref;
-                const bool has_type = xml::FindAttribute(child.attributes, "t", &type);
-                const bool has_range = xml::FindAttribute(child.attributes, "ref", &ref);
-                if (has_type && type == "shared") {
-                  cell.formula = has_range ? FormulaKind::SharedMaster : FormulaKind::SharedMember;
-                } else if (has_type && (type == "array" || type == "dataTable")) {
-                  const bool table = type == "dataTable";
-                  cell.formula = table ? FormulaKind::DataTable : FormulaKind::Array;
-                  const auto range = has_range ? ParseRangeRef(ref) : std::nullopt;
-                  if (range && (table || !range->IsSingleCell())) {
-                    blocked_.push_back({*range, table});
-                  }
-                } else {
-                  cell.formula = FormulaKind::Plain;
-                }
-              } else if (local == "is") {
-                cell.has_value = true;
-              }
-              if (!scanner.SkipElement(child)) Malformed(child.begin, "mismatched tags");
-            }
-          }
-          cells_.push_back(cell);
-        }
-      }
-      row.cell_count = static_cast<std::uint32_t>(cells_.size() - row.first_cell);
-      for (std::uint32_t i = row.first_cell; i < row.first_cell + row.cell_count; ++i) {
-        if (i > row.first_cell && cells_[i].column <= cells_[i - 1].column) {
-          rows_in_order_ = false;
-        }
-      }
-      if (row.cell_count > 0) {
-        first_row_ = std::min(first_row_, row.row);
-        last_row_ = std::max(last_row_, row.row);
-        last_column_ = std::max(last_column_, cells_.back().column);
-        for (std::uint32_t i = row.first_cell; i < row.first_cell + row.cell_count; ++i) {
-          first_column_ = std::min(first_column_, cells_[i].column);
-          last_column_ = std::max(last_column_, cells_[i].column);
-        }
-      }
-      rows_.push_back(row);
-    }
+    ScanSheetData(token);
+    scanner.Seek(sheet_data_end_);
   }
   if (!found) Malformed(0, "no sheetData element");
 
@@ -413,6 +230,303 @@ void WorksheetPart::Scan() {
       }
       if (!cell_scanner.SkipElement(child)) break;
     }
+  }
+}
+
+// Reads the rows of sheetData from `from` until its end tag, or until `stop_at` is reached
+// between two pieces of markup. A `next_row` of 0 means the row before is unknown.
+void WorksheetPart::ScanRows(std::size_t from, std::size_t stop_at,
+                             std::string_view sheet_data_name, std::int32_t next_row,
+                             RowScan* out) const {
+  // A cell takes at least ~20 bytes of markup; guessing a little high saves the copies of a
+  // growing index.
+  out->cells.reserve((std::min(stop_at, xml_.size()) - from) / 40);
+  out->next_row = next_row;
+  xml::Scanner scanner(xml_, from);
+  for (;;) {
+    if (scanner.position() >= stop_at) {
+      out->end = scanner.position();
+      return;
+    }
+    const Token item = scanner.Next();
+    if (item.kind == TokenKind::Error || item.kind == TokenKind::End) {
+      Malformed(item.begin, "unexpected end of the markup");
+    }
+    if (item.kind == TokenKind::EndTag) {
+      if (item.name != sheet_data_name) Malformed(item.begin, "mismatched end tag");
+      out->close_begin = item.begin;
+      out->close_end = item.end;
+      out->end = item.end;
+      return;
+    }
+    if (item.kind != TokenKind::StartTag && item.kind != TokenKind::EmptyTag) continue;
+    if (xml::LocalName(item.name) != "row") {
+      if (!scanner.SkipElement(item)) Malformed(item.begin, "mismatched tags");
+      continue;
+    }
+    Row row;
+    row.begin = static_cast<std::uint32_t>(item.begin);
+    row.tag_end = static_cast<std::uint32_t>(item.end);
+    std::string_view ref;
+    if (xml::FindAttribute(item.attributes, "r", &ref)) {
+      std::uint32_t number = 0;
+      if (!ParseUnsigned(ref, &number) || number < 1 || number > kMaxRows) {
+        Malformed(item.begin, "a row number out of range");
+      }
+      row.row = static_cast<std::int32_t>(number);
+    } else {
+      row.has_ref = false;
+      if (next_row == 0) {  // the stretch starts with a row that counts on the one before
+        out->needs_previous_row = true;
+        out->end = item.begin;
+        return;
+      }
+      row.row = next_row;
+      if (row.row > kMaxRows) Malformed(item.begin, "too many rows");
+    }
+    next_row = row.row + 1;
+    out->next_row = next_row;
+    if (!out->rows.empty() && row.row <= out->rows.back().row) out->in_order = false;
+    row.first_cell = static_cast<std::uint32_t>(out->cells.size());
+    if (item.kind == TokenKind::EmptyTag) {
+      row.empty_tag = true;
+      row.end = row.tag_end;
+    } else {
+      std::int32_t next_column = 1;
+      for (;;) {
+        const Token c = scanner.Next();
+        if (c.kind == TokenKind::Error || c.kind == TokenKind::End) {
+          Malformed(c.begin, "unexpected end of the markup");
+        }
+        if (c.kind == TokenKind::EndTag) {
+          if (c.name != item.name) Malformed(c.begin, "mismatched end tag");
+          row.end = static_cast<std::uint32_t>(c.end);
+          break;
+        }
+        if (c.kind != TokenKind::StartTag && c.kind != TokenKind::EmptyTag) continue;
+        if (xml::LocalName(c.name) != "c") {
+          if (!scanner.SkipElement(c)) Malformed(c.begin, "mismatched tags");
+          continue;
+        }
+        Cell cell;
+        cell.begin = static_cast<std::uint32_t>(c.begin);
+        xml::AttributeReader attributes(c.attributes);
+        std::string_view name, value;
+        cell.has_ref = false;
+        while (attributes.Next(&name, &value)) {
+          if (name == "r") {
+            const auto parsed = ParseCellRef(value);
+            if (!parsed) Malformed(c.begin, "a cell reference out of range");
+            cell.column = parsed->column;
+            cell.has_ref = true;
+          } else if (name == "s") {
+            if (!ParseUnsigned(value, &cell.style)) cell.style = 0;
+          } else if (name == "t") {
+            if (value == "s")
+              cell.type = CellType::SharedString;
+            else if (value == "str")
+              cell.type = CellType::FormulaString;
+            else if (value == "inlineStr")
+              cell.type = CellType::InlineString;
+            else if (value == "b")
+              cell.type = CellType::Boolean;
+            else if (value == "e")
+              cell.type = CellType::Error;
+            else if (value == "d")
+              cell.type = CellType::Date;
+          }
+        }
+        if (!cell.has_ref) {
+          cell.column = next_column;
+          if (cell.column > kMaxColumns) Malformed(c.begin, "too many columns");
+          row.cells_have_refs = false;
+        }
+        next_column = cell.column + 1;
+        std::size_t fast_end = 0;
+        if (c.kind == TokenKind::EmptyTag) {
+          cell.end = static_cast<std::uint32_t>(c.end);
+        } else if (ReadPlainValue(c, &cell, &fast_end)) {
+          cell.end = static_cast<std::uint32_t>(fast_end);
+          scanner.Seek(fast_end);
+        } else {
+          for (;;) {
+            const Token child = scanner.Next();
+            if (child.kind == TokenKind::Error || child.kind == TokenKind::End) {
+              Malformed(child.begin, "unexpected end of the markup");
+            }
+            if (child.kind == TokenKind::EndTag) {
+              if (child.name != c.name) Malformed(child.begin, "mismatched end tag");
+              cell.end = static_cast<std::uint32_t>(child.end);
+              break;
+            }
+            if (child.kind != TokenKind::StartTag && child.kind != TokenKind::EmptyTag) continue;
+            const std::string_view local = xml::LocalName(child.name);
+            if (local == "v") {
+              cell.has_value = true;
+              cell.value_begin = static_cast<std::uint32_t>(child.end);
+              if (child.kind == TokenKind::EmptyTag) continue;
+              // The common case, <v>text</v>, is read without a second pass.
+              Token inner = scanner.Next();
+              if (inner.kind == TokenKind::Text) inner = scanner.Next();
+              if (inner.kind == TokenKind::EndTag && inner.name == child.name) {
+                cell.value_size = static_cast<std::uint32_t>(inner.begin - child.end);
+                continue;
+              }
+              if (inner.kind == TokenKind::Error || inner.kind == TokenKind::End) {
+                Malformed(inner.begin, "unexpected end of the markup");
+              }
+              // CDATA or nested markup: keep the raw span and decode it when shown.
+              std::size_t end = 0;
+              if (inner.kind == TokenKind::StartTag && !scanner.SkipElement(inner)) {
+                Malformed(inner.begin, "mismatched tags");
+              }
+              for (;;) {
+                const Token more = scanner.Next();
+                if (more.kind == TokenKind::EndTag && more.name == child.name) {
+                  end = more.begin;
+                  break;
+                }
+                if (more.kind == TokenKind::Error || more.kind == TokenKind::End ||
+                    more.kind == TokenKind::EndTag) {
+                  Malformed(more.begin, "mismatched tags");
+                }
+                if (more.kind == TokenKind::StartTag && !scanner.SkipElement(more)) {
+                  Malformed(more.begin, "mismatched tags");
+                }
+              }
+              cell.value_size = static_cast<std::uint32_t>(end - child.end);
+              continue;
+            }
+            if (local == "f") {
+              std::string_view type, ref;
+              const bool has_type = xml::FindAttribute(child.attributes, "t", &type);
+              const bool has_range = xml::FindAttribute(child.attributes, "ref", &ref);
+              if (has_type && type == "shared") {
+                cell.formula = has_range ? FormulaKind::SharedMaster : FormulaKind::SharedMember;
+              } else if (has_type && (type == "array" || type == "dataTable")) {
+                const bool table = type == "dataTable";
+                cell.formula = table ? FormulaKind::DataTable : FormulaKind::Array;
+                const auto range = has_range ? ParseRangeRef(ref) : std::nullopt;
+                if (range && (table || !range->IsSingleCell())) {
+                  out->blocked.push_back({*range, table});
+                }
+              } else {
+                cell.formula = FormulaKind::Plain;
+              }
+            } else if (local == "is") {
+              cell.has_value = true;
+            }
+            if (!scanner.SkipElement(child)) Malformed(child.begin, "mismatched tags");
+          }
+        }
+        out->cells.push_back(cell);
+      }
+    }
+    row.cell_count = static_cast<std::uint32_t>(out->cells.size() - row.first_cell);
+    for (std::uint32_t i = row.first_cell; i < row.first_cell + row.cell_count; ++i) {
+      if (i > row.first_cell && out->cells[i].column <= out->cells[i - 1].column) {
+        out->in_order = false;
+      }
+    }
+    if (row.cell_count > 0) {
+      out->first_row = std::min(out->first_row, row.row);
+      out->last_row = std::max(out->last_row, row.row);
+      out->last_column = std::max(out->last_column, out->cells.back().column);
+      for (std::uint32_t i = row.first_cell; i < row.first_cell + row.cell_count; ++i) {
+        out->first_column = std::min(out->first_column, out->cells[i].column);
+        out->last_column = std::max(out->last_column, out->cells[i].column);
+      }
+    }
+    out->rows.push_back(row);
+  }
+}
+
+void WorksheetPart::ScanSheetData(const xml::Token& start) {
+  const std::size_t content = start.end;
+  const std::string_view name = start.name;
+  RowScan first;
+  std::size_t split = std::string::npos;
+  if (xml_.size() - content >= parallel_from_) {
+    // Big sheets are read in two halves at once, split at a row start tag in the middle.
+    std::string row_tag(1, '<');
+    row_tag.append(prefix_);
+    row_tag.append("row");
+    for (std::size_t at = xml_.find(row_tag, content + (xml_.size() - content) / 2);
+         at != std::string::npos; at = xml_.find(row_tag, at + 1)) {
+      const char after = at + row_tag.size() < xml_.size() ? xml_[at + row_tag.size()] : '\0';
+      if (after == ' ' || after == '>' || after == '/' || after == '\t' || after == '\n' ||
+          after == '\r') {
+        split = at;
+        break;
+      }
+    }
+  }
+  if (split == std::string::npos) {
+    ScanRows(content, std::string::npos, name, 1, &first);
+    AdoptRows(std::move(first));
+    return;
+  }
+  RowScan second;
+  std::exception_ptr second_failed;
+  std::thread worker;
+  try {
+    worker = std::thread([&] {
+      try {
+        ScanRows(split, std::string::npos, name, 0, &second);
+      } catch (...) {
+        second_failed = std::current_exception();
+      }
+    });
+  } catch (const std::system_error&) {  // no thread to be had: read it all here
+    ScanRows(content, std::string::npos, name, 1, &first);
+    AdoptRows(std::move(first));
+    return;
+  }
+  try {
+    ScanRows(content, split, name, 1, &first);
+  } catch (...) {
+    worker.join();
+    throw;
+  }
+  worker.join();
+  if (first.end == split && first.close_end == 0 && !second.needs_previous_row) {
+    // The first half ended exactly at the split, so the second half read real rows.
+    if (second_failed) std::rethrow_exception(second_failed);
+    AdoptRows(std::move(first));
+    AdoptRows(std::move(second));
+    return;
+  }
+  // The split fell inside other markup, or its row has no number: read on from where the first
+  // half stopped.
+  RowScan rest;
+  if (first.close_end == 0) ScanRows(first.end, std::string::npos, name, first.next_row, &rest);
+  AdoptRows(std::move(first));
+  AdoptRows(std::move(rest));
+}
+
+void WorksheetPart::AdoptRows(RowScan&& scan) {
+  if (!scan.rows.empty() && !rows_.empty() && scan.rows.front().row <= rows_.back().row) {
+    rows_in_order_ = false;
+  }
+  rows_in_order_ = rows_in_order_ && scan.in_order;
+  const auto offset = static_cast<std::uint32_t>(cells_.size());
+  for (Row& row : scan.rows) row.first_cell += offset;
+  if (cells_.empty()) {
+    cells_ = std::move(scan.cells);
+  } else {
+    cells_.insert(cells_.end(), scan.cells.begin(), scan.cells.end());
+  }
+  rows_.insert(rows_.end(), scan.rows.begin(), scan.rows.end());
+  blocked_.insert(blocked_.end(), scan.blocked.begin(), scan.blocked.end());
+  if (!scan.rows.empty()) {
+    first_row_ = std::min(first_row_, scan.first_row);
+    last_row_ = std::max(last_row_, scan.last_row);
+    first_column_ = std::min(first_column_, scan.first_column);
+    last_column_ = std::max(last_column_, scan.last_column);
+  }
+  if (scan.close_end != 0) {
+    sheet_data_close_ = static_cast<std::uint32_t>(scan.close_begin);
+    sheet_data_end_ = static_cast<std::uint32_t>(scan.close_end);
   }
 }
 

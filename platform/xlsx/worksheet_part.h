@@ -56,8 +56,11 @@ class WorksheetPart {
   // What a write did to the workbook, beyond the cell itself.
   enum class WriteResult { Written, FormulaRemoved };
 
-  // Throws WorkbookError naming `file` and the part when the XML is malformed.
-  WorksheetPart(std::string xml, std::string file, std::string part, std::string sheet_name);
+  // Throws WorkbookError naming `file` and the part when the XML is malformed. Sheets from
+  // `parallel_from` bytes up are read with two threads.
+  WorksheetPart(std::string xml, std::string file, std::string part, std::string sheet_name,
+                std::size_t parallel_from = kParallelScanBytes);
+  static constexpr std::size_t kParallelScanBytes = std::size_t{8} << 20;
 
   std::int32_t LastRow() const { return last_row_; }
   // True when the sheet is protected: its locked cells cannot be written.
@@ -120,7 +123,28 @@ class WorksheetPart {
     std::int32_t edit = -1;
   };
 
+  // The rows and cells read from one stretch of sheetData.
+  struct RowScan {
+    std::vector<Row> rows;
+    std::vector<Cell> cells;
+    std::vector<BlockedRange> blocked;
+    std::int32_t first_row = kMaxRows;
+    std::int32_t first_column = kMaxColumns;
+    std::int32_t last_row = 0;
+    std::int32_t last_column = 0;
+    std::int32_t next_row = 1;  // number of a following row without one of its own
+    bool in_order = true;
+    bool needs_previous_row = false;  // stopped at a first row without a number
+    std::size_t end = 0;              // where reading stopped
+    std::size_t close_begin = 0;      // the sheetData end tag, when reached
+    std::size_t close_end = 0;
+  };
+
   void Scan();
+  void ScanSheetData(const xml::Token& start);
+  void ScanRows(std::size_t from, std::size_t stop_at, std::string_view sheet_data_name,
+                std::int32_t next_row, RowScan* out) const;
+  void AdoptRows(RowScan&& scan);
   bool ReadPlainValue(const xml::Token& start, Cell* cell, std::size_t* end) const;
   [[noreturn]] void Malformed(std::size_t offset, std::string_view what) const;
   const Cell* Find(std::int32_t row, std::int32_t column, std::size_t* index = nullptr) const;
@@ -141,6 +165,7 @@ class WorksheetPart {
   void AppendStringContent(std::string_view value, std::string_view prefix, std::string* out) const;
 
   std::string xml_;
+  std::size_t parallel_from_;
   std::string file_;
   std::string part_;
   std::string sheet_name_;

@@ -115,5 +115,65 @@ TEST_F(WorksheetPartTest, NewCellsAndRowsGoInOrderAndTheEmptyStringEmptiesACell)
             "<c r=\"B3\" t=\"inlineStr\"><is><t>b3</t></is></c></row></sheetData></worksheet>");
 }
 
+// Rows with and without numbers, shared and array formulas across the middle; `variant` 1 puts
+// a long comment full of row-like markup over the middle, 2 leaves the second half unnumbered.
+std::string ManyRows(int variant) {
+  std::string rows;
+  for (int r = 1; r <= 400; ++r) {
+    const std::string n = std::to_string(r);
+    const bool numbered = !(r % 7 == 0 || (variant == 2 && r > 120));
+    if (variant == 1 && r == 200) {
+      rows += "<!--";
+      for (int i = 0; i < 2000; ++i) rows += " <row r=\"999\"><c r=\"A999\"><v>9</v></c></row>";
+      rows += " -->";
+    }
+    if (r == 150) {
+      rows +=
+          "<row r=\"150\"><c r=\"A150\"><f t=\"shared\" ref=\"A150:A260\" si=\"3\">B150*2</f>"
+          "<v>1</v></c><c r=\"C150\"><f t=\"array\" ref=\"C150:C151\">D1:D2</f><v>4</v></c></row>";
+    } else if (!numbered) {
+      rows += "<row><c><v>" + n + "</v></c><c t=\"inlineStr\"><is><t>i" + n + "</t></is></c></row>";
+    } else if (r > 150 && r <= 260) {
+      rows += "<row r=\"" + n + "\"><c r=\"A" + n + "\"><f t=\"shared\" si=\"3\"/><v>" + n +
+              "</v></c><c r=\"B" + n + "\" s=\"1\"><v>" + n + ".5</v></c></row>";
+    } else {
+      rows += "<row r=\"" + n + "\" spans=\"1:2\"><c r=\"A" + n + "\"><v>" + n +
+              "</v></c><c r=\"B" + n + "\" t=\"b\"><v>1</v></c></row>";
+    }
+  }
+  return rows;
+}
+
+TEST_F(WorksheetPartTest, ReadingInTwoHalvesFindsWhatReadingInOneDoes) {
+  for (int variant = 0; variant < 3; ++variant) {
+    const std::string xml = Sheet(ManyRows(variant));
+    WorksheetPart one(xml, "f.xlsx", "s.xml", "S", std::string::npos);
+    WorksheetPart two(xml, "f.xlsx", "s.xml", "S", 0);
+    ASSERT_EQ(two.LastRow(), one.LastRow()) << variant;
+    ASSERT_EQ(two.LastColumn(), one.LastColumn()) << variant;
+    for (int r = 1; r <= one.LastRow(); ++r) {
+      for (int c = 1; c <= one.LastColumn(); ++c) {
+        ASSERT_EQ(Text(two, r, c), Text(one, r, c)) << variant << ": " << r << "," << c;
+      }
+    }
+    EXPECT_EQ(Text(two, 398, 2), variant == 2 ? "i398" : "TRUE");
+    for (WorksheetPart* part : {&one, &two}) {
+      part->WriteString(150, 1, "master gone");
+      part->WriteString(7, 2, "x");
+      EXPECT_THROW(part->WriteString(151, 3, "x"), workbook::CellWriteRefused);
+    }
+    EXPECT_EQ(two.Serialize(), one.Serialize()) << variant;
+  }
+}
+
+TEST_F(WorksheetPartTest, AMalformedSecondHalfIsReported) {
+  std::string rows;
+  for (int r = 1; r <= 100; ++r) {
+    rows += "<row r=\"" + std::to_string(r) + "\"><c r=\"A" + std::to_string(r) + "\"><v>1</v>" +
+            (r == 90 ? "</x>" : "</c>") + "</row>";
+  }
+  EXPECT_THROW(WorksheetPart(Sheet(rows), "f.xlsx", "s.xml", "S", 0), workbook::WorkbookError);
+}
+
 }  // namespace
 }  // namespace quillory::xlsx
