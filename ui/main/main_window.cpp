@@ -373,7 +373,8 @@ void MainWindow::RenameUnits() {
 void MainWindow::OpenLanguageEditor(bool pressed) {
   if (!pressed) return;
   check8_->setChecked(false);
-  ShowLanguageEditor(this, store_);
+  ShowLanguageEditor(this, store_,
+                     [this](QWidget* over, const QString& text) { dialogs_.Message(over, text); });
 }
 
 void MainWindow::OpenDefaultLanguage(bool pressed) {
