@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "platform/xlsx/deflate.h"
 #include "workbook/spreadsheet.h"
 
 namespace quillory::xlsx {
@@ -87,6 +88,76 @@ void CheckHead(std::string_view bytes, const std::string& name, const std::strin
                         "legacy .xls workbooks are converted through LibreOffice; the embedded "
                         "engine reads only .xlsx, .xlsm, .xltx and .xltm");
   }
+}
+
+// A zip entry's data already deflated, handed to libzip, which stores it as it is.
+struct Precompressed {
+  Deflated deflated;
+  zip_uint64_t size = 0;
+  zip_uint64_t offset = 0;
+  zip_error_t error;
+};
+
+zip_int64_t PrecompressedSource(void* state, void* data, zip_uint64_t length,
+                                zip_source_cmd_t command) {
+  auto* source = static_cast<Precompressed*>(state);
+  switch (command) {
+    case ZIP_SOURCE_OPEN:
+      source->offset = 0;
+      return 0;
+    case ZIP_SOURCE_READ: {
+      const zip_uint64_t left = source->deflated.bytes.size() - source->offset;
+      const zip_uint64_t count = std::min(left, length);
+      std::memcpy(data, source->deflated.bytes.data() + source->offset, count);
+      source->offset += count;
+      return static_cast<zip_int64_t>(count);
+    }
+    case ZIP_SOURCE_CLOSE:
+      return 0;
+    case ZIP_SOURCE_STAT: {
+      auto* stat = static_cast<zip_stat_t*>(data);
+      zip_stat_init(stat);
+      stat->valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC |
+                    ZIP_STAT_ENCRYPTION_METHOD;
+      stat->size = source->size;
+      stat->comp_size = source->deflated.bytes.size();
+      stat->comp_method = ZIP_CM_DEFLATE;
+      stat->crc = source->deflated.crc;
+      stat->encryption_method = ZIP_EM_NONE;
+      return sizeof(zip_stat_t);
+    }
+    case ZIP_SOURCE_ERROR:
+      return zip_error_to_data(&source->error, data, length);
+    case ZIP_SOURCE_FREE:
+      zip_error_fini(&source->error);
+      delete source;
+      return 0;
+    case ZIP_SOURCE_SUPPORTS:
+      return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
+                                            ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+    default:
+      zip_error_set(&source->error, ZIP_ER_OPNOTSUPP, 0);
+      return -1;
+  }
+}
+
+// The source for a rewritten part: big ones are deflated here, on two threads.
+zip_source_t* SourceFor(zip_t* archive, const std::string& content) {
+  if (content.size() >= (std::size_t{1} << 20)) {
+    auto state = std::make_unique<Precompressed>();
+    state->deflated = DeflateRaw(content, content.size() > (8u << 20) ? 1 : 6);
+    if (state->deflated.ok) {
+      state->size = content.size();
+      zip_error_init(&state->error);
+      zip_source_t* source = zip_source_function(archive, PrecompressedSource, state.get());
+      if (source) {
+        state.release();
+        return source;
+      }
+      zip_error_fini(&state->error);
+    }
+  }
+  return zip_source_buffer(archive, content.data(), content.size(), 0);
 }
 
 }  // namespace
@@ -264,7 +335,7 @@ void Package::Commit() {
     throw WorkbookError(path_, "cannot save: " + reason + "; the file was left as it was");
   };
   for (auto& [part, content] : replaced_) {
-    zip_source_t* source = zip_source_buffer(archive_, content.data(), content.size(), 0);
+    zip_source_t* source = SourceFor(archive_, content);
     if (!source) fail("out of memory");
     // Replaced as a new entry under the stored name: a replaced entry would keep its old
     // compression level, and a big sheet written at the highest level is slow.

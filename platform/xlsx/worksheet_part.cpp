@@ -658,6 +658,12 @@ std::string WorksheetPart::Text(std::int32_t row, std::int32_t column, const Sha
 }
 
 std::int32_t WorksheetPart::AddEdit(std::string_view value) {
+  if (edits_.empty()) {
+    // A conversion usually writes most cells; room for that spares copies of a growing store
+    // (address space only: untouched pages cost nothing).
+    edits_.reserve(cells_.size() + 16);
+    written_.reserve(std::min<std::size_t>(cells_.size() * (value.size() + 16) + 64, 1u << 30));
+  }
   Edit edit;
   edit.offset = static_cast<std::uint32_t>(written_.size());
   edit.size = static_cast<std::uint32_t>(value.size());
@@ -891,8 +897,23 @@ void WorksheetPart::AppendCell(const Cell& cell, std::int32_t row, std::size_t i
                                         attributes.last_end() - attributes.last_begin()));
   }
   if (!value.empty()) out->append(" t=\"inlineStr\"");
+  // Most cells hold only <v>text</v>; anything else is looked at child by child.
+  auto only_value = [&] {
+    std::string_view rest = span.substr(start.end);
+    auto take = [&](std::string_view text) {
+      if (!rest.starts_with(text)) return false;
+      rest.remove_prefix(text.size());
+      return true;
+    };
+    if (!take("<") || !take(prefix) || !take("v>")) return false;
+    const auto lt = rest.find('<');
+    if (lt == std::string_view::npos) return false;
+    rest.remove_prefix(lt);
+    return take("</") && take(prefix) && take("v></") && take(start.name) && take(">") &&
+           rest.empty();
+  };
   std::string kept;
-  if (start.kind == TokenKind::StartTag) {
+  if (start.kind == TokenKind::StartTag && !only_value()) {
     for (;;) {
       const Token child = scanner.Next();
       if (child.kind == TokenKind::EndTag || child.kind == TokenKind::End ||
@@ -1028,35 +1049,64 @@ std::string WorksheetPart::Serialize() const {
     head.append(out, dimension_end_, std::string::npos);
     out = std::move(head);
   }
-  auto added = added_.begin();
-  auto emit_added_rows_before = [&](std::int32_t row) {
-    while (added != added_.end() && added->first.first < row) {
-      const std::int32_t added_row = added->first.first;
-      AppendAddedRow(added_row, prefix_, &out);
-      while (added != added_.end() && added->first.first == added_row) ++added;
+  // Big sheets are written in two halves at once, split at a row in the middle.
+  const std::size_t middle = rows_.size() / 2;
+  std::string second;
+  std::thread worker;
+  if (rows_in_order_ && middle > 0 && xml_.size() + written_.size() >= parallel_from_) {
+    try {
+      worker = std::thread([&] {
+        second.reserve((out.capacity() - out.size()) / 2);
+        AppendRows(middle, rows_.size(), rows_[middle].begin, sheet_data_close_, &second);
+      });
+    } catch (const std::system_error&) {  // no thread to be had: all of it here
     }
-  };
-  for (const Row& row : rows_) {
-    emit_added_rows_before(row.row);
-    while (added != added_.end() && added->first.first == row.row) ++added;
-    if (rows_in_order_) {
-      // White space and comments between rows come along.
-      out.append(xml_, copied, row.begin - copied);
-      copied = row.end;
-    }
-    AppendRow(row, &out);
   }
-  emit_added_rows_before(kMaxRows + 1);
+  if (worker.joinable()) {
+    AppendRows(0, middle, copied, rows_[middle].begin, &out);
+    worker.join();
+    out.append(second);
+  } else {
+    AppendRows(0, rows_.size(), copied, sheet_data_close_, &out);
+  }
   if (sheet_data_empty_tag_) {
     out.append("</");
     out.append(prefix_);
     out.append("sheetData>");
     out.append(xml_, sheet_data_end_, std::string::npos);
   } else {
-    if (rows_in_order_) out.append(xml_, copied, sheet_data_close_ - copied);
     out.append(xml_, sheet_data_close_, std::string::npos);
   }
   return out;
+}
+
+void WorksheetPart::AppendRows(std::size_t first, std::size_t last, std::size_t copied,
+                               std::size_t copy_until, std::string* out) const {
+  // Rows rows_[first, last) and the added rows numbered from rows_[first] (the very first: from
+  // row 1) up to rows_[last] (the very last: to the end).
+  const std::int32_t from_row = first == 0 ? 0 : rows_[first].row;
+  const std::int32_t to_row = last == rows_.size() ? kMaxRows + 1 : rows_[last].row;
+  auto added = added_.lower_bound({from_row, 0});
+  auto emit_added_rows_before = [&](std::int32_t row) {
+    while (added != added_.end() && added->first.first < row) {
+      const std::int32_t added_row = added->first.first;
+      AppendAddedRow(added_row, prefix_, out);
+      while (added != added_.end() && added->first.first == added_row) ++added;
+    }
+  };
+  for (std::size_t i = first; i < last; ++i) {
+    const Row& row = rows_[i];
+    emit_added_rows_before(row.row);
+    while (added != added_.end() && added->first.first == row.row) ++added;
+    if (rows_in_order_) {
+      // White space and comments between rows come along.
+      out->append(xml_, copied, row.begin - copied);
+      copied = row.end;
+    }
+    AppendRow(row, out);
+  }
+  emit_added_rows_before(to_row);
+  if (rows_in_order_ && copy_until > copied) out->append(xml_, copied, copy_until - copied);
 }
 
 }  // namespace quillory::xlsx

@@ -157,6 +157,8 @@ class WorksheetPart {
   std::string FormulaOf(std::size_t index) const;
   void HandOffSharedFormula(std::size_t master);
 
+  void AppendRows(std::size_t first, std::size_t last, std::size_t copied, std::size_t copy_until,
+                  std::string* out) const;
   void AppendRow(const Row& row, std::string* out) const;
   void AppendAddedRow(std::int32_t row, std::string_view prefix, std::string* out) const;
   void AppendCell(const Cell& cell, std::int32_t row, std::size_t index, std::string* out) const;

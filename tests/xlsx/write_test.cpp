@@ -396,6 +396,53 @@ TEST(LibreOfficeWorkbook, ReadsAndRewritesAWorkbookLibreOfficeMadeFromCsv) {
   EXPECT_EQ(Field(rows, 4, 2), "0.125");
 }
 
+TEST(WriteString, ABigSheetIsReadWrittenAndCompressedInHalvesCorrectly) {
+  // Big enough (over 8 MB of sheet markup) for the two-thread reading, writing and deflating.
+  constexpr int kRows = 15000, kColumns = 20;
+  ScratchDir dir;
+  const std::string path = dir / "big.xlsx";
+  MakeWorkbook(path, [](lxw_workbook* book) {
+    lxw_worksheet* sheet = workbook_add_worksheet(book, "Big");
+    for (int row = 0; row < kRows; ++row) {
+      for (int column = 0; column < kColumns; ++column) {
+        worksheet_write_number(sheet, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(column),
+                               row * 100.0 + column, nullptr);
+      }
+    }
+  });
+  auto word = [](int row, int column) {
+    return "Row " + std::to_string(row) + " Column " + std::to_string(column) + " in words";
+  };
+  {
+    auto book = MakeEmbeddedApplication()->Open(path);
+    auto* sheet = book->Worksheets().at(0);
+    ASSERT_EQ(sheet->LastRow(), kRows);
+    EXPECT_EQ(sheet->Text(kRows, kColumns), std::to_string((kRows - 1) * 100 + kColumns - 1));
+    for (int row = 1; row <= kRows; ++row) {
+      for (int column = 1; column <= kColumns; column += 2)
+        sheet->WriteString(row, column, word(row, column));
+    }
+    book->Save();
+  }
+  auto book = MakeEmbeddedApplication()->Open(path);
+  auto* sheet = book->Worksheets().at(0);
+  const auto cells = sheet->NonEmptyCells(1, 1, kRows, kColumns);
+  ASSERT_EQ(cells.size(), static_cast<std::size_t>(kRows * kColumns));
+  for (const auto& cell : cells) {
+    const std::string want = cell.column % 2 == 1
+                                 ? word(cell.row, cell.column)
+                                 : std::to_string((cell.row - 1) * 100 + cell.column - 1);
+    ASSERT_EQ(cell.text, want) << cell.row << "," << cell.column;
+  }
+  if (!HaveLibreOffice()) GTEST_SKIP() << "LibreOffice is not installed";
+  const auto shown = LibreOfficeSheets(path);
+  ASSERT_TRUE(shown.count("Big"));
+  EXPECT_EQ(Field(shown.at("Big"), 1, 1), word(1, 1));
+  EXPECT_EQ(Field(shown.at("Big"), 7500, 19), word(7500, 19));
+  EXPECT_EQ(Field(shown.at("Big"), kRows, kColumns),
+            std::to_string((kRows - 1) * 100 + kColumns - 1));
+}
+
 TEST(MemoryWorkbook, ReadsLikeAFileButCannotBeSaved) {
   ScratchDir dir;
   MakeMixedWorkbook(dir / "m.xlsx");
