@@ -5,6 +5,7 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 
@@ -195,7 +196,18 @@ std::unique_ptr<Package> Package::OpenFile(const std::string& path) {
   int code = 0;
   zip_t* archive = zip_open(path.c_str(), 0, &code);
   if (!archive) RejectZipError(code, head, path);
-  return std::unique_ptr<Package>(new Package(archive, path, path, {}));
+  // A save replaces the file itself: through a symbolic link, that is the file it points to.
+  std::string target = path;
+  if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+    target = resolved;
+    std::free(resolved);
+  }
+  if (target != path) {
+    zip_discard(archive);
+    archive = zip_open(target.c_str(), 0, &code);
+    if (!archive) RejectZipError(code, head, path);
+  }
+  return std::unique_ptr<Package>(new Package(archive, path, target, {}));
 }
 
 std::unique_ptr<Package> Package::OpenMemory(std::string bytes, const std::string& name) {
@@ -313,10 +325,10 @@ void Package::Commit() {
   if (!HasChanges()) return;
   struct stat info {};
   if (::stat(path_.c_str(), &info) != 0) {
-    throw WorkbookError(path_, std::string("cannot save: ") + std::strerror(errno));
+    throw WorkbookError(name_, std::string("cannot save: ") + std::strerror(errno));
   }
   if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path_.c_str(), W_OK) != 0) {
-    throw WorkbookError(path_,
+    throw WorkbookError(name_,
                         "cannot save: the file is read-only; clear its read-only "
                         "attribute or copy it somewhere writable");
   }
@@ -325,14 +337,14 @@ void Package::Commit() {
   if (::stat(folder.c_str(), &folder_info) != 0 ||
       (folder_info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
       ::access(folder.c_str(), W_OK | X_OK) != 0) {
-    throw WorkbookError(path_, "cannot save: the folder " + folder +
+    throw WorkbookError(name_, "cannot save: the folder " + folder +
                                    " is read-only (the new file is written beside the old one)");
   }
 
   auto fail = [&](const std::string& what) {
     const std::string reason = what + ": " + zip_strerror(archive_);
     zip_unchange_all(archive_);
-    throw WorkbookError(path_, "cannot save: " + reason + "; the file was left as it was");
+    throw WorkbookError(name_, "cannot save: " + reason + "; the file was left as it was");
   };
   for (auto& [part, content] : replaced_) {
     zip_source_t* source = SourceFor(archive_, content);
@@ -369,6 +381,9 @@ void Package::Commit() {
   archive_ = nullptr;
   // The rename put a new file in place; give it the original's permissions.
   ::chmod(path_.c_str(), info.st_mode & 07777);
+  if (::chown(path_.c_str(), info.st_uid, info.st_gid) != 0) {
+    // Only the owner's own programs may hand a file back to its owner; keep what we have.
+  }
   replaced_.clear();
   removed_.clear();
   Reopen();
@@ -377,7 +392,7 @@ void Package::Commit() {
 void Package::Reopen() {
   int code = 0;
   archive_ = zip_open(path_.c_str(), 0, &code);
-  if (!archive_) RejectZipError(code, "PK", path_);
+  if (!archive_) RejectZipError(code, "PK", name_);
 }
 
 }  // namespace quillory::xlsx

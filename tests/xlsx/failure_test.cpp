@@ -190,5 +190,20 @@ TEST_F(SaveFailure, ASaveThatCannotReadTheOriginalLeavesItIntact) {
             1);
 }
 
+TEST(SaveThroughALink, ReplacesTheFileTheLinkPointsToAndKeepsTheLink) {
+  ScratchDir dir;
+  const std::string target = dir / "real.xlsx";
+  const std::string link = dir / "link.xlsx";
+  MakeSmallWorkbook(target);
+  std::filesystem::create_symlink(target, link);
+  {
+    auto book = MakeEmbeddedApplication()->Open(link);
+    book->Worksheets()[0]->WriteString(1, 1, "Twelve");
+    book->Save();
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(MakeEmbeddedApplication()->Open(target)->Worksheets()[0]->Text(1, 1), "Twelve");
+}
+
 }  // namespace
 }  // namespace quillory::xlsx
