@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Sets everything up and starts Quillory. Arguments are passed to the program.
+# Sets everything up and starts Quillory's window. "scripts/run.sh cli ARGS..." runs the command
+# line instead (quillory-cli ARGS...).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh release
-if [ -x build/release/app/quillory ]; then
-  exec build/release/app/quillory "$@"
+scripts/setup.sh app
+if [ "${1:-}" = cli ]; then
+  shift
+  exec build/app/cli/quillory-cli "${@:---help}"
 fi
-exec build/release/cli/quillory-cli "${@:---help}"
+exec build/app/app/quillory "$@"

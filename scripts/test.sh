@@ -1,19 +1,21 @@
 #!/usr/bin/env bash
-# Sets everything up and runs every test: the test suite (dev preset), then a short run of each
-# fuzzer (clang, sanitizers) so that a crash found in a few seconds fails the run.
+# Sets everything up and runs every test: a short run of each fuzzer (clang, sanitizers) so that a
+# crash found in a few seconds fails the run, then the test suite (dev preset).
 # QUILLORY_FUZZ_SECONDS sets the time per fuzzer (default 20; 0 skips fuzzing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh dev
-export QT_QPA_PLATFORM=offscreen
-ctest --preset dev -j "$(nproc)"
-
 seconds=${QUILLORY_FUZZ_SECONDS:-20}
 shopt -s nullglob
 sources=(fuzz/*_fuzz.cpp)
+run_suite() {
+  export QT_QPA_PLATFORM=offscreen
+  ctest --preset dev -j "$(nproc)"
+}
 if [ "$seconds" -eq 0 ] || [ ${#sources[@]} -eq 0 ]; then
   echo "No fuzzers run."
-  exit 0
+  run_suite
+  exit
 fi
 
 # Only the fuzzers are built; the fuzz preset's libraries come with them.
@@ -55,3 +57,4 @@ if [ ${#failed[@]} -gt 0 ]; then
   exit 1
 fi
 echo "All ${#targets[@]} fuzzers ran without a crash."
+run_suite
