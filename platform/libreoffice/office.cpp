@@ -167,8 +167,9 @@ Office& Office::Shared() {
   return *office;
 }
 
-Office::Office() : watchdog_([this] { WatchdogLoop(); }) {
-  watchdog_.detach();
+Office::Office() {
+  // Started once every member is initialised; it lives as long as the process.
+  std::thread([this] { WatchdogLoop(); }).detach();
 }
 
 void Office::EndAtExit() {
@@ -382,6 +383,16 @@ bool Office::EndCall(int ticket) {
 workbook::WorkbookError Office::Failure(const std::string& file, std::string_view what,
                                         bool timed_out, const std::string& message) {
   if (timed_out) {
+    {
+      // The watchdog has killed it: reap it now, so the next workbook starts a new instance.
+      std::lock_guard lock(mutex_);
+      if (pid_ != 0) {
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = 0;
+      }
+      KillLocked();
+    }
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(call_timeout_).count();
     return workbook::WorkbookError(file, "LibreOffice stopped responding while " +
                                              std::string(what) + " and was ended after " +

@@ -100,7 +100,6 @@ class Office {
   // Watchdog state.
   std::mutex watch_mutex_;
   std::condition_variable watch_wake_;
-  std::thread watchdog_;
   bool stopping_ = false;
   int ticket_ = 0;
   bool call_active_ = false;

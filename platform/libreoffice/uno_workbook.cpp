@@ -42,6 +42,7 @@
 #include "platform/libreoffice/csv_cells.h"
 #include "platform/libreoffice/file_checks.h"
 #include "platform/libreoffice/interaction.h"
+#include "platform/libreoffice/odf_settings.h"
 #include "platform/libreoffice/office.h"
 #include "platform/libreoffice/plugin_api.h"
 
@@ -142,9 +143,11 @@ class UnoApplication;
 
 class UnoWorkbook : public workbook::Workbook {
  public:
-  UnoWorkbook(std::string path, uno::Reference<lang::XComponent> component,
-              const OfficeSettings& settings, SourceWorkbook source)
+  UnoWorkbook(std::string path, std::string full_path, uno::Reference<lang::XComponent> component,
+              const OfficeSettings& settings, SourceWorkbook source, std::string odf_settings)
       : path_(std::move(path)),
+        full_path_(std::move(full_path)),
+        odf_settings_(std::move(odf_settings)),
         component_(std::move(component)),
         settings_(settings),
         generation_(Office::Shared().Generation()),
@@ -172,14 +175,16 @@ class UnoWorkbook : public workbook::Workbook {
 
   void Attach(std::shared_ptr<std::set<UnoWorkbook*>> open) { open_ = std::move(open); }
 
-  // A hidden .xls opens on its first sheet whatever the file says, and would be saved so: the
-  // view is turned to the sheet the file names.
+  // A hidden workbook's view does not keep the active sheet when saved, and a hidden .xls even
+  // opens on its first sheet whatever the file says: the view is turned to the right sheet.
   void RestoreActiveSheet();
 
  private:
   void LoadSheets();
 
   std::string path_;
+  std::string full_path_;
+  std::string odf_settings_;  // an OpenDocument file's settings part as it was opened
   uno::Reference<lang::XComponent> component_;
   OfficeSettings settings_;
   int generation_;
@@ -491,16 +496,36 @@ void UnoWorkbook::LoadSheets() {
 }
 
 void UnoWorkbook::RestoreActiveSheet() {
-  if (source_.active < 0 || source_.active >= static_cast<int>(source_.sheets.size())) return;
-  const std::string name = source_.sheets[static_cast<std::size_t>(source_.active)].name;
+  const bool known =
+      source_.active >= 0 && source_.active < static_cast<int>(source_.sheets.size());
   Guarded("opening the workbook", [&] {
     uno::Reference<frame::XModel> model(component_, uno::UNO_QUERY_THROW);
-    uno::Reference<sheet::XSpreadsheetView> view(model->getCurrentController(), uno::UNO_QUERY);
-    uno::Reference<sheet::XSpreadsheetDocument> document(component_, uno::UNO_QUERY_THROW);
-    const auto sheets = document->getSheets();
-    if (!view.is() || !sheets->hasByName(Utf16(name))) return;
-    view->setActiveSheet(
-        uno::Reference<sheet::XSpreadsheet>(sheets->getByName(Utf16(name)), uno::UNO_QUERY_THROW));
+    uno::Reference<frame::XController> controller = model->getCurrentController();
+    uno::Reference<sheet::XSpreadsheetView> view(controller, uno::UNO_QUERY);
+    if (!view.is()) return;
+    uno::Reference<sheet::XSpreadsheet> active = view->getActiveSheet();
+    if (known) {
+      const auto sheets =
+          uno::Reference<sheet::XSpreadsheetDocument>(component_, uno::UNO_QUERY_THROW)
+              ->getSheets();
+      const rtl::OUString name =
+          Utf16(source_.sheets[static_cast<std::size_t>(source_.active)].name);
+      if (sheets->hasByName(name)) active.set(sheets->getByName(name), uno::UNO_QUERY_THROW);
+    }
+    // Set even when unchanged: only a sheet set on the view is written back when saving.
+    if (!active.is()) return;
+    const auto sheets =
+        uno::Reference<sheet::XSpreadsheetDocument>(component_, uno::UNO_QUERY_THROW)->getSheets();
+    uno::Reference<container::XIndexAccess> all(sheets, uno::UNO_QUERY_THROW);
+    if (all->getCount() > 1) {
+      uno::Reference<sheet::XSpreadsheet> other(all->getByIndex(0), uno::UNO_QUERY_THROW);
+      if (uno::Reference<container::XNamed>(other, uno::UNO_QUERY_THROW)->getName() ==
+          uno::Reference<container::XNamed>(active, uno::UNO_QUERY_THROW)->getName()) {
+        other.set(all->getByIndex(1), uno::UNO_QUERY_THROW);
+      }
+      view->setActiveSheet(other);
+    }
+    view->setActiveSheet(active);
   });
 }
 
@@ -553,6 +578,9 @@ void UnoWorkbook::Save() {
   Guarded(
       "saving",
       [&] { uno::Reference<frame::XStorable>(component_, uno::UNO_QUERY_THROW)->store(); }, true);
+  // A hidden document is saved without its view settings (active sheet, frozen panes, zoom):
+  // an OpenDocument file gets its own back.
+  if (!odf_settings_.empty()) RestoreOdfSettings(full_path_, odf_settings_);
 }
 
 void UnoWorkbook::Close() {
@@ -642,6 +670,8 @@ std::unique_ptr<workbook::Workbook> UnoApplication::Open(const std::string& path
   } else if (filters.front().rfind("Calc MS Excel 2007", 0) == 0) {
     source = ReadOoxmlSheets(full);
   }
+  std::string odf_settings;
+  if (filters.front().rfind("calc8", 0) == 0) odf_settings = ReadOdfSettings(full);
 
   Office& office = Office::Shared();
   office.EnsureRunning(path);
@@ -684,7 +714,8 @@ std::unique_ptr<workbook::Workbook> UnoApplication::Open(const std::string& path
                                                   ? ""
                                                   : " (it asked " + handler->OtherRequest() + ")"));
   }
-  auto book = std::make_unique<UnoWorkbook>(path, component, settings_, std::move(source));
+  auto book = std::make_unique<UnoWorkbook>(path, full, component, settings_, std::move(source),
+                                            std::move(odf_settings));
   // From here a failure closes the document again without saving (the destructor).
   const std::string filter = book->Guarded("checking the file type", [&] {
     if (!uno::Reference<sheet::XSpreadsheetDocument>(component, uno::UNO_QUERY).is())
