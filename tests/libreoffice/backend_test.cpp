@@ -345,6 +345,18 @@ TEST_F(Backend, AHungInstanceIsEndedAndTheWorkbookFails) {
   EXPECT_NE(LibreOfficeInstancePid(), pid);
 }
 
+TEST_F(Backend, TheInstanceEndsWhenNoApplicationUsesIt) {
+  LoaderSettings settings = Settings();
+  settings.office.idle_timeout = std::chrono::seconds(1);
+  auto app = MakeLibreOfficeApplication(settings);
+  app->Open(Copy("source.ods"))->Close();
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  EXPECT_NE(LibreOfficeInstancePid(), 0);  // still used by `app`
+  app->Quit();
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  EXPECT_EQ(LibreOfficeInstancePid(), 0);
+}
+
 // Another LibreOffice, started the way a user would with a profile of its own.
 class UsersOffice {
  public:
