@@ -298,6 +298,7 @@ pid_t Office::Pid() {
 
 std::string Office::ScratchFolder() {
   std::lock_guard lock(mutex_);
+  if (profile_.empty()) return "";
   const std::string folder = profile_ + "/scratch";
   fs::create_directories(folder);
   return folder;

@@ -34,7 +34,7 @@ class Office {
   // Counts up each time a new instance starts, so documents of an ended one can tell.
   int Generation();
   pid_t Pid();
-  // A folder inside the private profile for temporary exports.
+  // A folder inside the private profile for temporary exports; "" when no instance runs.
   std::string ScratchFolder();
 
   // Applications holding the instance; with none for `idle`, it is ended.

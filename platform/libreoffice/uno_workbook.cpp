@@ -277,7 +277,11 @@ std::string UnoWorksheet::Displayed(std::int32_t row, std::int32_t column, std::
 void UnoWorksheet::LoadSnapshot() const {
   if (snapshot_known_) return;
   LoadFormulas();
-  const std::string folder = Office::Shared().ScratchFolder() + "/" + std::to_string(index_) + "-" +
+  const std::string scratch = Office::Shared().ScratchFolder();
+  if (scratch.empty()) {
+    throw WorkbookError(book_.Path(), "the LibreOffice instance that had it open has ended");
+  }
+  const std::string folder = scratch + "/" + std::to_string(index_) + "-" +
                              std::to_string(reinterpret_cast<std::uintptr_t>(this));
   std::error_code ignored;
   fs::remove_all(folder, ignored);
