@@ -584,7 +584,12 @@ void UnoWorkbook::Save() {
       [&] { uno::Reference<frame::XStorable>(component_, uno::UNO_QUERY_THROW)->store(); }, true);
   // A hidden document is saved without its view settings (active sheet, frozen panes, zoom):
   // an OpenDocument file gets its own back.
-  if (!odf_settings_.empty()) RestoreOdfSettings(full_path_, odf_settings_);
+  if (!odf_settings_.empty()) {
+    // Into the file itself: a rewritten package would replace a symbolic link.
+    std::error_code error;
+    const fs::path target = fs::canonical(full_path_, error);
+    if (!error) RestoreOdfSettings(target.string(), odf_settings_);
+  }
 }
 
 void UnoWorkbook::Close() {
