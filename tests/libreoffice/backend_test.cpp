@@ -278,6 +278,20 @@ TEST_F(Backend, TextNamedXlsIsRefusedAndLeftUnchanged) {
         << error.reason();
   }
   EXPECT_EQ(ReadFile(path), "1234.5,Total\n7,0123\n");
+
+  // A package named .xls opens through another spreadsheet filter; saving would change its type.
+  const std::string misnamed = Copy("source.xlsx", "misnamed.xls");
+  const std::string before = ReadFile(misnamed);
+  try {
+    app->Open(misnamed);
+    ADD_FAILURE() << "opened";
+  } catch (const WorkbookError& error) {
+    EXPECT_NE(error.reason().find("read it as \"Calc MS Excel 2007 XML\", not as a workbook of the "
+                                  "type its name says"),
+              std::string::npos)
+        << error.reason();
+  }
+  EXPECT_EQ(ReadFile(misnamed), before);
 }
 
 TEST_F(Backend, PasswordProtectedFilesFailClearly) {
