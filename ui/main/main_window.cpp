@@ -268,6 +268,13 @@ void MainWindow::MakeRun() {
   services.now = [] { return std::chrono::system_clock::now(); };
   run_ = std::make_unique<BackgroundRun>(this, words_, dialogs_, *pointer_, std::move(services));
   connect(run_.get(), &BackgroundRun::Finished, this, &MainWindow::RunFinished);
+  connect(run_.get(), &BackgroundRun::Finished, this, [this] { SetWordCommandsEnabled(true); });
+}
+
+// The run reads the current language and its words from its own thread, so the commands that
+// change them wait until it ends.
+void MainWindow::SetWordCommandsEnabled(bool enabled) {
+  for (QAbstractButton* button : {check4_, check8_, check9_}) button->setEnabled(enabled);
 }
 
 void MainWindow::MaybeOpenHomePage() {
@@ -408,7 +415,7 @@ void MainWindow::Start(bool pressed) {
   if (!pressed) return;
   check2_->setChecked(false);
   // The options are fixed at the press; a press during a run does nothing.
-  run_->Start(CurrentRunOptions());
+  if (run_->Start(CurrentRunOptions())) SetWordCommandsEnabled(false);
 }
 
 }  // namespace quillory::ui

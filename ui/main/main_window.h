@@ -77,6 +77,7 @@ class MainWindow final : public QWidget {
   void CentreOnScreen();
   void LoadPointers();
   void MakeRun();
+  void SetWordCommandsEnabled(bool enabled);
   void MaybeOpenHomePage();
   void RestoreOptions();
   void RewriteInNormalForm(std::string_view key, std::string_view normal);

@@ -160,9 +160,12 @@ class StartRunTest : public QObject {
     QCOMPARE(progress->labelText(), QStringLiteral("Workbook 1 of 1\nbook.xlsx\n0 cells done"));
     QCOMPARE(window_->pointer().state(), quillory::qt::WindowPointer::State::Busy);
     QVERIFY(!window_->close());  // not while a workbook may be half written
+    // nor may the language or the unit words change under the running conversion
+    for (const char* name : {"Check4", "Check8", "Check9"}) QVERIFY(!Control(name)->isEnabled());
     go_on = true;
     QTRY_VERIFY(report_.has_value());
     QCOMPARE(report_->outcome, RunOutcome::Done);
+    for (const char* name : {"Check4", "Check8", "Check9"}) QTRY_VERIFY(Control(name)->isEnabled());
     QTRY_VERIFY(!window_->findChild<QProgressDialog*>());
   }
 
