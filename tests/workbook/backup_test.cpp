@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 
 #include "workbook/backup_copy.h"
 #include "workbook/spreadsheet.h"
@@ -34,6 +35,8 @@ struct NameRow {
   int copy;
   const char* backup;
 };
+
+void PrintTo(const NameRow& row, std::ostream* out) { *out << '"' << row.backup << '"'; }
 
 class BackupName : public ::testing::TestWithParam<NameRow> {};
 

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <ostream>
+#include <string>
+#include <string_view>
+
 #include "workbook/block_reference.h"
 
 namespace quillory::workbook {
@@ -10,6 +15,8 @@ struct ReferenceRow {
   const char* sheet;  // nullptr: no sheet; "-": not a reference
   std::int32_t first_row, first_column, last_row, last_column;
 };
+
+void PrintTo(const ReferenceRow& row, std::ostream* out) { *out << '"' << row.text << '"'; }
 
 class BlockReferences : public ::testing::TestWithParam<ReferenceRow> {};
 
@@ -41,7 +48,15 @@ INSTANTIATE_TEST_SUITE_P(
         ReferenceRow{"S!A0", "-", 0, 0, 0, 0}, ReferenceRow{"S!A1:", "-", 0, 0, 0, 0},
         ReferenceRow{"S!1:2", "-", 0, 0, 0, 0}, ReferenceRow{"!A1", "-", 0, 0, 0, 0},
         ReferenceRow{"''!A1", "-", 0, 0, 0, 0}, ReferenceRow{"'open!A1", "-", 0, 0, 0, 0},
-        ReferenceRow{"A1B2", "-", 0, 0, 0, 0}, ReferenceRow{"", "-", 0, 0, 0, 0}));
+        ReferenceRow{"A1B2", "-", 0, 0, 0, 0}, ReferenceRow{"", "-", 0, 0, 0, 0}),
+    [](const ::testing::TestParamInfo<ReferenceRow>& info) {
+      // Names from the typed text: letters and digits kept, anything else spelled as "_".
+      std::string name = "row" + std::to_string(info.index) + "_";
+      for (const char c : std::string_view(info.param.text)) {
+        name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+      }
+      return name;
+    });
 
 }  // namespace
 }  // namespace quillory::workbook

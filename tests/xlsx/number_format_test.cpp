@@ -9,6 +9,7 @@
 #include <fstream>
 #include <limits>
 #include <random>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,12 @@ struct Row {
   std::string expected;
   std::string origin;
 };
+
+// Failures and test listings show the row as it stands in its table.
+void PrintTo(const Row& row, std::ostream* out) {
+  *out << row.table << ':' << row.line << " [" << row.kind << "] " << row.value << " with "
+       << row.code << " -> " << row.expected;
+}
 
 std::vector<std::string> SplitTabs(const std::string& line) {
   std::vector<std::string> fields;
