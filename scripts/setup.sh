@@ -15,7 +15,7 @@ packages=(
   # LibreOffice: the backend for .xls/.xlt/.ods, and its SDK to build the plugin
   libreoffice-calc-nogui libreoffice-dev libreoffice-dev-common
   # tests, fixtures, benchmarks, fuzzers
-  libgtest-dev libgmock-dev libbenchmark-dev libicu-dev libxlsxwriter-dev clang libclang-rt-14-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libicu-dev libxlsxwriter-dev clang libclang-rt-14-dev unzip
 )
 
 missing=()

@@ -138,7 +138,13 @@ inline std::map<std::string, std::vector<std::vector<std::string>>> LibreOfficeS
   const std::string command = "soffice -env:UserInstallation=file://" + profile +
                               " --headless --convert-to '" + filter + "' --outdir '" + out_dir +
                               "' '" + workbook + "' >/dev/null 2>&1";
-  if (std::system(command.c_str()) != 0) return sheets;
+  // A fresh profile can make LibreOffice's first start end early (it restarts itself to finish
+  // setting the profile up); a second try then succeeds.
+  bool converted = false;
+  for (int attempt = 0; attempt < 3 && !converted; ++attempt) {
+    converted = std::system(command.c_str()) == 0;
+  }
+  if (!converted) return sheets;
   const std::string stem = source.stem().string() + "-";
   for (const auto& entry : std::filesystem::directory_iterator(out_dir)) {
     const std::string name = entry.path().filename().string();
