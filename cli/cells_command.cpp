@@ -3,43 +3,10 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/tsv.h"
 
 namespace quillory::cli {
 namespace {
-
-// Writes `text` so that one cell stays on one line and one field: \\ \t \n \r and \xHH for
-// other control characters.
-void WriteEscaped(std::ostream& out, std::string_view text) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string line;
-  line.reserve(text.size());
-  for (const char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    switch (c) {
-      case '\\':
-        line += "\\\\";
-        break;
-      case '\t':
-        line += "\\t";
-        break;
-      case '\n':
-        line += "\\n";
-        break;
-      case '\r':
-        line += "\\r";
-        break;
-      default:
-        if (u < 0x20 || u == 0x7F) {
-          line += "\\x";
-          line.push_back(kHex[u >> 4]);
-          line.push_back(kHex[u & 0xF]);
-        } else {
-          line.push_back(c);
-        }
-    }
-  }
-  out << line;
-}
 
 struct CellsOptions {
   std::string file;
@@ -70,14 +37,14 @@ int RunCells(const CellsOptions& options, bool one_sheet, CommandContext& contex
       found = true;
       const auto cells = sheet->NonEmptyCells(1, 1, sheet->LastRow(), sheet->LastColumn());
       for (const auto& cell : cells) {
-        WriteEscaped(context.out, name);
+        context.out << EscapeField(name);
         context.out << '\t';
         std::string ref;
         for (std::int32_t column = cell.column; column > 0; column = (column - 1) / 26) {
           ref.insert(ref.begin(), static_cast<char>('A' + (column - 1) % 26));
         }
         context.out << ref << cell.row << '\t';
-        WriteEscaped(context.out, cell.text);
+        context.out << EscapeField(cell.text);
         context.out << '\n';
       }
     }

@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "cli/commands.h"
+#include "cli/tsv.h"
 #include "engine/languages.h"
 #include "engine/letters.h"
 #include "engine/words.h"
@@ -28,31 +29,6 @@ struct ConvertArguments {
   std::string backend = "auto";
   bool dry_run = false;
 };
-
-// A TSV field: backslash, tab, line feed and carriage return escaped.
-std::string Escape(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
 
 // The questions of a run answered from the command line: the running-instance question by --yes,
 // the block by --scope, the letters question on the terminal.
@@ -200,9 +176,9 @@ int Convert(CommandContext& context, const ConvertArguments& arguments) {
   services.spreadsheet_in_use = context.env.spreadsheet_in_use;
   services.now = context.env.now;
   services.on_cell = [&context](const workbook::CellChange& change) {
-    context.out << Escape(change.workbook) << '\t' << Escape(change.sheet) << '\t'
-                << Escape(change.cell) << '\t' << Escape(change.old_text) << '\t'
-                << Escape(change.new_text) << '\n';
+    context.out << EscapeField(change.workbook) << '\t' << EscapeField(change.sheet) << '\t'
+                << EscapeField(change.cell) << '\t' << EscapeField(change.old_text) << '\t'
+                << EscapeField(change.new_text) << '\n';
   };
 
   for (const std::string& file : arguments.files) {
