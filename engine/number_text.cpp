@@ -165,10 +165,13 @@ NumberTextStatus ReadNumberText(std::string_view text, NumberText& number) {
   std::string_view s = TrimBlanks(text);
 
   bool parenthesised = false;
-  if (s.size() >= 2 && s.front() == '(' && s.back() == ')') {
-    parenthesised = true;
-    s = TrimBlanks(s.substr(1, s.size() - 2));
-  }
+  auto take_parentheses = [&] {
+    if (!parenthesised && s.size() >= 2 && s.front() == '(' && s.back() == ')') {
+      parenthesised = true;
+      s = TrimBlanks(s.substr(1, s.size() - 2));
+    }
+  };
+  take_parentheses();
 
   char sign = 0;
   auto take_sign = [&] {
@@ -184,6 +187,8 @@ NumberTextStatus ReadNumberText(std::string_view text, NumberText& number) {
   } else if (const std::size_t length = SymbolAtEnd(s)) {
     s = TrimBlanks(s.substr(0, s.size() - length));
   }
+  // Accounting formats show negatives with the symbol outside: "$(1.00)".
+  if (sign == 0) take_parentheses();
   if (parenthesised && sign != 0) return NumberTextStatus::NotANumber;
 
   Numeral numeral;
