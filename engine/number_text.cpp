@@ -78,8 +78,9 @@ bool Split(std::string_view s, Numeral& numeral) {
         if (numeral.integer > kIntegerLimit) numeral.integer = kIntegerLimit;
       }
     } else if (c == ',') {
-      // The first group has one to three digits, every later one exactly three.
-      if (group == 0 || group > 3 || (numeral.grouped && group != 3)) return false;
+      // The first group has one to three digits, every later one exactly three. A grouped
+      // number never starts with 0: "0,125" is a decimal comma.
+      if (group == 0 || group > 3 || (numeral.grouped && group != 3) || s[0] == '0') return false;
       numeral.grouped = true;
       group = 0;
     } else {

@@ -31,10 +31,10 @@ enum class NumberTextStatus { Number, NotANumber, TooLarge };
 
 // Reads a displayed number: blanks around it; a sign before or after a currency symbol
 // ($ € £ ¥ ₹, before or after the number, optionally spaced from it) or accounting parentheses,
-// inside or outside the symbol;
-// digits with "," only between groups of three of the whole part; an optional "." and fraction;
-// an optional exponent (without grouping). Anything else, percentages and dates included, is not
-// a number. More than 15 digits before the point is too large.
+// inside or outside the symbol; digits with "," only between groups of three of a whole part
+// that does not start with 0; an optional "." and fraction; an optional exponent (without
+// grouping). Anything else, percentages and dates included, is not a number. More than 15 digits
+// before the point is too large.
 NumberTextStatus ReadNumberText(std::string_view text, NumberText& number);
 
 }  // namespace quillory
