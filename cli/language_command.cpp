@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/tsv.h"
 #include "engine/languages.h"
 #include "engine/settings.h"
 #include "engine/words.h"
@@ -65,7 +66,8 @@ int Show(CommandContext& context, const std::string& name) {
     context.err << "quillory-cli: note: \"" << name << "\" is not a listed language\n";
   }
   for (Stem stem : AllStems()) {
-    context.out << StemKey(stem) << '\t' << StoredWord(context.env.store, stem, name) << "\n";
+    context.out << StemKey(stem) << '\t' << EscapeField(StoredWord(context.env.store, stem, name))
+                << "\n";
   }
   return 0;
 }

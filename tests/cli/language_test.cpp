@@ -90,6 +90,7 @@ TEST_F(LanguageCommand, ShowPrintsEveryStemInOrder) {
   EXPECT_EQ(Cli({"add", "French"}).code, 0);
   EXPECT_EQ(Cli({"set", "French", "One_", "un"}).code, 0);
   EXPECT_EQ(Cli({"set", "French", "Minus_", " moins "}).code, 0);
+  EXPECT_EQ(Cli({"set", "French", "Two_", "de\tux\n"}).code, 0);
   const CliRun shown = Cli({"show", "French"});
   EXPECT_EQ(shown.code, 0);
   EXPECT_EQ(shown.err, "");
@@ -98,6 +99,7 @@ TEST_F(LanguageCommand, ShowPrintsEveryStemInOrder) {
   for (std::string line; std::getline(text, line);) lines.push_back(line);
   ASSERT_EQ(lines.size(), 37u);
   EXPECT_EQ(lines[0], "One_\tun");
+  EXPECT_EQ(lines[1], "Two_\tde\\tux\\n") << "a word stays one field on one line";
   EXPECT_EQ(lines[9], "Ten_\t");
   EXPECT_EQ(lines[19], "Twenty_\t");
   EXPECT_EQ(lines[34], "No_\t");
