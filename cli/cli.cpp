@@ -4,8 +4,20 @@
 #include <ostream>
 
 #include "cli/commands.h"
+#include "engine/settings.h"
 
 namespace quillory {
+
+namespace cli {
+
+int WriteResult(CommandContext& context) {
+  const std::string error = context.env.store.WriteError();
+  if (error.empty()) return 0;
+  context.err << "quillory-cli: " << error << "\n";
+  return 1;
+}
+
+}  // namespace cli
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            CliEnvironment& env) {

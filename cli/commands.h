@@ -16,6 +16,10 @@ struct CommandContext {
   int exit_code = 0;
 };
 
+// 0, or 1 with a message on standard error when a write did not reach the store (the value
+// would be gone next run).
+int WriteResult(CommandContext& context);
+
 // Each adds its subcommands to `app`; the callbacks capture `context`.
 void AddWordsCommands(CLI::App& app, CommandContext& context);     // words, letters
 void AddSettingsCommands(CLI::App& app, CommandContext& context);  // settings get|set

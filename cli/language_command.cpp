@@ -18,14 +18,6 @@ struct Arguments {
   std::string word;
 };
 
-// 0, or 1 with a message when the last write did not reach the store.
-int WriteResult(CommandContext& context) {
-  const std::string error = context.env.store.WriteError();
-  if (error.empty()) return 0;
-  context.err << "quillory-cli: " << error << "\n";
-  return 1;
-}
-
 int Fail(CommandContext& context, const std::string& message) {
   context.err << "quillory-cli: " << message << "\n";
   return 1;

@@ -6,17 +6,6 @@
 #include "engine/settings.h"
 
 namespace quillory::cli {
-namespace {
-
-// Tells the user when a write did not reach the store; the value would be gone next run.
-int WriteResult(CommandContext& context) {
-  const std::string error = context.env.store.WriteError();
-  if (error.empty()) return 0;
-  context.err << "quillory-cli: " << error << "\n";
-  return 1;
-}
-
-}  // namespace
 
 void AddSettingsCommands(CLI::App& app, CommandContext& context) {
   CLI::App* settings = app.add_subcommand("settings", "Read or write one stored setting");
