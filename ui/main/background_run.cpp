@@ -16,6 +16,8 @@ BackgroundRun::BackgroundRun(QWidget* window, WordSource& words, qt::Dialogs& di
       dialogs_(dialogs),
       pointer_(pointer),
       services_(std::move(services)) {
+  thread_.setMaxThreadCount(1);
+  thread_.setExpiryTimeout(-1);
   connect(&run_, &QFutureWatcherBase::finished, this, &BackgroundRun::End);
 }
 
@@ -36,11 +38,12 @@ bool BackgroundRun::Start(workbook::RunOptions options) {
   };
   prompts_ = std::make_unique<qt::GuiPrompts>(dialogs_, window_, std::move(hooks));
 
-  run_.setFuture(QtConcurrent::run([options = std::move(options), &words = words_,
-                                    &prompts = *prompts_, services = services_]() mutable {
-    workbook::ConversionRun run(std::move(options), words, prompts, std::move(services));
-    return run.Execute();
-  }));
+  run_.setFuture(
+      QtConcurrent::run(&thread_, [options = std::move(options), &words = words_,
+                                   &prompts = *prompts_, services = services_]() mutable {
+        workbook::ConversionRun run(std::move(options), words, prompts, std::move(services));
+        return run.Execute();
+      }));
   return true;
 }
 

@@ -3,6 +3,7 @@
 #include <QFutureWatcher>
 #include <QObject>
 #include <QPointer>
+#include <QThreadPool>
 #include <memory>
 
 #include "workbook/conversion_run.h"
@@ -50,6 +51,9 @@ class BackgroundRun final : public QObject {
   workbook::RunServices services_;
 
   std::unique_ptr<qt::GuiPrompts> prompts_;
+  // Every run on the same thread, kept while the window lives: a LibreOffice instance a run
+  // starts is ended with the thread that started it, and is reused by the next run.
+  QThreadPool thread_;
   QFutureWatcher<workbook::RunReport> run_;
   QPointer<QProgressDialog> progress_;
 };

@@ -1,6 +1,8 @@
+#include <unistd.h>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProgressDialog>
 #include <QTabWidget>
@@ -8,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QThreadPool>
+
 #include <atomic>
 
 #include "engine/settings.h"
@@ -167,6 +171,26 @@ class StartRunTest : public QObject {
     QCOMPARE(report_->outcome, RunOutcome::Done);
     for (const char* name : {"Check4", "Check8", "Check9"}) QTRY_VERIFY(Control(name)->isEnabled());
     QTRY_VERIFY(!window_->findChild<QProgressDialog*>());
+  }
+
+  void runsWorkOnOneThreadThatOutlivesThem() {
+    // An office instance a run starts ends with the thread that started it: that thread must
+    // not end between runs, whatever the shared pool does with its idle threads.
+    const int expiry = QThreadPool::globalInstance()->expiryTimeout();
+    QThreadPool::globalInstance()->setExpiryTimeout(20);
+    std::vector<pid_t> threads;
+    Open([this, &threads](const std::string& path) {
+      threads.push_back(gettid());
+      return office_.Factory()(path);
+    });
+    window_->files().Append(QStringLiteral("/w/book.xlsx"));
+    QCOMPARE(Start().outcome, RunOutcome::Done);
+    QTest::qWait(300);
+    const bool lives = QFileInfo::exists(QStringLiteral("/proc/self/task/%1").arg(threads.at(0)));
+    QCOMPARE(Start().outcome, RunOutcome::Done);
+    QThreadPool::globalInstance()->setExpiryTimeout(expiry);
+    QVERIFY(lives);
+    QCOMPARE(threads.at(1), threads.at(0));
   }
 
   void declinedRunningInstanceTouchesNothing() {
