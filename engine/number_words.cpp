@@ -47,14 +47,6 @@ struct EnglishSlot {
   std::uint8_t size;
 };
 
-constexpr std::array<std::string_view, kStemCount> kEnglishWords = {
-    "One",       "Two",      "Three",    "Four",    "Five",     "Six",      "Seven",   "Eight",
-    "Nine",      "Ten",      "Eleven",   "Twelve",  "Thirteen", "Fourteen", "Fifteen", "Sixteen",
-    "Seventeen", "Eighteen", "Nineteen", "Twenty",  "Thirty",   "Forty",    "Fifty",   "Sixty",
-    "Seventy",   "Eighty",   "Ninety",   "Hundred", "Thousand", "Million",  "Billion", "Trillion",
-    "Point",     "and",      "No",       "Zero",    "Minus",
-};
-
 constexpr std::array<EnglishSlot, kStemCount> MakeEnglishSlots() {
   std::array<EnglishSlot, kStemCount> slots{};
   for (std::size_t i = 0; i < kStemCount; ++i) {

@@ -8,26 +8,14 @@
 namespace quillory {
 namespace {
 
-struct StemText {
-  std::string_view key;
-  std::string_view english;
+constexpr std::array<std::string_view, kStemCount> kStemKeys = {
+    "One_",      "Two_",     "Three_",     "Four_",     "Five_",     "Six_",      "Seven_",
+    "Eight_",    "Nine_",    "Ten_",       "Eleven_",   "Twelve_",   "Thirteen_", "Fourteen_",
+    "Fifteen_",  "Sixteen_", "Seventeen_", "Eighteen_", "Nineteen_", "Twenty_",   "Thirty_",
+    "Forty_",    "Fifty_",   "Sixty_",     "Seventy_",  "Eighty_",   "Ninety_",   "Hundred_",
+    "Thousand_", "Million_", "Billion_",   "Trillion_", "Point_",    "And_",      "No_",
+    "Zero_",     "Minus_",
 };
-
-constexpr std::array<StemText, kStemCount> kStems = {{
-    {"One_", "One"},           {"Two_", "Two"},           {"Three_", "Three"},
-    {"Four_", "Four"},         {"Five_", "Five"},         {"Six_", "Six"},
-    {"Seven_", "Seven"},       {"Eight_", "Eight"},       {"Nine_", "Nine"},
-    {"Ten_", "Ten"},           {"Eleven_", "Eleven"},     {"Twelve_", "Twelve"},
-    {"Thirteen_", "Thirteen"}, {"Fourteen_", "Fourteen"}, {"Fifteen_", "Fifteen"},
-    {"Sixteen_", "Sixteen"},   {"Seventeen_", "Seventeen"}, {"Eighteen_", "Eighteen"},
-    {"Nineteen_", "Nineteen"}, {"Twenty_", "Twenty"},     {"Thirty_", "Thirty"},
-    {"Forty_", "Forty"},       {"Fifty_", "Fifty"},       {"Sixty_", "Sixty"},
-    {"Seventy_", "Seventy"},   {"Eighty_", "Eighty"},     {"Ninety_", "Ninety"},
-    {"Hundred_", "Hundred"},   {"Thousand_", "Thousand"}, {"Million_", "Million"},
-    {"Billion_", "Billion"},   {"Trillion_", "Trillion"}, {"Point_", "Point"},
-    {"And_", "and"},           {"No_", "No"},             {"Zero_", "Zero"},
-    {"Minus_", "Minus"},
-}};
 
 constexpr std::array<Stem, kStemCount> MakeAllStems() {
   std::array<Stem, kStemCount> stems{};
@@ -41,7 +29,7 @@ constexpr std::array<Stem, kStemCount> kAllStems = MakeAllStems();
 
 const std::array<Stem, kStemCount>& AllStems() { return kAllStems; }
 
-std::string_view StemKey(Stem stem) { return kStems[Index(stem)].key; }
+std::string_view StemKey(Stem stem) { return kStemKeys[Index(stem)]; }
 
 std::optional<Stem> StemFromKey(std::string_view key) {
   for (Stem stem : kAllStems) {
@@ -49,8 +37,6 @@ std::optional<Stem> StemFromKey(std::string_view key) {
   }
   return std::nullopt;
 }
-
-std::string_view EnglishWord(Stem stem) { return kStems[Index(stem)].english; }
 
 bool IsBuiltInEnglish(std::string_view language) {
   return language.empty() || language == "English";

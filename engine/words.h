@@ -31,8 +31,16 @@ const std::array<Stem, kStemCount>& AllStems();
 std::string_view StemKey(Stem stem);
 // The stem whose key is `key` ("Seven_"), if any.
 std::optional<Stem> StemFromKey(std::string_view key);
+// The built-in English words, bare, in the order above.
+inline constexpr std::array<std::string_view, kStemCount> kEnglishWords = {
+    "One",       "Two",      "Three",    "Four",    "Five",     "Six",      "Seven",   "Eight",
+    "Nine",      "Ten",      "Eleven",   "Twelve",  "Thirteen", "Fourteen", "Fifteen", "Sixteen",
+    "Seventeen", "Eighteen", "Nineteen", "Twenty",  "Thirty",   "Forty",    "Fifty",   "Sixty",
+    "Seventy",   "Eighty",   "Ninety",   "Hundred", "Thousand", "Million",  "Billion", "Trillion",
+    "Point",     "and",      "No",       "Zero",    "Minus",
+};
 // The built-in English word, bare: "One", "Twenty", "Hundred", "Point", "and", "No", "Zero", "Minus".
-std::string_view EnglishWord(Stem stem);
+constexpr std::string_view EnglishWord(Stem stem) { return kEnglishWords[Index(stem)]; }
 
 // "" and exactly "English" name the built-in words; any other text names a stored language.
 bool IsBuiltInEnglish(std::string_view language);
@@ -66,7 +74,6 @@ class WordSource {
   void SetCurrentLanguage(std::string language);
 
   const WordSet& Words();
-  const SettingsStore& Store() const { return store_; }
 
  private:
   const SettingsStore& store_;
