@@ -90,7 +90,9 @@ void AddWordsCommands(CLI::App& app, CommandContext& context) {
       "--language", words_options->language,
       "Use this language for the run: English or a stored language (default: the stored "
       "\"Default Language\")");
-  words->add_option("TEXT", words_options->texts, "Numbers as a spreadsheet displays them");
+  words->add_option("TEXT", words_options->texts,
+                    "Numbers as a spreadsheet displays them; put -- before them when one starts "
+                    "with - (-$5.00)");
   words->callback(
       [&context, words_options] { context.exit_code = RunWords(*words_options, context); });
 
@@ -101,7 +103,9 @@ void AddWordsCommands(CLI::App& app, CommandContext& context) {
       "counted from the number that stands for A");
   letters->add_option("--base", letters_options->base, "The number that corresponds with A")
       ->required();
-  letters->add_option("TEXT", letters_options->texts, "Texts whose digits become letters");
+  letters->add_option("TEXT", letters_options->texts,
+                      "Texts whose digits become letters; put -- before them when one starts "
+                      "with -");
   letters->callback(
       [&context, letters_options] { context.exit_code = RunLetters(*letters_options, context); });
 }
