@@ -223,8 +223,15 @@ void WorksheetPart::Scan() {
         if (xml::FindAttribute(child.attributes, "si", &si) && ParseUnsigned(si, &group)) {
           SharedGroup& shared = shared_[group];
           shared.members.push_back(static_cast<std::uint32_t>(i));
-          if (cell.formula == FormulaKind::SharedMaster)
+          const std::int32_t row = RowOfCell(i);
+          shared.bounds.first.row = std::min(shared.bounds.first.row, row);
+          shared.bounds.first.column = std::min(shared.bounds.first.column, cell.column);
+          shared.bounds.last.row = std::max(shared.bounds.last.row, row);
+          shared.bounds.last.column = std::max(shared.bounds.last.column, cell.column);
+          if (cell.formula == FormulaKind::SharedMaster) {
             shared.master = static_cast<std::int64_t>(i);
+            group_of_master_[static_cast<std::uint32_t>(i)] = group;
+          }
         }
         break;
       }
@@ -707,36 +714,38 @@ std::string WorksheetPart::FormulaOf(std::size_t index) const {
 }
 
 void WorksheetPart::HandOffSharedFormula(std::size_t master) {
-  for (auto& [si, group] : shared_) {
-    if (group.master != static_cast<std::int64_t>(master)) continue;
-    group.master = -1;
-    std::vector<std::uint32_t> remaining;
-    for (const std::uint32_t member : group.members) {
-      if (member != master && cells_[member].formula == FormulaKind::SharedMember) {
-        remaining.push_back(member);
-      }
-    }
-    if (remaining.empty()) return;
-    const std::uint32_t heir = remaining.front();
-    const std::int32_t master_row = RowOfCell(master);
-    const std::int32_t heir_row = RowOfCell(heir);
-    RangeRef range{{heir_row, cells_[heir].column}, {heir_row, cells_[heir].column}};
-    for (const std::uint32_t member : remaining) {
-      const std::int32_t row = RowOfCell(member);
-      range.first.row = std::min(range.first.row, row);
-      range.last.row = std::max(range.last.row, row);
-      range.first.column = std::min(range.first.column, cells_[member].column);
-      range.last.column = std::max(range.last.column, cells_[member].column);
-    }
-    NewMaster promoted;
-    promoted.formula = ShiftFormula(FormulaOf(master), heir_row - master_row,
-                                    cells_[heir].column - cells_[master].column);
-    promoted.range = range;
-    new_masters_[heir] = std::move(promoted);
-    cells_[heir].formula = FormulaKind::SharedMaster;
-    group.master = heir;
-    return;
+  // Found through an index and resumed where the last hand-off stopped: writing a filled-down
+  // column cell by cell hands the formula on once per cell.
+  const auto owner = group_of_master_.find(static_cast<std::uint32_t>(master));
+  if (owner == group_of_master_.end()) return;
+  const std::int64_t si = owner->second;
+  group_of_master_.erase(owner);
+  SharedGroup& group = shared_[si];
+  if (group.master != static_cast<std::int64_t>(master)) return;
+  group.master = -1;
+  while (group.next < group.members.size() &&
+         (group.members[group.next] == master ||
+          cells_[group.members[group.next]].formula != FormulaKind::SharedMember)) {
+    ++group.next;
   }
+  if (group.next == group.members.size()) return;
+  const std::uint32_t heir = group.members[group.next];
+  const std::int32_t master_row = RowOfCell(master);
+  const std::int32_t heir_row = RowOfCell(heir);
+  // The members left lie from the heir's row on; in its last row, from the heir's column on.
+  RangeRef range = group.bounds;
+  range.first.row = std::max(range.first.row, heir_row);
+  if (range.first.row == range.last.row) {
+    range.first.column = std::max(range.first.column, cells_[heir].column);
+  }
+  NewMaster promoted;
+  promoted.formula = ShiftFormula(FormulaOf(master), heir_row - master_row,
+                                  cells_[heir].column - cells_[master].column);
+  promoted.range = range;
+  new_masters_[heir] = std::move(promoted);
+  cells_[heir].formula = FormulaKind::SharedMaster;
+  group.master = heir;
+  group_of_master_[heir] = si;
 }
 
 WorksheetPart::WriteResult WorksheetPart::WriteString(std::int32_t row, std::int32_t column,

@@ -107,8 +107,10 @@ class WorksheetPart {
     std::uint32_t size = 0;
   };
   struct SharedGroup {
-    std::int64_t master = -1;  // cell index
-    std::vector<std::uint32_t> members;
+    std::int64_t master = -1;            // cell index
+    std::vector<std::uint32_t> members;  // row by row
+    std::size_t next = 0;                // members before it hold the group's formula no more
+    RangeRef bounds{{kMaxRows, kMaxColumns}, {0, 0}};  // of all members
   };
   struct NewMaster {
     std::string formula;
@@ -189,6 +191,7 @@ class WorksheetPart {
 
   std::vector<BlockedRange> blocked_;
   std::unordered_map<std::int64_t, SharedGroup> shared_;              // by si
+  std::unordered_map<std::uint32_t, std::int64_t> group_of_master_;   // cell index -> si
   std::unordered_map<std::uint32_t, NewMaster> new_masters_;          // by cell index
   std::map<std::pair<std::int32_t, std::int32_t>, AddedCell> added_;  // by (row, column)
   std::string written_;
