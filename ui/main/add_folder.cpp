@@ -18,13 +18,17 @@ QString Canonical(const QString& folder) {
   return QFileInfo(folder).canonicalFilePath();
 }
 
+bool Stopped(const std::atomic<bool>* stop) {
+  return stop != nullptr && stop->load(std::memory_order_relaxed);
+}
+
 }  // namespace
 
 QString PickFolder(qt::Dialogs& dialogs, QWidget* owner, const QString& prompt) {
   return dialogs.ExistingFolder(owner, prompt);
 }
 
-void CollectSubfolders(QStringList& folders) {
+void CollectSubfolders(QStringList& folders, const std::atomic<bool>* stop) {
   QSet<QString> entered;
   for (const QString& folder : folders) entered.insert(Canonical(folder));
 
@@ -32,6 +36,7 @@ void CollectSubfolders(QStringList& folders) {
   while (!level.isEmpty()) {
     QStringList next;
     for (const QString& folder : level) {
+      if (Stopped(stop)) return;
       const QDir dir(folder);
       const QStringList names =
           dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
@@ -55,11 +60,12 @@ QStringList ListMatchingFiles(const QString& folder, const QString& pattern) {
   return dir.entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
 }
 
-QStringList Scan(const QString& folder) {
+QStringList Scan(const QString& folder, const std::atomic<bool>* stop) {
   QStringList folders = {WithSlash(folder)};
-  CollectSubfolders(folders);
+  CollectSubfolders(folders, stop);
   QStringList paths;
   for (const QString& each : folders) {
+    if (Stopped(stop)) break;
     for (const QString& pattern : kPatterns) {
       for (const QString& name : ListMatchingFiles(each, pattern)) {
         if (!name.startsWith(QLatin1Char('~'))) paths.append(each + name);

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <atomic>
 
 class QWidget;
 
@@ -24,7 +25,8 @@ QString PickFolder(qt::Dialogs& dialogs, QWidget* owner, const QString& prompt);
 // Appends every folder below the folders of `folders`, all levels, breadth-first: each level
 // after the one above, grouped by parent in the parents' order. Every path ends with "/". Hidden
 // folders are not entered and no folder is entered twice (links that loop back are skipped).
-void CollectSubfolders(QStringList& folders);
+// Stops early, with the folders found so far, once `stop` is set.
+void CollectSubfolders(QStringList& folders, const std::atomic<bool>* stop = nullptr);
 
 // The names (no folder) of the files in `folder` matching `pattern` ("*.xls" or "*.xlt"), in name
 // order. The match ignores case and also takes the four-letter extensions that begin with the
@@ -33,6 +35,7 @@ QStringList ListMatchingFiles(const QString& folder, const QString& pattern);
 
 // The full paths a scan of `folder` adds, in order: folder by folder, each folder's "*.xls" files
 // before its "*.xlt" files; names beginning with "~" (owner files of open workbooks) left out.
-QStringList Scan(const QString& folder);
+// Once `stop` is set it ends soon, with part of the paths.
+QStringList Scan(const QString& folder, const std::atomic<bool>* stop = nullptr);
 
 }  // namespace quillory::ui::add_folder

@@ -85,7 +85,9 @@ MainWindow::MainWindow(SettingsStore& store, WordSource& words, qt::Dialogs& dia
 }
 
 MainWindow::~MainWindow() {
-  // Scans still running report to nobody; their watchers go before the pointer they hold busy.
+  // Scans still running stop and report to nobody; their watchers go before the pointer they
+  // hold busy.
+  *stop_scans_ = true;
   qDeleteAll(findChildren<QFutureWatcher<QStringList>*>());
 }
 
@@ -356,7 +358,8 @@ void MainWindow::AddFolder(bool pressed) {
     scan->deleteLater();
     emit ScanFinished();
   });
-  scan->setFuture(QtConcurrent::run(&add_folder::Scan, folder));
+  scan->setFuture(QtConcurrent::run(
+      [folder, stop = stop_scans_] { return add_folder::Scan(folder, stop.get()); }));
 }
 
 void MainWindow::ClearList(bool pressed) {

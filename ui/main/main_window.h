@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -117,6 +118,8 @@ class MainWindow final : public QWidget {
 
   std::unique_ptr<qt::WindowPointer> pointer_;
   int scans_running_ = 0;
+  // Set when the window goes, so that scans still running end instead of keeping the program up.
+  std::shared_ptr<std::atomic<bool>> stop_scans_ = std::make_shared<std::atomic<bool>>(false);
 
   std::unique_ptr<BackgroundRun> run_;
 };

@@ -13,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 #include <QTimer>
 #include <QTreeView>
 
@@ -433,6 +434,22 @@ class MainWindowTest : public QObject {
     const QString root = temp.path() + QLatin1Char('/');
     const QStringList once = {root + "one.xls", root + "two.xlt", root + "sub/three.xlsx"};
     QCOMPARE(window->files().Paths(), once + once);
+  }
+
+  void closingTheWindowStopsItsFolderScans() {
+    // A scan left running would keep the program alive, windowless, until it ends.
+    QTemporaryDir temp;
+    for (int i = 0; i < 50; ++i) {
+      for (int j = 0; j < 100; ++j) {
+        QVERIFY(QDir(temp.path()).mkpath(QStringLiteral("d%1/s%2").arg(i).arg(j)));
+      }
+    }
+    auto window = Open();
+    dialogs_->ScriptFolder(temp.path());
+    Control(*window, "Check5")->click();
+    QCOMPARE(window->scans_running(), 1);
+    window.reset();
+    QVERIFY(QThreadPool::globalInstance()->waitForDone(100));
   }
 
   void screenshotShowsEveryCaptionWhole() {
