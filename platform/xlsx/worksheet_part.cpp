@@ -202,6 +202,14 @@ void WorksheetPart::Scan() {
     cells_ = std::move(sorted);
   }
 
+  // Array formulas and data tables by first row, so a write looks only at those near it.
+  std::sort(blocked_.begin(), blocked_.end(), [](const BlockedRange& a, const BlockedRange& b) {
+    return a.range.first.row < b.range.first.row;
+  });
+  for (const BlockedRange& blocked : blocked_) {
+    blocked_tallest_ = std::max(blocked_tallest_, blocked.range.last.row - blocked.range.first.row);
+  }
+
   // Shared formula groups, members in row-major order.
   for (std::size_t i = 0; i < cells_.size(); ++i) {
     const Cell& cell = cells_[i];
@@ -754,12 +762,17 @@ WorksheetPart::WriteResult WorksheetPart::WriteString(std::int32_t row, std::int
     throw workbook::WorkbookError(file_, "cell row " + std::to_string(row) + ", column " +
                                              std::to_string(column) + " is outside the sheet");
   }
-  for (const BlockedRange& blocked : blocked_) {
-    if (!blocked.range.Contains(row, column)) continue;
+  const auto starts_above = [](const BlockedRange& range, std::int32_t first_row) {
+    return range.range.first.row < first_row;
+  };
+  auto blocked =
+      std::lower_bound(blocked_.begin(), blocked_.end(), row - blocked_tallest_, starts_above);
+  for (; blocked != blocked_.end() && blocked->range.first.row <= row; ++blocked) {
+    if (!blocked->range.Contains(row, column)) continue;
     throw workbook::CellWriteRefused(
         file_, "cell " + sheet_name_ + "!" + CellName(row, column) + " is part of " +
-                   (blocked.data_table ? "a data table" : "an array formula") + " (" +
-                   RangeName(blocked.range) + ") and cannot be replaced on its own");
+                   (blocked->data_table ? "a data table" : "an array formula") + " (" +
+                   RangeName(blocked->range) + ") and cannot be replaced on its own");
   }
   std::size_t index = 0;
   const Cell* found = Find(row, column, &index);

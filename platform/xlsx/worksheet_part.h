@@ -189,8 +189,9 @@ class WorksheetPart {
   std::uint32_t dimension_begin_ = 0;  // span of the dimension element, if any
   std::uint32_t dimension_end_ = 0;
 
-  std::vector<BlockedRange> blocked_;
-  std::unordered_map<std::int64_t, SharedGroup> shared_;              // by si
+  std::vector<BlockedRange> blocked_;                     // by first row
+  std::int32_t blocked_tallest_ = 0;                      // rows below the first of the tallest
+  std::unordered_map<std::int64_t, SharedGroup> shared_;  // by si
   std::unordered_map<std::uint32_t, std::int64_t> group_of_master_;   // cell index -> si
   std::unordered_map<std::uint32_t, NewMaster> new_masters_;          // by cell index
   std::map<std::pair<std::int32_t, std::int32_t>, AddedCell> added_;  // by (row, column)

@@ -116,6 +116,29 @@ TEST_F(WorksheetPartTest, OverwritingFilledDownFormulasCellByCellTakesLinearTime
             std::string::npos);
 }
 
+TEST_F(WorksheetPartTest, ManyArrayFormulasDoNotSlowDownWritesBesideThem) {
+  // A two-cell array formula in every row, and a taller one at the top.
+  constexpr int kRows = 30000;
+  std::string rows;
+  for (int r = 1; r <= kRows; ++r) {
+    const std::string n = std::to_string(r);
+    rows += "<row r=\"" + n + "\"><c r=\"A" + n + "\"><v>1</v></c><c r=\"B" + n +
+            "\"><v>2</v></c><c r=\"C" + n + "\"><f t=\"array\" ref=\"C" + n + ":D" + n + "\">A" +
+            n + ":B" + n + "</f><v>1</v></c><c r=\"D" + n + "\"><v>2</v></c>" +
+            (r == 1 ? "<c r=\"F1\"><f t=\"array\" ref=\"F1:F3\">A1:A3</f></c>" : "") + "</row>";
+  }
+  WorksheetPart part(Sheet(rows), "f.xlsx", "s.xml", "S");
+  const auto start = std::chrono::steady_clock::now();
+  for (int r = 1; r <= kRows; ++r) {
+    part.WriteString(r, 1, "w");
+    part.WriteString(r, 2, "w");
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_THROW(part.WriteString(kRows, 4, "x"), workbook::CellWriteRefused);
+  EXPECT_THROW(part.WriteString(3, 6, "x"), workbook::CellWriteRefused);
+  part.WriteString(4, 6, "x");
+}
+
 TEST_F(WorksheetPartTest, ASingleCellArrayFormulaIsReplacedAMultiCellOneRefused) {
   WorksheetPart part(
       Sheet("<row r=\"1\"><c r=\"A1\"><f t=\"array\" ref=\"A1\">SUM(B1:B2*2)</f><v>6</v></c>"
