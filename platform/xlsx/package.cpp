@@ -241,16 +241,6 @@ bool Package::Has(std::string_view part) const {
   return replaced_.count(std::string(part)) > 0 || Locate(part) >= 0;
 }
 
-std::vector<std::string> Package::PartNames() const {
-  std::vector<std::string> names;
-  const zip_int64_t count = zip_get_num_entries(archive_, 0);
-  for (zip_int64_t i = 0; i < count; ++i) {
-    const char* entry = zip_get_name(archive_, static_cast<zip_uint64_t>(i), 0);
-    if (entry) names.emplace_back(entry);
-  }
-  return names;
-}
-
 std::string Package::Read(std::string_view part) const {
   if (const auto staged = replaced_.find(std::string(part)); staged != replaced_.end()) {
     return staged->second;

@@ -28,7 +28,6 @@ class Package {
   bool Has(std::string_view part) const;
   // The part's uncompressed content. Throws WorkbookError when it is missing or damaged.
   std::string Read(std::string_view part) const;
-  std::vector<std::string> PartNames() const;
 
   // Changes staged until Commit(): the new content of a part, or its removal.
   void Replace(const std::string& part, std::string content);

@@ -525,23 +525,4 @@ bool RemoveRootChildren(std::string_view document, const std::function<bool(cons
   return true;
 }
 
-bool FindRootChild(std::string_view document, std::string_view local, Token* found) {
-  Scanner scanner(document);
-  Token root;
-  if (!FindRoot(scanner, &root) || root.kind == TokenKind::EmptyTag) return false;
-  for (;;) {
-    const Token token = scanner.Next();
-    if (token.kind == TokenKind::Error || token.kind == TokenKind::End ||
-        token.kind == TokenKind::EndTag) {
-      return false;
-    }
-    if (token.kind != TokenKind::StartTag && token.kind != TokenKind::EmptyTag) continue;
-    if (LocalName(token.name) == local) {
-      *found = token;
-      return true;
-    }
-    if (!scanner.SkipElement(token)) return false;
-  }
-}
-
 }  // namespace quillory::xlsx::xml

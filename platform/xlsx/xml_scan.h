@@ -104,9 +104,6 @@ bool NeedsPreserve(std::string_view text);
 bool RemoveRootChildren(std::string_view document, const std::function<bool(const Token&)>& remove,
                         std::string* out);
 
-// Finds the first tag (start or empty) whose local name is `local` among the root's children.
-bool FindRootChild(std::string_view document, std::string_view local, Token* found);
-
 // Appends the UTF-8 form of code point `cp`.
 void AppendUtf8(char32_t cp, std::string* out);
 
