@@ -91,9 +91,12 @@ class CompoundFile {
 
   std::string Chain(std::uint32_t start, const std::vector<std::uint32_t>& table, std::size_t size,
                     bool mini) const {
+    // A chain that loops is cut where it would outgrow its source: no stream is larger.
+    const std::size_t most = mini ? mini_source_.size() : file_.size();
     std::string out;
     for (std::size_t steps = 0;
-         start != kEndOfChain && start < table.size() && steps <= table.size(); ++steps) {
+         start != kEndOfChain && start < table.size() && steps <= table.size() && out.size() < most;
+         ++steps) {
       out.append(Sector(start, size, mini));
       start = table[start];
     }
@@ -122,6 +125,8 @@ class CompoundFile {
         const std::uint32_t s = U32(sector, 4 * i);
         if (s != kFreeSector && s != kEndOfChain) sectors.push_back(s);
       }
+      // More tables than the file has sectors: damaged, and possibly looping.
+      if (sectors.size() > file_.size() / sector_size_) return false;
       next = U32(sector, 4 * per_sector);
     }
     std::string bytes;

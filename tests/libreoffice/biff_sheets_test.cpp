@@ -1,6 +1,11 @@
 #include "platform/libreoffice/biff_sheets.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
 
 #include "tests/libreoffice/fixtures.h"
 
@@ -42,6 +47,51 @@ TEST(BiffSheets, AnythingElseGivesNoSheets) {
   std::string truncated("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
   truncated.resize(600, '\xFF');
   EXPECT_TRUE(ReadBiffSheets(truncated).sheets.empty());
+}
+
+// A damaged file of three sectors whose allocation table chains its own sector to itself
+// without end, as a directory, a table and the list of tables all at once.
+std::string SelfChainedCompoundFile() {
+  std::string file(1536, '\0');
+  const auto put16 = [&file](std::size_t at, std::uint16_t v) {
+    file[at] = static_cast<char>(v & 0xFF);
+    file[at + 1] = static_cast<char>(v >> 8);
+  };
+  const auto put32 = [&](std::size_t at, std::uint32_t v) {
+    put16(at, static_cast<std::uint16_t>(v & 0xFFFF));
+    put16(at + 2, static_cast<std::uint16_t>(v >> 16));
+  };
+  file.replace(0, 8, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+  put16(0x1E, 9);
+  put16(0x20, 6);
+  put32(0x30, 1);
+  put32(0x38, 4096);
+  put32(0x3C, 0xFFFFFFFE);
+  put32(0x44, 0);  // more tables listed in sector 0, which lists itself next
+  return file;
+}
+
+TEST(BiffSheets, ADamagedFileCannotTakeMoreMemoryThanItsSize) {
+  const std::string file = SelfChainedCompoundFile();
+  // Read in a child with its address space capped a little above what it holds now.
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::size_t pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    const rlim_t cap = pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (rlim_t{256} << 20);
+    const rlimit limit{cap, cap};
+    setrlimit(RLIMIT_AS, &limit);
+    try {
+      _exit(ReadBiffSheets(file).sheets.empty() ? 0 : 2);
+    } catch (...) {
+      _exit(3);
+    }
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace
