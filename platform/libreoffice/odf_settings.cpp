@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "platform/libreoffice/zip_part.h"
+
 namespace quillory::libreoffice {
 namespace {
 
@@ -16,16 +18,7 @@ std::string ReadOdfSettings(const std::string& path) {
   std::unique_ptr<zip_t, void (*)(zip_t*)> archive(zip_open(path.c_str(), ZIP_RDONLY, &error),
                                                    &zip_discard);
   if (!archive) return "";
-  zip_stat_t stat;
-  if (zip_stat(archive.get(), kSettings, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE)) return "";
-  std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> file(zip_fopen(archive.get(), kSettings, 0),
-                                                         &zip_fclose);
-  if (!file) return "";
-  std::string bytes(stat.size, '\0');
-  if (zip_fread(file.get(), bytes.data(), stat.size) != static_cast<zip_int64_t>(stat.size)) {
-    return "";
-  }
-  return bytes;
+  return ReadZipPart(archive.get(), kSettings);
 }
 
 bool RestoreOdfSettings(const std::string& path, const std::string& settings) {

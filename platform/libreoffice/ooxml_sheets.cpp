@@ -5,23 +5,9 @@
 #include <memory>
 
 #include "platform/libreoffice/biff_sheets.h"
+#include "platform/libreoffice/zip_part.h"
 
 namespace quillory::libreoffice {
-namespace {
-
-std::string ReadEntry(zip_t* archive, const char* name) {
-  zip_stat_t stat;
-  if (zip_stat(archive, name, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE)) return "";
-  std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> file(zip_fopen(archive, name, 0), &zip_fclose);
-  if (!file) return "";
-  std::string bytes(stat.size, '\0');
-  if (zip_fread(file.get(), bytes.data(), stat.size) != static_cast<zip_int64_t>(stat.size))
-    return "";
-  return bytes;
-}
-
-}  // namespace
-
 SourceWorkbook ReadOoxmlSheets(const std::string& path) {
   SourceWorkbook workbook;
   int error = 0;
@@ -29,8 +15,8 @@ SourceWorkbook ReadOoxmlSheets(const std::string& path) {
                                                    &zip_discard);
   if (!archive) return workbook;
   pugi::xml_document book, relations;
-  const std::string book_xml = ReadEntry(archive.get(), "xl/workbook.xml");
-  const std::string relations_xml = ReadEntry(archive.get(), "xl/_rels/workbook.xml.rels");
+  const std::string book_xml = ReadZipPart(archive.get(), "xl/workbook.xml");
+  const std::string relations_xml = ReadZipPart(archive.get(), "xl/_rels/workbook.xml.rels");
   if (!book.load_buffer(book_xml.data(), book_xml.size()) ||
       !relations.load_buffer(relations_xml.data(), relations_xml.size())) {
     return workbook;

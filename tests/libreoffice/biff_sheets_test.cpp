@@ -4,9 +4,11 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zip.h>
 
 #include <fstream>
 
+#include "platform/libreoffice/odf_settings.h"
 #include "tests/libreoffice/fixtures.h"
 
 namespace quillory::libreoffice {
@@ -71,11 +73,11 @@ std::string SelfChainedCompoundFile() {
   return file;
 }
 
-TEST(BiffSheets, ADamagedFileCannotTakeMoreMemoryThanItsSize) {
-  const std::string file = SelfChainedCompoundFile();
-  // Read in a child with its address space capped a little above what it holds now.
+// Runs `read` in a child whose address space is capped a little above what it holds now: 0 when
+// it returned true, 3 when it ran out of memory.
+template <class Read>
+int ExitCodeWithLittleMemory(Read read) {
   const pid_t child = fork();
-  ASSERT_GE(child, 0);
   if (child == 0) {
     std::size_t pages = 0;
     std::ifstream("/proc/self/statm") >> pages;
@@ -83,15 +85,47 @@ TEST(BiffSheets, ADamagedFileCannotTakeMoreMemoryThanItsSize) {
     const rlimit limit{cap, cap};
     setrlimit(RLIMIT_AS, &limit);
     try {
-      _exit(ReadBiffSheets(file).sheets.empty() ? 0 : 2);
+      _exit(read() ? 0 : 2);
     } catch (...) {
       _exit(3);
     }
   }
   int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+TEST(BiffSheets, ADamagedFileCannotTakeMoreMemoryThanItsSize) {
+  const std::string file = SelfChainedCompoundFile();
+  EXPECT_EQ(ExitCodeWithLittleMemory([&] { return ReadBiffSheets(file).sheets.empty(); }), 0);
+}
+
+// A package whose one part, `name`, says it unpacks to almost 4 GB.
+void WriteOversizedPackage(const std::string& path, const char* name) {
+  int error = 0;
+  zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  ASSERT_NE(archive, nullptr);
+  static const char kText[] = "<x/>";
+  zip_source_t* source = zip_source_buffer(archive, kText, 4, 0);
+  const zip_int64_t index = zip_file_add(archive, name, source, 0);
+  ASSERT_GE(index, 0);
+  zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0);
+  ASSERT_EQ(zip_close(archive), 0);
+  std::string bytes = testing::ReadFile(path);
+  const std::size_t central = bytes.find("PK\x01\x02");
+  ASSERT_NE(central, std::string::npos);
+  bytes.replace(central + 24, 4, "\x00\x00\x00\xF0", 4);
+  testing::WriteFile(path, bytes);
+}
+
+TEST(OoxmlSheets, PartsClaimingHugeSizesAreNotRead) {
+  testing::TempFolder folder;
+  const std::string ods = folder / "big.ods";
+  const std::string xlsx = folder / "big.xlsx";
+  WriteOversizedPackage(ods, "settings.xml");
+  WriteOversizedPackage(xlsx, "xl/workbook.xml");
+  EXPECT_EQ(ExitCodeWithLittleMemory([&] { return ReadOdfSettings(ods).empty(); }), 0);
+  EXPECT_EQ(ExitCodeWithLittleMemory([&] { return ReadOoxmlSheets(xlsx).sheets.empty(); }), 0);
 }
 
 }  // namespace
