@@ -78,6 +78,22 @@ bool Shift(Part* part, std::int32_t by, std::int32_t limit) {
   return true;
 }
 
+// `text` as a cell reference moved by `rows` and `columns` into `moved`, which is left empty
+// when it falls off the sheet. False when `text` is no cell reference.
+bool ShiftCell(std::string_view text, std::int32_t rows, std::int32_t columns, std::string* moved) {
+  std::string_view column_text, row_text;
+  if (!SplitCell(text, &column_text, &row_text)) return false;
+  auto column = ParseColumnPart(column_text);
+  auto row = ParseRowPart(row_text);
+  if (!column || !row) return false;
+  moved->clear();
+  if (Shift(&*column, columns, kMaxColumns) && Shift(&*row, rows, kMaxRows)) {
+    AppendColumnPart(*column, moved);
+    AppendRowPart(*row, moved);
+  }
+  return true;
+}
+
 bool IsWordChar(char c) {
   return IsLetter(c) || IsDigit(c) || c == '_' || c == '.' || c == '$' || c == '\\' ||
          static_cast<unsigned char>(c) >= 0x80;
@@ -205,18 +221,26 @@ std::string ShiftFormula(std::string_view formula, std::int32_t rows, std::int32
     }
     std::string_view column_text, row_text;
     if (SplitCell(word, &column_text, &row_text) && !row_text.empty()) {
-      auto column = ParseColumnPart(column_text);
-      auto row = ParseRowPart(row_text);
-      if (column && row) {
-        if (Shift(&*column, columns, kMaxColumns) && Shift(&*row, rows, kMaxRows)) {
-          AppendColumnPart(*column, &out);
-          AppendRowPart(*row, &out);
-        } else {
-          out.append("#REF!");
-        }
+      std::string moved;
+      if (!ShiftCell(word, rows, columns, &moved)) {
+        out.append(word);
         continue;
       }
-      out.append(word);
+      // A range with a corner pushed off the sheet becomes a single #REF!, not "A3:#REF!".
+      if (next == ':') {
+        std::size_t second_end = end + 1;
+        while (second_end < size && IsWordChar(formula[second_end])) ++second_end;
+        const char after = second_end < size ? formula[second_end] : '\0';
+        std::string second;
+        if (after != '(' && after != '!' && after != '[' &&
+            ShiftCell(formula.substr(end + 1, second_end - end - 1), rows, columns, &second)) {
+          const bool off = moved.empty() || second.empty();
+          out.append(off ? "#REF!" : moved + ":" + second);
+          pos = second_end;
+          continue;
+        }
+      }
+      out.append(moved.empty() ? "#REF!" : moved);
       continue;
     }
     // Whole columns (A:C) and whole rows (1:3) come in pairs around a colon.
