@@ -1010,6 +1010,15 @@ void WorksheetPart::AppendRow(const Row& row, std::string* out) const {
     AppendNewCell(row.row, added->first.second, added->second.edit, prefix, out);
     ++added;
   }
+  if (!row.empty_tag) {
+    // What follows the last cell (an extension list) stays at the end of the row.
+    std::uint32_t tail = row.tag_end;
+    for (std::uint32_t i = row.first_cell; i < row.first_cell + row.cell_count; ++i) {
+      tail = std::max(tail, cells_[i].end);
+    }
+    const std::size_t close = xml_.rfind('<', row.end - 1);
+    if (close != std::string::npos && close > tail) out->append(xml_, tail, close - tail);
+  }
   out->append("</");
   out->append(start.name);
   out->push_back('>');

@@ -58,6 +58,19 @@ TEST_F(WorksheetPartTest, UntouchedRowsAreCopiedAsTheyWere) {
       "</row>\n  <row r=\"2\"><c r=\"A2\" t=\"inlineStr\"><is><t>two</t></is></c></row>\n");
 }
 
+TEST_F(WorksheetPartTest, AnEditedRowKeepsWhatFollowsItsCells) {
+  WorksheetPart part(
+      Sheet("<row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"C1\"><v>3</v></c>\n"
+            "<extLst><ext uri=\"{r}\"><q:x xmlns:q=\"urn:q\"/></ext></extLst></row>"),
+      "f.xlsx", "s.xml", "S");
+  part.WriteString(1, 3, "three");
+  part.WriteString(1, 4, "four");
+  EXPECT_EQ(SheetDataOf(part.Serialize()),
+            "<row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"C1\" t=\"inlineStr\"><is><t>three</t></is>"
+            "</c><c r=\"D1\" t=\"inlineStr\"><is><t>four</t></is></c>\n<extLst><ext uri=\"{r}\">"
+            "<q:x xmlns:q=\"urn:q\"/></ext></extLst></row>");
+}
+
 TEST_F(WorksheetPartTest, AMasterHandedOnTwiceShiftsFromWhereItStarted) {
   WorksheetPart part(
       Sheet("<row r=\"1\"><c r=\"A1\"><f t=\"shared\" ref=\"A1:A4\" si=\"7\" aca=\"0\">$B$1+B1*"
