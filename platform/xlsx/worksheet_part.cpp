@@ -1083,19 +1083,32 @@ std::string WorksheetPart::Serialize() const {
   // Big sheets are written in two halves at once, split at a row in the middle.
   const std::size_t middle = rows_.size() / 2;
   std::string second;
+  std::exception_ptr second_failed;
   std::thread worker;
   if (rows_in_order_ && middle > 0 && xml_.size() + written_.size() >= parallel_from_) {
+    // Sized here: once the worker runs, `out` grows on this thread.
+    const std::size_t second_size = (out.capacity() - out.size()) / 2;
     try {
-      worker = std::thread([&] {
-        second.reserve((out.capacity() - out.size()) / 2);
-        AppendRows(middle, rows_.size(), rows_[middle].begin, sheet_data_close_, &second);
+      worker = std::thread([&, second_size] {
+        try {
+          second.reserve(second_size);
+          AppendRows(middle, rows_.size(), rows_[middle].begin, sheet_data_close_, &second);
+        } catch (...) {  // out of memory: reported by the caller, not the end of the program
+          second_failed = std::current_exception();
+        }
       });
     } catch (const std::system_error&) {  // no thread to be had: all of it here
     }
   }
   if (worker.joinable()) {
-    AppendRows(0, middle, copied, rows_[middle].begin, &out);
+    try {
+      AppendRows(0, middle, copied, rows_[middle].begin, &out);
+    } catch (...) {
+      worker.join();
+      throw;
+    }
     worker.join();
+    if (second_failed) std::rethrow_exception(second_failed);
     out.append(second);
   } else {
     AppendRows(0, rows_.size(), copied, sheet_data_close_, &out);
