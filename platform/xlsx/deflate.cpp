@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <new>
 #include <system_error>
 #include <thread>
 
@@ -15,6 +16,8 @@ constexpr std::size_t kTwoThreadsFrom = std::size_t{4} << 20;
 // Compresses `piece`; `dictionary` is the data just before it, `last` ends the stream.
 bool DeflatePiece(std::string_view piece, std::string_view dictionary, bool last, int level,
                   std::string* out, std::uint32_t* crc) {
+  // Sized before the stream exists, so a failing allocation leaves nothing behind.
+  out->resize(compressBound(static_cast<uLong>(piece.size())) + 64);
   z_stream stream{};
   if (deflateInit2(&stream, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
   bool ok = true;
@@ -22,7 +25,6 @@ bool DeflatePiece(std::string_view piece, std::string_view dictionary, bool last
     ok = deflateSetDictionary(&stream, reinterpret_cast<const Bytef*>(dictionary.data()),
                               static_cast<uInt>(dictionary.size())) == Z_OK;
   }
-  out->resize(deflateBound(&stream, static_cast<uLong>(piece.size())) + 64);
   stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(piece.data()));
   stream.avail_in = static_cast<uInt>(piece.size());
   stream.next_out = reinterpret_cast<Bytef*>(out->data());
@@ -58,14 +60,21 @@ Deflated DeflateRaw(std::string_view data, int level) {
   std::thread worker;
   try {
     worker = std::thread([&] {
-      second_ok = DeflatePiece(second, dictionary, true, level, &second_bytes, &second_crc);
+      try {
+        second_ok = DeflatePiece(second, dictionary, true, level, &second_bytes, &second_crc);
+      } catch (const std::bad_alloc&) {  // not ok: libzip compresses the part itself
+      }
     });
   } catch (const std::system_error&) {
     result.ok = DeflatePiece(data, {}, true, level, &result.bytes, &result.crc);
     return result;
   }
   std::uint32_t first_crc = 0;
-  const bool first_ok = DeflatePiece(first, {}, false, level, &result.bytes, &first_crc);
+  bool first_ok = false;
+  try {
+    first_ok = DeflatePiece(first, {}, false, level, &result.bytes, &first_crc);
+  } catch (const std::bad_alloc&) {
+  }
   worker.join();
   if (!first_ok || !second_ok) return result;
   result.bytes.append(second_bytes);
