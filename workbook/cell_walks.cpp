@@ -129,12 +129,16 @@ void ConvertCell(Worksheet& sheet, std::int32_t row, std::int32_t column, CellWa
   ConvertOne(sheet, sheet.Name(), row, column, text, walk, out);
 }
 
-std::string CellName(std::int32_t row, std::int32_t column) {
+std::string ColumnLetters(std::int32_t column) {
   std::string letters;
   for (std::int64_t n = column; n > 0; n = (n - 1) / 26) {
     letters.insert(letters.begin(), static_cast<char>('A' + (n - 1) % 26));
   }
-  return letters + std::to_string(row);
+  return letters;
+}
+
+std::string CellName(std::int32_t row, std::int32_t column) {
+  return ColumnLetters(column) + std::to_string(row);
 }
 
 }  // namespace quillory::workbook

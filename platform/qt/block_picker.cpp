@@ -11,6 +11,8 @@
 #include <QVBoxLayout>
 #include <unordered_map>
 
+#include "workbook/cell_walks.h"
+
 namespace quillory::qt {
 namespace {
 
@@ -55,13 +57,7 @@ class SheetModel final : public QAbstractTableModel {
 }  // namespace
 
 QString ColumnName(std::int32_t column) {
-  QString name;
-  while (column > 0) {
-    const int digit = (column - 1) % 26;
-    name.prepend(QChar(u'A' + digit));
-    column = (column - 1) / 26;
-  }
-  return name;
+  return QString::fromStdString(workbook::ColumnLetters(column));
 }
 
 BlockPickerDialog::BlockPickerDialog(workbook::Workbook& workbook, QWidget* parent)
