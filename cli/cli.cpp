@@ -21,8 +21,7 @@ int WriteResult(CommandContext& context) {
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            CliEnvironment& env) {
-  CLI::App app{"Quillory: rewrites the numbers of spreadsheet workbooks as words.",
-               "quillory-cli"};
+  CLI::App app{"Quillory: rewrites the numbers of spreadsheet workbooks as words.", "quillory-cli"};
   app.require_subcommand(1);
   app.fallthrough(false);
 

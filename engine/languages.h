@@ -38,7 +38,8 @@ bool DeleteLanguageAt(SettingsStore& store, std::size_t index);
 
 // The word of `stem` in the stored language `language`; "" when never written.
 std::string StoredWord(const SettingsStore& store, Stem stem, std::string_view language);
-void WriteStoredWord(SettingsStore& store, Stem stem, std::string_view language, std::string_view word);
+void WriteStoredWord(SettingsStore& store, Stem stem, std::string_view language,
+                     std::string_view word);
 
 // The stored "Default Language" ("" when absent).
 std::string ReadDefaultLanguage(const SettingsStore& store);

@@ -11,6 +11,7 @@ namespace quillory {
 // Every key the program reads or writes, with the default a reader supplies. Other programs and
 // older stores rely on these exact texts.
 namespace keys {
+// clang-format off
 inline constexpr std::string_view kOption = "Option";                    // "1" number, "2" currency
 inline constexpr std::string_view kType = "Type";                        // "1" workbook, "2" sheet, "3" block
 inline constexpr std::string_view kBackupCheck = "BackupCheck";          // "True" / "False"
@@ -18,6 +19,7 @@ inline constexpr std::string_view kDollar = "Dollar";                    // whol
 inline constexpr std::string_view kCent = "Cent";                        // hundredths unit word
 inline constexpr std::string_view kLanguages = "Languages";              // "French;German;"
 inline constexpr std::string_view kDefaultLanguage = "Default Language";  // name or "English"
+// clang-format on
 }  // namespace keys
 
 struct SettingKey {

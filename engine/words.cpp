@@ -27,9 +27,13 @@ constexpr std::array<Stem, kStemCount> kAllStems = MakeAllStems();
 
 }  // namespace
 
-const std::array<Stem, kStemCount>& AllStems() { return kAllStems; }
+const std::array<Stem, kStemCount>& AllStems() {
+  return kAllStems;
+}
 
-std::string_view StemKey(Stem stem) { return kStemKeys[Index(stem)]; }
+std::string_view StemKey(Stem stem) {
+  return kStemKeys[Index(stem)];
+}
 
 std::optional<Stem> StemFromKey(std::string_view key) {
   for (Stem stem : kAllStems) {
@@ -51,7 +55,8 @@ WordSet ReadWordSet(const SettingsStore& store, std::string_view language) {
   WordSet words;
   words.english = IsBuiltInEnglish(language);
   if (!words.english) {
-    for (Stem stem : kAllStems) words.stored[Index(stem)] = store.ReadSetting(WordKey(stem, language), "");
+    for (Stem stem : kAllStems)
+      words.stored[Index(stem)] = store.ReadSetting(WordKey(stem, language), "");
   }
   words.unit = store.ReadSetting(keys::kDollar, SettingDefault(keys::kDollar));
   words.subunit = store.ReadSetting(keys::kCent, SettingDefault(keys::kCent));

@@ -13,6 +13,7 @@ class SettingsStore;
 
 // One word of a language. The first 35 are the words every stored language has; Zero and Minus
 // are optional words that only numbers needing them use.
+// clang-format off
 enum class Stem : std::uint8_t {
   One, Two, Three, Four, Five, Six, Seven, Eight, Nine,
   Ten, Eleven, Twelve, Thirteen, Fourteen, Fifteen, Sixteen, Seventeen, Eighteen, Nineteen,
@@ -21,9 +22,12 @@ enum class Stem : std::uint8_t {
   Point, And, No,
   Zero, Minus,
 };
+// clang-format on
 inline constexpr std::size_t kStemCount = 37;
 
-inline constexpr std::size_t Index(Stem stem) { return static_cast<std::size_t>(stem); }
+inline constexpr std::size_t Index(Stem stem) {
+  return static_cast<std::size_t>(stem);
+}
 
 // Every stem in the order above.
 const std::array<Stem, kStemCount>& AllStems();
@@ -39,8 +43,11 @@ inline constexpr std::array<std::string_view, kStemCount> kEnglishWords = {
     "Seventy",   "Eighty",   "Ninety",   "Hundred", "Thousand", "Million",  "Billion", "Trillion",
     "Point",     "and",      "No",       "Zero",    "Minus",
 };
-// The built-in English word, bare: "One", "Twenty", "Hundred", "Point", "and", "No", "Zero", "Minus".
-constexpr std::string_view EnglishWord(Stem stem) { return kEnglishWords[Index(stem)]; }
+// The built-in English word, bare: "One", "Twenty", "Hundred", "Point", "and", "No", "Zero",
+// "Minus".
+constexpr std::string_view EnglishWord(Stem stem) {
+  return kEnglishWords[Index(stem)];
+}
 
 // "" and exactly "English" name the built-in words; any other text names a stored language.
 bool IsBuiltInEnglish(std::string_view language);
@@ -48,9 +55,10 @@ bool IsBuiltInEnglish(std::string_view language);
 // The words one conversion needs: the language's words and the two currency unit words.
 struct WordSet {
   bool english = true;
-  std::array<std::string, kStemCount> stored;  // a stored language's words as typed (unused for English)
-  std::string unit = "Dollar";                 // singular whole-part unit word, as stored
-  std::string subunit = "Cent";                // singular hundredths unit word, as stored
+  std::array<std::string, kStemCount>
+      stored;                    // a stored language's words as typed (unused for English)
+  std::string unit = "Dollar";   // singular whole-part unit word, as stored
+  std::string subunit = "Cent";  // singular hundredths unit word, as stored
 
   std::string_view Word(Stem stem) const {
     return english ? EnglishWord(stem) : std::string_view(stored[Index(stem)]);

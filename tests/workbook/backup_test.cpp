@@ -36,7 +36,9 @@ struct NameRow {
   const char* backup;
 };
 
-void PrintTo(const NameRow& row, std::ostream* out) { *out << '"' << row.backup << '"'; }
+void PrintTo(const NameRow& row, std::ostream* out) {
+  *out << '"' << row.backup << '"';
+}
 
 class BackupName : public ::testing::TestWithParam<NameRow> {};
 

@@ -16,7 +16,9 @@ struct ReferenceRow {
   std::int32_t first_row, first_column, last_row, last_column;
 };
 
-void PrintTo(const ReferenceRow& row, std::ostream* out) { *out << '"' << row.text << '"'; }
+void PrintTo(const ReferenceRow& row, std::ostream* out) {
+  *out << '"' << row.text << '"';
+}
 
 class BlockReferences : public ::testing::TestWithParam<ReferenceRow> {};
 

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <fstream>
 #include <limits>
-#include <random>
 #include <ostream>
+#include <random>
 #include <string>
 #include <vector>
 
