@@ -20,7 +20,8 @@ class GuiPrompts final : public QObject, public workbook::Prompts {
  public:
   struct Hooks {
     std::function<void(bool busy)> set_busy;
-    std::function<void(int index, int count, const QString& path, qint64 cells)> progress;
+    std::function<void(int index, int count, const QString& path, qint64 cells, qint64 cells_total)>
+        progress;
     std::function<void()> before_box;  // a box is about to show
   };
 
@@ -31,7 +32,7 @@ class GuiPrompts final : public QObject, public workbook::Prompts {
   std::optional<std::string> AskText(std::string_view prompt, std::string_view initial) override;
   std::optional<workbook::Block> PickBlock(workbook::Workbook& workbook) override;
   void SetBusy(bool busy) override;
-  void Progress(int index, int count, std::string_view path, std::int64_t cells) override;
+  void Progress(const workbook::RunProgress& progress) override;
 
  private:
   template <typename F>
@@ -48,6 +49,7 @@ class GuiPrompts final : public QObject, public workbook::Prompts {
     int count = 0;
     QString path;
     qint64 cells = 0;
+    qint64 cells_total = 0;
   };
   std::mutex progress_mutex_;
   Figures progress_;

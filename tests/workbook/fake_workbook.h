@@ -230,6 +230,8 @@ class ScriptedPrompts final : public Prompts {
   int blocks_asked = 0;
   int progress_calls = 0;
   std::int64_t last_cells = 0;
+  std::int64_t last_cells_total = 0;
+  std::function<void(const RunProgress&)> on_progress;
 
   void Message(std::string_view text, std::string_view details) override {
     messages.push_back({std::string(text), std::string(details)});
@@ -253,9 +255,11 @@ class ScriptedPrompts final : public Prompts {
     return pick_block ? pick_block(workbook) : std::nullopt;
   }
   void SetBusy(bool busy) override { busy_changes.push_back(busy); }
-  void Progress(int, int, std::string_view, std::int64_t cells) override {
+  void Progress(const RunProgress& progress) override {
     ++progress_calls;
-    last_cells = cells;
+    last_cells = progress.cells;
+    last_cells_total = progress.cells_total;
+    if (on_progress) on_progress(progress);
   }
 };
 

@@ -30,7 +30,7 @@ bool BackgroundRun::Start(workbook::RunOptions options) {
 
   qt::GuiPrompts::Hooks hooks;
   hooks.set_busy = [this](bool busy) { pointer_.SetBusy(busy); };
-  hooks.progress = [this](int index, int count, const QString& path, qint64 cells) {
+  hooks.progress = [this](int index, int count, const QString& path, qint64 cells, qint64) {
     ShowProgress(index, count, path, cells);
   };
   hooks.before_box = [this] {
