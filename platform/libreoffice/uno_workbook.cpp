@@ -1,6 +1,7 @@
 // The workbook interface on a headless LibreOffice, through UNO.
 
 #include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/container/XNamed.hpp>
 #include <com/sun/star/document/MacroExecMode.hpp>
@@ -105,6 +106,7 @@ class UnoWorksheet : public workbook::Worksheet {
       : book_(book), sheet_(std::move(sheet)), name_(std::move(name)), index_(index), kind_(kind) {}
 
   std::string Name() const override { return name_; }
+  bool Hidden() const override;
   SheetKind Kind() const { return kind_; }
   std::int32_t LastRow() const override;
   std::int32_t LastColumn() const override;
@@ -468,6 +470,15 @@ void UnoWorksheet::Flush() {
           uno::UNO_QUERY_THROW);
       range->setDataArray(data);
     }
+  });
+}
+
+bool UnoWorksheet::Hidden() const {
+  return book_.Guarded("reading whether a sheet is hidden", [&] {
+    bool visible = true;
+    uno::Reference<beans::XPropertySet>(sheet_, uno::UNO_QUERY_THROW)
+        ->getPropertyValue("IsVisible") >>= visible;
+    return !visible;
   });
 }
 

@@ -35,6 +35,7 @@ struct FakeSheet {
   std::map<CellKey, FakeCell> cells;
   bool chart = false;    // not a worksheet
   bool protect = false;  // every write fails
+  bool hidden = false;
   bool operator==(const FakeSheet&) const = default;
 };
 
@@ -53,6 +54,7 @@ class FakeWorksheet final : public Worksheet {
   FakeWorksheet(FakeSheet& data, std::vector<std::string>& log) : data_(data), log_(log) {}
 
   std::string Name() const override { return data_.name; }
+  bool Hidden() const override { return data_.hidden; }
   std::int32_t LastRow() const override {
     std::int32_t last = 1;
     for (const auto& [key, cell] : data_.cells) last = std::max(last, key.first);
