@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "platform/qt/dialogs.h"
+#include "platform/qt/text.h"
 #include "workbook/prompts.h"
 
 class QWidget;
@@ -33,6 +34,8 @@ class GuiPrompts final : public QObject, public workbook::Prompts {
   std::optional<workbook::Block> PickBlock(workbook::Workbook& workbook) override;
   void SetBusy(bool busy) override;
   void Progress(const workbook::RunProgress& progress) override;
+  // The window shows the report itself once the run has ended.
+  void Report(const workbook::RunReport&, std::string_view) override {}
 
  private:
   template <typename F>
@@ -55,14 +58,5 @@ class GuiPrompts final : public QObject, public workbook::Prompts {
   Figures progress_;
   bool progress_posted_ = false;
 };
-
-inline QString ToQString(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-inline std::string ToUtf8(const QString& text) {
-  const QByteArray bytes = text.toUtf8();
-  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
 
 }  // namespace quillory::qt

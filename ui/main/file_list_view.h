@@ -9,12 +9,13 @@ namespace quillory::ui {
 class FileListModel;
 
 inline const QString kFileListTip = QStringLiteral(
-    "Drag and drop files here. Double-click item to remove it. Move bar to right and out of window "
-    "to reveal full names.");
+    "Drag and drop files or folders here. Double-click an entry or press Delete to remove it; drag "
+    "it up or down to move it.");
 
-// The file list as a one-column report. Files dropped from the desktop are appended, a
-// double-click removes the selected entry, and an entry dragged with the mouse travels by swapping
-// places with the entry under the pointer.
+// The file list as a report: the paths, filling the list's width (each entry's tooltip is its full
+// path), and after a run each entry's outcome. Files dropped from the desktop are appended and
+// dropped folders handed on to be scanned; a double-click or Delete removes the selected entry,
+// and an entry dragged with the mouse travels by swapping places with the entry under the pointer.
 class FileListView final : public QTreeView {
   Q_OBJECT
 
@@ -32,18 +33,22 @@ class FileListView final : public QTreeView {
  signals:
   // The pointer moved over the list.
   void PointerMoved();
+  // Folders were dropped on the list, to be scanned for workbooks.
+  void FoldersDropped(const QStringList& folders);
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
  private:
   void MoveDraggedEntry(const QPoint& position);
+  void RemoveSelected();
 
   FileListModel* model_;
   QCursor drag_pointer_{Qt::ClosedHandCursor};

@@ -4,7 +4,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
-#include <QProgressDialog>
+#include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -22,8 +24,10 @@
 #include "platform/qt/gui_prompts.h"
 #include "platform/qt/pointer.h"
 #include "tests/workbook/fake_workbook.h"
+#include "ui/main/background_run.h"
 #include "ui/main/file_list_model.h"
 #include "ui/main/main_window.h"
+#include "ui/main/run_progress_window.h"
 
 #ifdef QUILLORY_HAVE_XLSXWRITER
 #include <xlsxwriter.h>
@@ -34,6 +38,7 @@ using quillory::WordSource;
 using quillory::qt::BlockChoice;
 using quillory::qt::Dialogs;
 using quillory::ui::MainWindow;
+using quillory::ui::RunProgressWindow;
 using quillory::workbook::RunOutcome;
 using quillory::workbook::RunReport;
 using quillory::workbook::testing::FakeFile;
@@ -84,6 +89,13 @@ class StartRunTest : public QObject {
       if (shown.kind == Dialogs::BoxKind::Message) texts.append(shown.text);
     }
     return texts;
+  }
+
+  QString ResultText(int row) const {
+    return window_->files()
+        .data(window_->files().index(row, quillory::ui::FileListModel::kResultColumn),
+              Qt::DisplayRole)
+        .toString();
   }
 
   std::string CellText(const std::string& path, std::int32_t row, std::int32_t column) {
@@ -149,7 +161,112 @@ class StartRunTest : public QObject {
     QVERIFY(!Control("Check2")->isChecked());
   }
 
-  void progressShowsTheWorkbookBeingConverted() {
+  void progressShowsTheWorkbookAndItsCellsOutOfTheirTotal() {
+    std::atomic<bool> opened{false};
+    std::atomic<bool> go_on{false};
+    office_.files["/w/big.xlsx"] =
+        FakeFile{{MakeSheet("Sheet1", std::vector<std::vector<std::string>>(9000, {"7", "x"}))},
+                 0,
+                 false,
+                 false};
+    Open([this, &opened, &go_on](const std::string& path) {
+      opened = true;
+      while (!go_on) QThread::msleep(5);
+      return office_.Factory()(path);
+    });
+    window_->files().Append(QStringLiteral("/w/book.xlsx"));
+    window_->files().Append(QStringLiteral("/w/big.xlsx"));
+    Control("Check2")->click();
+    QTRY_VERIFY(opened);
+    RunProgressWindow* progress = nullptr;
+    QTRY_VERIFY((progress = window_->findChild<RunProgressWindow*>()) && progress->isVisible());
+    QCOMPARE(progress->WorkbookText(), QStringLiteral("Workbook 1 of 2: book.xlsx"));
+    QCOMPARE(progress->CellsText(), QStringLiteral("Opening the workbook..."));
+    QCOMPARE(window_->pointer().state(), quillory::qt::WindowPointer::State::Busy);
+    QVERIFY(!progress->isModal());  // the main window stays usable
+    // nor may the language or the unit words change under the running conversion
+    for (const char* name : {"Check4", "Check8", "Check9"}) QVERIFY(!Control(name)->isEnabled());
+
+    go_on = true;
+    QTRY_VERIFY(report_.has_value());
+    QCOMPARE(report_->outcome, RunOutcome::Done);
+    for (const char* name : {"Check4", "Check8", "Check9"}) QTRY_VERIFY(Control(name)->isEnabled());
+    QTRY_VERIFY(!window_->findChild<RunProgressWindow*>());
+
+    RunProgressWindow shown;
+    shown.Show(2, 3, QStringLiteral("/w/big.xlsx"), 4096, 18000);
+    QCOMPARE(shown.WorkbookText(), QStringLiteral("Workbook 2 of 3: big.xlsx"));
+    QCOMPARE(shown.CellsText(),
+             QLocale().toString(4096) == QStringLiteral("4,096")
+                 ? QStringLiteral("Cells: 4,096 of 18,000")
+                 : QStringLiteral("Cells: %1 of %2")
+                       .arg(QLocale().toString(4096), QLocale().toString(18000)));
+    QCOMPARE(shown.findChild<QProgressBar*>(QStringLiteral("CellsBar"))->value(), 227);
+    // One workbook done of three, and 4,096 / 18,000 of the second.
+    QCOMPARE(shown.findChild<QProgressBar*>(QStringLiteral("WorkbooksBar"))->value(), 409);
+  }
+
+  void cancelStopsBetweenCellsAndTheReportSaysSo() {
+    office_.files["/w/big.xlsx"] =
+        FakeFile{{MakeSheet("Sheet1", std::vector<std::vector<std::string>>(20000, {"7"}))},
+                 0,
+                 false,
+                 false};
+    office_.files["/w/last.xlsx"] = office_.files["/w/book.xlsx"];
+    const FakeFile big_before = office_.files["/w/big.xlsx"];
+    std::atomic<bool> cancel_now{false};
+    RunProgressWindow* progress = nullptr;
+    Open([this, &cancel_now](const std::string& path) {
+      if (path == "/w/big.xlsx") {
+        cancel_now = true;  // the window's Cancel is pressed while it opens
+        while (cancel_now) QThread::msleep(5);
+      }
+      return office_.Factory()(path);
+    });
+    for (const char* path : {"/w/book.xlsx", "/w/big.xlsx", "/w/last.xlsx"}) {
+      window_->files().Append(QString::fromLatin1(path));
+    }
+    Control("Check2")->click();
+    QTRY_VERIFY(cancel_now);
+    QTRY_VERIFY((progress = window_->findChild<RunProgressWindow*>()) && progress->isVisible());
+    QTest::mouseClick(progress->findChild<QPushButton*>(QStringLiteral("Cancel")), Qt::LeftButton);
+    QVERIFY(progress->cancelling());
+    QVERIFY(!progress->findChild<QPushButton*>(QStringLiteral("Cancel"))->isEnabled());
+    cancel_now = false;
+    QTRY_VERIFY(report_.has_value());
+
+    QCOMPARE(report_->outcome, RunOutcome::Cancelled);
+    QCOMPARE(CellText("/w/book.xlsx", 1, 1),
+             std::string("One Thousand Two Hundred Thirty Four Point Fifty Six"));
+    QCOMPARE(office_.files.at("/w/big.xlsx"), big_before);
+    QCOMPARE(office_.Count("open /w/last.xlsx"), 0);
+    const Dialogs::Shown& shown = dialogs_->shown().back();
+    QCOMPARE(shown.kind, Dialogs::BoxKind::Report);
+    QCOMPARE(shown.text, QStringLiteral("The run was cancelled: /w/big.xlsx was not converted; its "
+                                        "file is untouched.\nThe workbooks before it were "
+                                        "converted and saved.\nThe workbooks after it were not "
+                                        "touched."));
+    // Each entry of the list shows what became of it.
+    QCOMPARE(ResultText(0), QStringLiteral("Converted"));
+    QCOMPARE(ResultText(1), QStringLiteral("Cancelled"));
+    QCOMPARE(ResultText(2), QStringLiteral("Not reached"));
+  }
+
+  void closingTheProgressWindowOrPressingEscapeMeansCancel() {
+    RunProgressWindow progress;
+    int asked = 0;
+    connect(&progress, &RunProgressWindow::CancelRequested, this, [&] { ++asked; });
+    progress.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&progress));
+    QVERIFY(!progress.close());  // it stays until the run has stopped
+    QCOMPARE(asked, 1);
+    progress.ShowCancelling();
+    QTest::keyClick(&progress, Qt::Key_Escape);
+    QCOMPARE(asked, 1);  // asked once is enough
+    QVERIFY(progress.isVisible());
+  }
+
+  void closingTheMainWindowDuringARunAsksWhetherToCancelIt() {
     std::atomic<bool> opened{false};
     std::atomic<bool> go_on{false};
     Open([this, &opened, &go_on](const std::string& path) {
@@ -157,21 +274,28 @@ class StartRunTest : public QObject {
       while (!go_on) QThread::msleep(5);
       return office_.Factory()(path);
     });
+    window_->show();
     window_->files().Append(QStringLiteral("/w/book.xlsx"));
+    const FakeFile before = office_.files.at("/w/book.xlsx");
     Control("Check2")->click();
     QTRY_VERIFY(opened);
-    QProgressDialog* progress = nullptr;
-    QTRY_VERIFY((progress = window_->findChild<QProgressDialog*>()) && progress->isVisible());
-    QCOMPARE(progress->labelText(), QStringLiteral("Workbook 1 of 1\nbook.xlsx\n0 cells done"));
-    QCOMPARE(window_->pointer().state(), quillory::qt::WindowPointer::State::Busy);
-    QVERIFY(!window_->close());  // not while a workbook may be half written
-    // nor may the language or the unit words change under the running conversion
-    for (const char* name : {"Check4", "Check8", "Check9"}) QVERIFY(!Control(name)->isEnabled());
+
+    dialogs_->ScriptYesNo(false);  // No: the run goes on, the window stays
+    QVERIFY(!window_->close());
+    QCOMPARE(dialogs_->shown().back().text, quillory::ui::kCancelToClose);
+    QVERIFY(window_->running());
+    QVERIFY(!window_->run().cancelling());
+
+    dialogs_->ScriptYesNo(true);  // Yes: cancelled, and the window closes when the run has ended
+    QVERIFY(!window_->close());
+    QVERIFY(window_->run().cancelling());
     go_on = true;
     QTRY_VERIFY(report_.has_value());
-    QCOMPARE(report_->outcome, RunOutcome::Done);
-    for (const char* name : {"Check4", "Check8", "Check9"}) QTRY_VERIFY(Control(name)->isEnabled());
-    QTRY_VERIFY(!window_->findChild<QProgressDialog*>());
+    QCOMPARE(report_->outcome, RunOutcome::Cancelled);
+    QTRY_VERIFY(!window_->isVisible());
+    QCOMPARE(office_.files.at("/w/book.xlsx"), before);
+    QCOMPARE(dialogs_->shown().back().kind,
+             Dialogs::BoxKind::YesNo);  // no report to a closed window
   }
 
   void runsWorkOnOneThreadThatOutlivesThem() {
@@ -238,7 +362,9 @@ class StartRunTest : public QObject {
     const RunReport skipped = Start();
     QCOMPARE(skipped.outcome, RunOutcome::Done);
     QCOMPARE(skipped.workbooks.at(0).outcome, quillory::workbook::WorkbookOutcome::Skipped);
-    QVERIFY(Messages().back().contains(QStringLiteral("/w/book.xlsx was skipped")));
+    QCOMPARE(dialogs_->shown().back().text,
+             QStringLiteral("Done.\n/w/book.xlsx was skipped: no block of cells was chosen."));
+    QCOMPARE(ResultText(0), QStringLiteral("Skipped"));
   }
 
   void promptsFromTheRunShowOnTheWindowsThread() {
@@ -342,7 +468,7 @@ class StartRunTest : public QObject {
     window_->files().Append(path);
     const RunReport report = Start();
     QCOMPARE(report.outcome, RunOutcome::Done);
-    QCOMPARE(Messages().back(), QStringLiteral("Done."));
+    QCOMPARE(dialogs_->shown().back().text, QStringLiteral("Done."));
 
     auto reopened = embedded(path.toStdString())->Open(path.toStdString());
     auto* converted = reopened->Worksheets().at(0);
