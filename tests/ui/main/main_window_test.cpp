@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -16,6 +17,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QThreadPool>
 #include <QTimer>
 #include <QTreeView>
@@ -24,7 +26,10 @@
 #include "engine/words.h"
 #include "platform/qt/dialogs.h"
 #include "platform/qt/pointer.h"
+#include "quillory/version.h"
 #include "ui/main/file_list_model.h"
+#include "ui/main/file_list_view.h"
+#include "ui/main/help_window.h"
 #include "ui/main/main_window.h"
 
 using quillory::MemorySettings;
@@ -503,6 +508,68 @@ class MainWindowTest : public QObject {
     const QString root = temp.path() + QLatin1Char('/');
     const QStringList once = {root + "one.xls", root + "two.xlt", root + "sub/three.xlsx"};
     QCOMPARE(window->files().Paths(), once + once);
+  }
+
+  void droppedFoldersAreScannedAndAnEmptyScanSaysSo() {
+    QTemporaryDir temp;
+    QVERIFY(QDir(temp.path()).mkpath(QStringLiteral("empty")));
+    for (const char* name : {"one.ods", "two.ots", "notes.txt"}) {
+      QFile file(temp.filePath(QString::fromLatin1(name)));
+      QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    auto window = Open();
+    QSignalSpy finished(window.get(), &MainWindow::ScanFinished);
+    auto* list = Control<quillory::ui::FileListView>(*window, "ListView1");
+    emit list->FoldersDropped({temp.path(), temp.filePath(QStringLiteral("empty"))});
+    QTRY_COMPARE(finished.count(), 2);
+    const QString root = temp.path() + QLatin1Char('/');
+    QCOMPARE(window->files().Paths(), QStringList({root + "one.ods", root + "two.ots"}));
+    QCOMPARE(dialogs_->shown().size(), 1u);
+    QCOMPARE(dialogs_->shown().front().text,
+             QStringLiteral("No workbooks were found in %1 or the folders below it.")
+                 .arg(temp.filePath(QStringLiteral("empty"))));
+  }
+
+  void helpShowsTheReadmeAndAboutTheVersionLibrariesAndHomePage() {
+    auto window = Open();
+    Control(*window, "Help")->click();
+    auto* help = window->findChild<quillory::ui::HelpWindow*>();
+    QVERIFY(help && help->isVisible());
+    QVERIFY(!help->isModal());
+    const QString readme = help->findChild<QTextBrowser*>("HelpText")->toPlainText();
+    QVERIFY2(readme.contains(QStringLiteral("rewrites the cells of spreadsheet workbooks")),
+             qPrintable(readme.left(200)));
+    QVERIFY(readme.contains(QStringLiteral("home page")));
+    const QString about = help->findChild<QTextBrowser*>("AboutText")->toPlainText();
+    QVERIFY(
+        about.contains(QStringLiteral("Quillory ") +
+                       QString::fromUtf8(quillory::kVersion.data(), quillory::kVersion.size())));
+    for (const char* part : {"Qt 6", "LGPL-3.0", "libzip", "BSD-3-Clause", "pugixml", "MIT",
+                             "LibreOffice", "MPL-2.0", "CLI11", "about one start in a hundred"}) {
+      QVERIFY2(about.contains(QString::fromLatin1(part)), part);
+    }
+    QVERIFY(about.contains(quillory::ui::kHomePage));
+    // One help window; the next press brings it back.
+    Control(*window, "Help")->click();
+    QCOMPARE(window->findChildren<quillory::ui::HelpWindow*>().size(), 1);
+    window->close();
+    QVERIFY(!help->isVisible());
+  }
+
+  void theCurrentLanguageIsShownAfterItIsChosen() {
+    store_->WriteSetting("Languages", "Français;");
+    auto window = Open();
+    auto* label = Control<QLabel>(*window, "CurrentLanguage");
+    QCOMPARE(label->text(), QStringLiteral("Language: English"));
+    QTimer::singleShot(0, [] {
+      auto* chooser = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      if (!chooser) return;
+      chooser->findChild<QComboBox*>("Combo1")->setCurrentIndex(1);
+      chooser->findChild<QAbstractButton*>("Check1")->click();
+    });
+    Control(*window, "Check9")->click();
+    QCOMPARE(label->text(), QStringLiteral("Language: Français"));
+    QCOMPARE(window->CurrentLanguageName(), QStringLiteral("Français"));
   }
 
   void closingTheWindowStopsItsFolderScans() {

@@ -436,11 +436,40 @@ class StartRunTest : public QObject {
         std::make_tuple(block->first_row, block->first_column, block->last_row, block->last_column),
         std::make_tuple(1, 1, 2, 2));
 
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("two.xlsx - Quillory"));
+
     QCOMPARE(quillory::qt::ColumnName(1), QStringLiteral("A"));
     QCOMPARE(quillory::qt::ColumnName(26), QStringLiteral("Z"));
     QCOMPARE(quillory::qt::ColumnName(27), QStringLiteral("AA"));
     QCOMPARE(quillory::qt::ColumnName(702), QStringLiteral("ZZ"));
     QCOMPARE(quillory::qt::ColumnName(16384), QStringLiteral("XFD"));
+  }
+
+  void blockPickerOpensOnTheActiveSheetAndMarksHiddenOnes() {
+    auto hidden = MakeSheet("Old Prices", {{"5"}});
+    hidden.hidden = true;
+    auto chart = MakeSheet("Chart", {});
+    chart.chart = true;
+    office_.files["/w/three.xlsx"] =
+        FakeFile{{MakeSheet("Prices", {{"1"}}), hidden, MakeSheet("Totals", {{"9"}}), chart},
+                 2,
+                 false,
+                 false};
+    auto application = office_.Factory()("/w/three.xlsx");
+    auto workbook = application->Open("/w/three.xlsx");
+    {
+      quillory::qt::BlockPickerDialog dialog(*workbook);
+      auto* tabs = dialog.findChild<QTabWidget*>();
+      QCOMPARE(tabs->count(), 3);
+      QCOMPARE(tabs->tabText(1), QStringLiteral("Old Prices (hidden)"));
+      QVERIFY(!tabs->tabToolTip(1).isEmpty());
+      QCOMPARE(tabs->tabText(2), QStringLiteral("Totals"));
+      QCOMPARE(tabs->currentIndex(), 2);  // as the workbook opens
+    }
+    // A chart sheet is active: the picker opens on the first worksheet.
+    static_cast<quillory::workbook::testing::FakeWorkbook&>(*workbook).data().active = 3;
+    quillory::qt::BlockPickerDialog dialog(*workbook);
+    QCOMPARE(dialog.findChild<QTabWidget*>()->currentIndex(), 0);
   }
 
   void realWorkbookEndToEnd() {
