@@ -1,5 +1,6 @@
 #include "ui/languages/language_editor.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
@@ -88,6 +89,14 @@ LanguageEditor::LanguageEditor(SettingsStore& store, qt::Dialogs& dialogs, QWidg
   for (std::size_t i = 0; i < kBoxCount; ++i) {
     connect(word_boxes_[i], &QLineEdit::textChanged, this, [this, i] { SaveWord(i); });
   }
+  // A word box that takes the focus scrolls into view whole, not only its cursor.
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+    if (!now || !words_frame_->isAncestorOf(now)) return;
+    const QRect box(now->mapTo(words_frame_, QPoint()), now->size());
+    constexpr int kMargin = 8;
+    words_area_->ensureVisible(box.center().x(), box.center().y(), box.width() / 2 + kMargin,
+                               box.height() / 2 + kMargin);
+  });
 
   FillLanguageList();
   ShowLanguageWords();

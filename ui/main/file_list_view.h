@@ -23,6 +23,11 @@ class FileListView final : public QTreeView {
   FileListView(FileListModel* model, QWidget* parent = nullptr);
 
   void SetDragPointer(const QCursor& pointer) { drag_pointer_ = pointer; }
+  // The size the window's design gives the list, which it asks for.
+  void SetDesignSize(QSize size) { design_size_ = size; }
+  QSize sizeHint() const override {
+    return design_size_.isValid() ? design_size_ : QTreeView::sizeHint();
+  }
   bool dragging() const { return dragging_; }
   // The entry a drag moves: the one pressed last, while it is still listed.
   int DragSourceRow() const { return drag_source_.isValid() ? drag_source_.row() : -1; }
@@ -52,6 +57,7 @@ class FileListView final : public QTreeView {
 
   FileListModel* model_;
   QCursor drag_pointer_{Qt::ClosedHandCursor};
+  QSize design_size_;
   bool dragging_ = false;
   QPersistentModelIndex drag_source_;
 };

@@ -109,7 +109,9 @@ void MainWindow::BuildControls() {
   file_list_ = new FileListView(files_, this);
   file_list_->setObjectName(QStringLiteral("ListView1"));
   file_list_->setPalette(QPalette());  // the list keeps the scheme's window colours
-  file_list_->setMinimumSize(Twips(8235), Twips(1575));
+  // The designed size where the screen has room for it; on a small screen three rows at least.
+  file_list_->setMinimumSize(Twips(8235), Twips(750));
+  file_list_->SetDesignSize(QSize(Twips(8235), Twips(1575)));
 
   add_files_button_ =
       picture_button("Check1", QStringLiteral("&Add Excel Files"), "add_files", 2385);
@@ -196,7 +198,7 @@ void MainWindow::BuildControls() {
   commands->addWidget(start_button_, 2070);
   layout->addLayout(commands);
 
-  resize(sizeHint());
+  FitOnScreen(this);
 }
 
 void MainWindow::SetTabOrder() {
