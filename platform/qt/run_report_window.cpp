@@ -219,7 +219,7 @@ RunReportWindow::RunReportWindow(const workbook::RunReport& report, Dialogs& dia
   table_->horizontalHeader()->setStretchLastSection(true);
   const int em = table_->fontMetrics().horizontalAdvance(QLatin1Char('M'));
   for (const auto& [column, width] :
-       {std::pair{kWorkbook, 14}, {kSheet, 9}, {kCell, 5}, {kText, 14}}) {
+       {std::pair{kWorkbook, 14}, {kSheet, 8}, {kCell, 5}, {kText, 14}}) {
     table_->setColumnWidth(column, width * em);
   }
   // In the order the cells were met until a heading is clicked.
@@ -260,7 +260,7 @@ RunReportWindow::RunReportWindow(const workbook::RunReport& report, Dialogs& dia
   copy_keys->setContext(Qt::WidgetShortcut);
   connect(copy_keys, &QShortcut::activated, this, &RunReportWindow::Copy);
 
-  QSize size(60 * em, cells_.empty() ? 14 * em : 36 * em);
+  QSize size(76 * em, cells_.empty() ? 14 * em : 36 * em);
   if (const QScreen* screen = this->screen()) {
     size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
   }

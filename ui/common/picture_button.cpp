@@ -56,6 +56,13 @@ void PictureButton::SetTogglesLook(bool toggles) {
   toggles_look_ = toggles;
 }
 
+void PictureButton::FitCaptionOnOneLine() {
+  QString caption = text();
+  caption.remove(QLatin1Char('&'));
+  width_ = std::max(width_, fontMetrics().horizontalAdvance(caption) + 2 * kMargin + 6);
+  updateGeometry();
+}
+
 int PictureButton::HeightFor(int width) const {
   const QRect caption =
       fontMetrics().boundingRect(QRect(0, 0, width - 2 * kMargin, 1000), kTextFlags, text());

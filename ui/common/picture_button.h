@@ -18,6 +18,8 @@ class PictureButton final : public QAbstractButton {
   // Each click flips the button between its pressed and released looks and acts, instead of
   // springing back (the currency rename button does so).
   void SetTogglesLook(bool toggles);
+  // Widens the button's design to hold its caption on one line.
+  void FitCaptionOnOneLine();
 
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override;

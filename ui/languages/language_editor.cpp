@@ -117,7 +117,9 @@ void LanguageEditor::BuildWindow() {
                                      QStringLiteral(":/languages/delete.svg"), kButtonWidth, this);
   delete_button_->setObjectName(QStringLiteral("Check2"));
 
-  // The two buttons share one width, the wider caption's.
+  // The two buttons share one width, the wider caption's, each caption on one line.
+  add_button_->FitCaptionOnOneLine();
+  delete_button_->FitCaptionOnOneLine();
   const int button_width =
       qMax(add_button_->sizeHint().width(), delete_button_->sizeHint().width());
   add_button_->setFixedWidth(button_width);

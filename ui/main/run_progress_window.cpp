@@ -73,8 +73,11 @@ void RunProgressWindow::Show(int index, int count, const QString& path, qint64 c
   const qint64 part = cells_total > 0 ? cells : 0;
   workbooks_bar_->setValue(Steps(qint64{index - 1} * whole + part, qint64{count} * whole));
   if (cells_total > 0) {
-    cells_->setText(QStringLiteral("Cells: %1 of %2")
-                        .arg(locale.toString(cells), locale.toString(cells_total)));
+    // Every cell passed: what remains is writing the workbook back.
+    const QString text = cells < cells_total
+                             ? QStringLiteral("Cells: %1 of %2")
+                             : QStringLiteral("Cells: %1 of %2; saving the workbook...");
+    cells_->setText(text.arg(locale.toString(cells), locale.toString(cells_total)));
     cells_bar_->setValue(Steps(cells, cells_total));
   } else {
     cells_->setText(QStringLiteral("Opening the workbook..."));
