@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QThread>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <atomic>
 
@@ -443,6 +444,25 @@ class StartRunTest : public QObject {
     QCOMPARE(quillory::qt::ColumnName(27), QStringLiteral("AA"));
     QCOMPARE(quillory::qt::ColumnName(702), QStringLiteral("ZZ"));
     QCOMPARE(quillory::qt::ColumnName(16384), QStringLiteral("XFD"));
+  }
+
+  void realBoxesAreWideAndClosingTheQuestionMeansNo() {
+    Dialogs real;  // not scripted: the boxes are shown
+    int width = 0;
+    const auto close_when_shown = [&width] {
+      QTimer::singleShot(50, [&width] {
+        QWidget* box = QApplication::activeModalWidget();
+        if (!box) return;
+        width = box->width();
+        box->close();
+      });
+    };
+    close_when_shown();
+    QVERIFY(!real.AskYesNo(nullptr, QStringLiteral("Proceed?")));  // closed: No
+    QVERIFY(width >= 320);  // room for the whole title, however short the text
+    close_when_shown();
+    real.Message(nullptr, QStringLiteral("Done."));
+    QVERIFY(width >= 320);
   }
 
   void blockPickerOpensOnTheActiveSheetAndMarksHiddenOnes() {
