@@ -19,7 +19,7 @@ std::string FormatNumber(double value, std::string_view code, bool date1904 = fa
 // How a text cell is shown under `code` (a text section or "@"; the text itself otherwise).
 std::string FormatText(std::string_view text, std::string_view code);
 
-// General as a standard-width column shows it: at most 11 characters.
+// General as a standard-width column shows it: at most 11 characters, a minus sign not counted.
 std::string FormatGeneral(double value);
 
 // The number formats of one workbook: its own codes by id, then the built-in table. Each code is
