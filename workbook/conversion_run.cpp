@@ -154,10 +154,6 @@ RunReport ConversionRun::Execute() {
       if (!made) throw WorkbookError(current, "no spreadsheet application can open this file");
       InstanceGuard instance(std::move(made));
       instance.Hold(instance.application().Open(current));
-      // Refused before any cell is converted, so a dry run refuses it too.
-      if (std::string refusal = instance.workbook().SaveRefusal(); !refusal.empty()) {
-        throw WorkbookError(current, std::move(refusal));
-      }
 
       CellWalk walk(options_.kind, letters_base, words_, current);
       walk.max_messages = kMaxCellMessages - report.messages.size();
@@ -183,6 +179,12 @@ RunReport ConversionRun::Execute() {
       }
 
       // A workbook in which no cell was written is not saved: the file keeps its bytes and time.
+      // One that cannot be saved is refused here, by a dry run as by the run.
+      if (walk.cells_converted > 0) {
+        if (std::string refusal = instance.workbook().SaveRefusal(); !refusal.empty()) {
+          throw WorkbookError(current, std::move(refusal));
+        }
+      }
       if (options_.dry_run || walk.cells_converted == 0) {
         instance.workbook().Close();
       } else {

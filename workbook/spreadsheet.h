@@ -88,8 +88,8 @@ class Workbook {
   virtual Worksheet& ActiveSheet() = 0;
 
   // Why the workbook cannot be saved in place at all, "" when it can: a format the application
-  // reads but cannot write, or sheets it would change on saving. A run asks before any cell is
-  // written (a dry run too), so such a workbook is refused whole; Save() refuses it the same way.
+  // reads but cannot write, or sheets it would change on saving. Save() refuses it with this
+  // reason; a dry run asks where the run would save, so that it refuses the same workbooks.
   virtual std::string SaveRefusal() { return ""; }
 
   // Saves in place, same name and format. Throws WorkbookError and leaves the file as it was

@@ -135,7 +135,7 @@ TEST_F(ConvertCommand, DryRunRefusesAndExitsAsTheRunWould) {
     std::vector<std::string> args = {"/w/a.xlsx", "/w/old.xls", "--no-backup"};
     if (dry) args.push_back("--dry-run");
     EXPECT_EQ(Run(args), 1) << err_.str();
-    EXPECT_EQ(out_.str(), dry ? "/w/a.xlsx\tS\tA1\t2\tTwo\n" : "");
+    EXPECT_EQ(out_.str(), dry ? "/w/a.xlsx\tS\tA1\t2\tTwo\n/w/old.xls\tS\tA1\t1\tOne\n" : "");
     EXPECT_EQ(err_.str(),
               "/w/old.xls was not converted: it is in a format that cannot be saved\n" +
                   std::string(dry ? "" : "The workbooks before it were converted and saved.\n") +

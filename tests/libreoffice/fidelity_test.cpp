@@ -32,18 +32,22 @@ std::unique_ptr<Application> Embedded() {
   return xlsx::MakeEmbeddedApplication();
 }
 
+// Answers yes; the block is A1:A3 of the first worksheet.
 class SilentPrompts : public workbook::Prompts {
  public:
   void Message(std::string_view, std::string_view) override {}
   bool AskYesNo(std::string_view) override { return true; }
   std::optional<std::string> AskText(std::string_view, std::string_view) override { return "1"; }
-  std::optional<workbook::Block> PickBlock(workbook::Workbook&) override { return std::nullopt; }
+  std::optional<workbook::Block> PickBlock(workbook::Workbook& book) override {
+    return workbook::Block{book.Worksheets().at(0), 1, 1, 3, 1};
+  }
   void SetBusy(bool) override {}
   void Progress(int, int, std::string_view, std::int64_t) override {}
 };
 
 RunReport Convert(const std::string& path, std::unique_ptr<Application> (*make)(),
-                  bool dry_run = false) {
+                  bool dry_run = false, workbook::Scope scope = workbook::Scope::Workbook,
+                  std::vector<std::string>* changes = nullptr) {
   MemorySettings store;
   WordSource words(store);
   SilentPrompts prompts;
@@ -51,8 +55,12 @@ RunReport Convert(const std::string& path, std::unique_ptr<Application> (*make)(
   options.paths = {path};
   options.backup = false;
   options.dry_run = dry_run;
+  options.scope = scope;
   workbook::RunServices services;
   services.open_application = [make](const std::string&) { return make(); };
+  services.on_cell = [changes](const workbook::CellChange& change) {
+    if (changes) changes->push_back(change.cell + " " + change.new_text);
+  };
   return workbook::ConversionRun(options, words, prompts, services).Execute();
 }
 
@@ -159,8 +167,18 @@ TEST_F(Fidelity, Excel95WorkbooksAreReadButRefusedByConvertAndItsDryRun) {
     const RunReport report = Convert(path, LibreOffice, dry_run);
     EXPECT_EQ(report.outcome, RunOutcome::Failed) << dry_run;
     EXPECT_EQ(report.failure, reason);
-    EXPECT_EQ(report.cells_converted, 0);
   }
+  // The dry run lists what the block would become before the refusal.
+  std::vector<std::string> changes;
+  const RunReport block = Convert(path, LibreOffice, true, workbook::Scope::Block, &changes);
+  EXPECT_EQ(block.failure, reason);
+  EXPECT_EQ(changes, (std::vector<std::string>{
+                         "A1 Zero Point Twenty",
+                         "A2 Minus Twelve Billion Three Hundred Forty Five "
+                         "Million Six Hundred Seventy Eight Thousand Nine "
+                         "Hundred One",
+                         "A3 Minus One Hundred Twenty Three Million Four Hundred Fifty Six "
+                         "Thousand Seven Hundred Eighty Nine Point Ten"}));
   EXPECT_EQ(Stamp(path), before);
 }
 

@@ -188,16 +188,19 @@ TEST_F(Run, AWorkbookInWhichNoCellIsWrittenIsClosedNotSaved) {
                                                    "save numbers.xlsx", "quit"}));
 }
 
-TEST_F(Run, AWorkbookThatCannotBeSavedIsRefusedBeforeAnyCellIsWritten) {
-  AddBook("a.xlsx", {{"1"}});
+TEST_F(Run, AWorkbookThatCannotBeSavedFailsUnlessNothingIsWrittenInIt) {
+  AddBook("labels.xls", {{"Total"}});
   AddBook("old.xls", {{"2"}});
-  office_.files["old.xls"].save_refusal = "it cannot be saved in its format";
-  const RunReport report = Execute({"a.xlsx", "old.xls"});
+  for (const char* path : {"labels.xls", "old.xls"}) {
+    office_.files[path].save_refusal = "it cannot be saved in its format";
+  }
+  const RunReport report = Execute({"labels.xls", "old.xls"});
   EXPECT_EQ(report.outcome, RunOutcome::Failed);
+  EXPECT_EQ(report.workbooks_converted, 1);  // nothing to save in labels.xls
   EXPECT_EQ(report.failed_workbook, "old.xls");
   EXPECT_EQ(report.failure, "it cannot be saved in its format");
-  EXPECT_EQ(office_.Count("write Sheet1 1,1"), 1);  // a.xlsx's only
   EXPECT_EQ(office_.Count("close old.xls"), 1);
+  EXPECT_EQ(office_.Count("save old.xls"), 0);
   EXPECT_EQ(Text("old.xls", 1, 1), "2");
 }
 
@@ -233,8 +236,9 @@ TEST_F(Run, ADryRunReportsWhatTheRealRunDoes) {
     listed.push_back(change.workbook + " " + change.cell + " " + change.old_text + " -> " +
                      change.new_text);
   }
+  // b.xls's change is listed, then the workbook refused where the run would save it.
   EXPECT_EQ(listed, (std::vector<std::string>{"a.xlsx B1 5 -> Five", "a.xlsx A2 12 -> Twelve",
-                                              "c.xlsx A1 4 -> Four"}));
+                                              "c.xlsx A1 4 -> Four", "b.xls A1 3 -> Three"}));
 
   office_ = FakeOffice();
   prompts_ = ScriptedPrompts();
