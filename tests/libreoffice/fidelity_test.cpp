@@ -96,6 +96,8 @@ class Fidelity : public ::testing::Test {
     testing::ConvertWithLibreOffice({
         {f / "shown.xlsx", f / "shown.xls", "MS Excel 97", "-"},
         {f / "shown.xlsx", f / "shown.ods", "calc8", "-"},
+        // German's General is "Standard": the same for the application.
+        {f / "shown.xlsx", f / "german.ods", "calc8", "general=de-DE@A1:A7"},
         {f / "sales.xlsx", f / "pivot.xlsx", "Calc MS Excel 2007 XML", "pivot=A1:C5@F6"},
         {f / "sales.xlsx", f / "pivot.xls", "MS Excel 97", "pivot=A1:C5@F6"},
         {f / "sales.xlsx", f / "pivot.ods", "calc8", "pivot=A1:C5@F6"},
@@ -142,7 +144,8 @@ TEST_P(SameTexts, AsTheEmbeddedEngine) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, SameTexts,
-                         ::testing::Values("shown.xls", "shown.ods", "shown95.xls", "shown.xlsx"),
+                         ::testing::Values("shown.xls", "shown.ods", "shown95.xls", "shown.xlsx",
+                                           "german.ods"),
                          [](const auto& info) {
                            std::string name = info.param;
                            return name.replace(name.find('.'), 1, "_");

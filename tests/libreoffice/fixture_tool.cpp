@@ -1,13 +1,15 @@
 // Makes test workbooks with LibreOffice: fixture_tool IN OUT FILTER OPTION [IN OUT FILTER
 // OPTION]... stores IN as OUT through FILTER. OPTION is "-", "pivot=SOURCE@TARGET" to add a pivot
 // table of the first sheet's SOURCE range at TARGET first ("pivot=A1:C5@F6": rows by the first
-// column, the second column as its filter field, the sum of the third), or a password to encrypt
-// OUT with.
+// column, the second column as its filter field, the sum of the third),
+// "general=LANG-COUNTRY@RANGE" to give the first sheet's RANGE the General format of that locale
+// ("general=de-DE@A1:A7"), or a password to encrypt OUT with.
 
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/lang/Locale.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/sheet/DataPilotFieldOrientation.hpp>
 #include <com/sun/star/sheet/GeneralFunction.hpp>
@@ -18,6 +20,8 @@
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
+#include <com/sun/star/util/XNumberFormatTypes.hpp>
+#include <com/sun/star/util/XNumberFormatsSupplier.hpp>
 
 #include <iostream>
 #include <vector>
@@ -72,6 +76,25 @@ void AddPivotTable(const uno::Reference<lang::XComponent>& component, const std:
                           descriptor);
 }
 
+void SetLocaleGeneral(const uno::Reference<lang::XComponent>& component, const std::string& locale,
+                      const std::string& range) {
+  uno::Reference<sheet::XSpreadsheetDocument> document(component, uno::UNO_QUERY_THROW);
+  uno::Reference<container::XIndexAccess> sheets(document->getSheets(), uno::UNO_QUERY_THROW);
+  uno::Reference<sheet::XSpreadsheet> sheet(sheets->getByIndex(0), uno::UNO_QUERY_THROW);
+  const auto dash = locale.find('-');
+  const lang::Locale where(rtl::OUString::fromUtf8(locale.substr(0, dash).c_str()),
+                           rtl::OUString::fromUtf8(locale.substr(dash + 1).c_str()), "");
+  const sal_Int32 key =
+      uno::Reference<util::XNumberFormatTypes>(
+          uno::Reference<util::XNumberFormatsSupplier>(component, uno::UNO_QUERY_THROW)
+              ->getNumberFormats(),
+          uno::UNO_QUERY_THROW)
+          ->getStandardIndex(where);
+  uno::Reference<beans::XPropertySet>(
+      sheet->getCellRangeByName(rtl::OUString::fromUtf8(range.c_str())), uno::UNO_QUERY_THROW)
+      ->setPropertyValue("NumberFormat", uno::Any(key));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -96,6 +119,9 @@ int main(int argc, char** argv) {
         if (password.rfind("pivot=", 0) == 0) {
           const auto at = password.find('@');
           AddPivotTable(component, password.substr(6, at - 6), password.substr(at + 1));
+        } else if (password.rfind("general=", 0) == 0) {
+          const auto at = password.find('@');
+          SetLocaleGeneral(component, password.substr(8, at - 8), password.substr(at + 1));
         } else if (password != "-")
           store.push_back(
               Property("Password", uno::Any(rtl::OUString::fromUtf8(password.c_str()))));
