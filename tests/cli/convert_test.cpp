@@ -143,13 +143,6 @@ TEST_F(ConvertCommand, DryRunRefusesAndExitsAsTheRunWould) {
   }
 }
 
-TEST_F(ConvertCommand, CellMessagesAreOneEscapedLineEach) {
-  office_.files["/w/a.xlsx"] = FakeFile{{MakeSheet("S", {{"Net\tGross\nTotal"}})}, 0};
-  EXPECT_EQ(Run({"/w/a.xlsx", "--no-backup"}), 0);
-  EXPECT_EQ(err_.str(),
-            "Done.\n/w/a.xlsx, S!A1: Net\\tGross\\nTotal does not appear to be a number\n");
-}
-
 TEST_F(ConvertCommand, LanguageAndCollectedMessages) {
   AddLanguage(store_, "Loud");
   for (Stem stem : AllStems()) {
