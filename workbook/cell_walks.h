@@ -28,7 +28,7 @@ struct CellWalk {
   WordSource& words;
   std::string workbook;  // names the workbook in messages
 
-  // Set for a dry run: nothing is written, every change is handed here instead.
+  // Called with every cell written, its text before and after (a dry run lists them).
   std::function<void(const CellChange&)> on_change;
   // Called now and then with the number of non-empty cells handled so far.
   std::function<void(std::int64_t cells)> on_progress;
@@ -38,7 +38,7 @@ struct CellWalk {
   std::size_t max_messages = kMaxCellMessages;
   std::int64_t messages_left_out = 0;
   std::int64_t cells_visited = 0;    // non-empty cells handled
-  std::int64_t cells_converted = 0;  // cells written (or that a dry run would write)
+  std::int64_t cells_converted = 0;  // cells written
 };
 
 // Every worksheet of the workbook, in workbook order, each from row 1 and column 1 to its last

@@ -8,6 +8,7 @@
 #include "engine/words.h"
 #include "workbook/backup_copy.h"
 #include "workbook/cell_walks.h"
+#include "workbook/text_escape.h"
 
 namespace quillory::workbook {
 namespace {
@@ -61,8 +62,9 @@ std::string DescribeMessages(const RunReport& report) {
   std::string details;
   for (const CellMessage& message : report.messages) {
     if (!details.empty()) details += '\n';
-    details +=
-        message.workbook + ", " + message.sheet + "!" + message.cell + ": " + message.message;
+    // One line each: a cell's tabs and line breaks are shown escaped, as the cell listings do.
+    details += EscapeText(message.workbook + ", " + message.sheet + "!" + message.cell + ": " +
+                          message.message);
   }
   if (report.messages_left_out > 0) {
     details +=
@@ -155,10 +157,7 @@ RunReport ConversionRun::Execute() {
 
       CellWalk walk(options_.kind, letters_base, words_, current);
       walk.max_messages = kMaxCellMessages - report.messages.size();
-      if (options_.dry_run) {
-        walk.on_change = services_.on_cell;
-        if (!walk.on_change) walk.on_change = [](const CellChange&) {};
-      }
+      if (options_.dry_run) walk.on_change = services_.on_cell;
       walk.on_progress = [&](std::int64_t cells) {
         prompts_.Progress(index, count, current, cells);
       };
@@ -179,7 +178,14 @@ RunReport ConversionRun::Execute() {
         }
       }
 
-      if (options_.dry_run) {
+      // A workbook in which no cell was written is not saved: the file keeps its bytes and time.
+      // One that cannot be saved is refused here, by a dry run as by the run.
+      if (walk.cells_converted > 0) {
+        if (std::string refusal = instance.workbook().SaveRefusal(); !refusal.empty()) {
+          throw WorkbookError(current, std::move(refusal));
+        }
+      }
+      if (options_.dry_run || walk.cells_converted == 0) {
         instance.workbook().Close();
       } else {
         instance.workbook().Save();

@@ -275,6 +275,9 @@ TEST_F(EndToEnd, DryRunWritesNothing) {
   EXPECT_NE(out_.str().find(book.string() + "\tNumbers\tB2\t12\tTwelve\n"), std::string::npos)
       << out_.str();
   EXPECT_NE(out_.str().find(book.string() + "\tSecond\tB2\t21\tTwenty One\n"), std::string::npos);
+  // The array formula's cells are refused as in a real run: reported, not listed.
+  EXPECT_EQ(out_.str().find("\tNumbers\tC2\t"), std::string::npos) << out_.str();
+  EXPECT_NE(err_.str().find(book.string() + ", Numbers!C2: "), std::string::npos) << err_.str();
 }
 
 TEST_F(EndToEnd, LibreOfficeReopensTheConvertedWorkbooks) {

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "engine/settings.h"
 #include "engine/words.h"
@@ -174,6 +175,93 @@ TEST_F(Run, CancelledBlockFailsThatWorkbookOnly) {
   EXPECT_EQ(Text("b.xlsx", 2, 1), "3");
   EXPECT_EQ(prompts_.blocks_asked, 2);
   EXPECT_EQ(office_.Count("visible 1"), 2);
+}
+
+TEST_F(Run, AWorkbookInWhichNoCellIsWrittenIsClosedNotSaved) {
+  AddBook("labels.xlsx", {{"Total", "", "n/a"}});
+  AddBook("numbers.xlsx", {{"Total", "5"}});
+  const RunReport report = Execute({"labels.xlsx", "numbers.xlsx"});
+  EXPECT_EQ(report.outcome, RunOutcome::Done);
+  EXPECT_EQ(report.workbooks_converted, 2);
+  EXPECT_EQ(office_.log, (std::vector<std::string>{"open labels.xlsx", "close labels.xlsx", "quit",
+                                                   "open numbers.xlsx", "write Sheet1 1,2",
+                                                   "save numbers.xlsx", "quit"}));
+}
+
+TEST_F(Run, AWorkbookThatCannotBeSavedFailsUnlessNothingIsWrittenInIt) {
+  AddBook("labels.xls", {{"Total"}});
+  AddBook("old.xls", {{"2"}});
+  for (const char* path : {"labels.xls", "old.xls"}) {
+    office_.files[path].save_refusal = "it cannot be saved in its format";
+  }
+  const RunReport report = Execute({"labels.xls", "old.xls"});
+  EXPECT_EQ(report.outcome, RunOutcome::Failed);
+  EXPECT_EQ(report.workbooks_converted, 1);  // nothing to save in labels.xls
+  EXPECT_EQ(report.failed_workbook, "old.xls");
+  EXPECT_EQ(report.failure, "it cannot be saved in its format");
+  EXPECT_EQ(office_.Count("close old.xls"), 1);
+  EXPECT_EQ(office_.Count("save old.xls"), 0);
+  EXPECT_EQ(Text("old.xls", 1, 1), "2");
+}
+
+TEST_F(Run, CellMessagesShowTabsAndLineBreaksEscaped) {
+  AddBook("a.xlsx", {{"Net\tGross\n", "x\\y"}});
+  office_.files["a.xlsx"].sheets[0].cells[{1, 1}].text = "Net\tGross\r\n";
+  office_.files["a.xlsx"].sheets[0].name = "Q1\t2026";
+  Execute({"a.xlsx"});
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0].details,
+            "a.xlsx, Q1\\t2026!A1: Net\\tGross\\r\\n does not appear to be a number\n"
+            "a.xlsx, Q1\\t2026!B1: x\\\\y does not appear to be a number");
+}
+
+// A dry run goes through everything the real run does, cell by cell and workbook by workbook;
+// only the saving is left out.
+TEST_F(Run, ADryRunReportsWhatTheRealRunDoes) {
+  const auto books = [this] {
+    AddBook("a.xlsx", {{"Total", "5", "!7"}, {"=12", "!8"}});
+    AddBook("b.xls", {{"3"}});
+    office_.files["b.xls"].save_refusal = "its chart sheets would be saved as worksheets";
+    AddBook("c.xlsx", {{"4"}});
+  };
+  books();
+  const std::map<std::string, FakeFile> before = office_.files;
+  options_.dry_run = true;
+  const RunReport dry = Execute({"a.xlsx", "c.xlsx", "b.xls"});
+  const std::vector<ScriptedPrompts::Shown> dry_messages = prompts_.messages;
+  EXPECT_EQ(office_.files, before);
+  EXPECT_EQ(office_.Count("save a.xlsx") + office_.Count("save c.xlsx"), 0);
+  std::vector<std::string> listed;
+  for (const CellChange& change : changes_) {
+    listed.push_back(change.workbook + " " + change.cell + " " + change.old_text + " -> " +
+                     change.new_text);
+  }
+  // b.xls's change is listed, then the workbook refused where the run would save it.
+  EXPECT_EQ(listed, (std::vector<std::string>{"a.xlsx B1 5 -> Five", "a.xlsx A2 12 -> Twelve",
+                                              "c.xlsx A1 4 -> Four", "b.xls A1 3 -> Three"}));
+
+  office_ = FakeOffice();
+  prompts_ = ScriptedPrompts();
+  changes_.clear();
+  books();
+  options_.dry_run = false;
+  const RunReport real = Execute({"a.xlsx", "c.xlsx", "b.xls"});
+  EXPECT_TRUE(changes_.empty());
+  EXPECT_EQ(Text("a.xlsx", 2, 1), "Twelve");
+
+  EXPECT_EQ(dry.outcome, RunOutcome::Failed);
+  EXPECT_EQ(dry.outcome, real.outcome);
+  EXPECT_EQ(dry.failed_workbook, real.failed_workbook);
+  EXPECT_EQ(dry.failure, real.failure);
+  EXPECT_EQ(dry.cells_converted, real.cells_converted);
+  ASSERT_EQ(dry.messages.size(), 3u);  // Total and the two array cells
+  ASSERT_EQ(dry.messages.size(), real.messages.size());
+  for (std::size_t i = 0; i < dry.messages.size(); ++i) {
+    EXPECT_EQ(dry.messages[i].cell, real.messages[i].cell);
+    EXPECT_EQ(dry.messages[i].message, real.messages[i].message);
+  }
+  ASSERT_EQ(dry_messages.size(), 1u);
+  EXPECT_EQ(dry_messages[0].details, prompts_.messages.at(0).details);
 }
 
 TEST_F(Run, BackupIsMadeBeforeOpeningAndItsFailureStopsThatWorkbook) {
