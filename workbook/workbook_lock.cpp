@@ -58,10 +58,19 @@ std::string LockTime() {
   return text;
 }
 
+// "Quillory (ann),Quillory,desk,06.12.2026 15:31,quillory:4242;". The second field, the system
+// user in LibreOffice's own lock files, names this program: a LibreOffice of the same user then
+// says the workbook is locked for editing by "Quillory (ann)", not by the user on another machine.
 std::string OwnLockLine() {
-  const std::string user = UserName();
-  return Escaped("Quillory (" + user + ")") + "," + Escaped(user) + "," + Escaped(HostName()) +
-         "," + LockTime() + "," + std::string(kOwnMark) + std::to_string(::getpid()) + ";";
+  return Escaped("Quillory (" + UserName() + ")") + ",Quillory," + Escaped(HostName()) + "," +
+         LockTime() + "," + std::string(kOwnMark) + std::to_string(::getpid()) + ";";
+}
+
+// "ann" from "Quillory (ann)".
+std::string HolderUser(const std::string& name) {
+  constexpr std::string_view kStart = "Quillory (";
+  if (!name.starts_with(kStart) || !name.ends_with(")")) return "";
+  return name.substr(kStart.size(), name.size() - kStart.size() - 1);
 }
 
 bool SameInode(int folder, const std::string& name, int fd) {
@@ -98,7 +107,9 @@ std::string Field(const std::vector<std::string>& fields, std::size_t index) {
   std::string who;
   const std::string mark = Field(fields, 4);
   if (mark.starts_with(kOwnMark)) who = "process " + mark.substr(kOwnMark.size());
-  if (!Field(fields, 1).empty()) who += (who.empty() ? "" : " ") + std::string("of ") + fields[1];
+  if (const std::string user = HolderUser(Field(fields, 0)); !user.empty()) {
+    who += (who.empty() ? "" : " ") + std::string("of ") + user;
+  }
   if (!Field(fields, 2).empty()) who += " on " + fields[2];
   if (!Field(fields, 3).empty()) who += ", since " + fields[3];
   std::string reason = "it is being converted by another Quillory run" +

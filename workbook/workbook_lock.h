@@ -43,8 +43,9 @@ class WorkbookLock {
   int leftover_ = 0;
 };
 
-// The fields of a lock file's first entry: name, user, host, time, and a fifth that says where the
-// holder keeps its settings ("quillory:PID" for this program). Backslash escapes are undone.
+// The fields of a lock file's first entry: name, system user (this program's name in its own),
+// host, time, and a fifth that says where the holder keeps its settings ("quillory:PID" for this
+// program). Backslash escapes are undone.
 std::vector<std::string> LockFileFields(const std::string& content);
 
 }  // namespace quillory::workbook

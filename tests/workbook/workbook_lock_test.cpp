@@ -2,6 +2,7 @@
 
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -55,8 +56,10 @@ TEST_F(Lock, WritesALockFileInLibreOfficesLayoutAndRemovesItWhenReleased) {
     EXPECT_EQ(content.substr(content.size() - 2), ";\n");
     const std::vector<std::string> fields = LockFileFields(content);
     ASSERT_EQ(fields.size(), 5u) << content;
-    EXPECT_EQ(fields[0], "Quillory (" + fields[1] + ")");
-    EXPECT_FALSE(fields[1].empty());
+    const passwd* user = ::getpwuid(::geteuid());
+    ASSERT_TRUE(user);
+    EXPECT_EQ(fields[0], std::string("Quillory (") + user->pw_name + ")");
+    EXPECT_EQ(fields[1], "Quillory");
     EXPECT_EQ(fields[2], Host());
     EXPECT_TRUE(std::regex_match(fields[3], std::regex(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d)")))
         << fields[3];
@@ -167,12 +170,12 @@ INSTANTIATE_TEST_SUITE_P(
                  "it is open in another program (lock file ~$book.xlsx); close it there, or "
                  "delete the lock file if that program is no longer running"},
         Existing{"QuilloryOnAnotherMachine", ".~lock.book.xlsx#",
-                 "Quillory (ann),ann,elsewhere,06.12.2026 08:00,quillory:42;\n",
+                 "Quillory (ann),Quillory,elsewhere,06.12.2026 08:00,quillory:42;\n",
                  "it is being converted by another Quillory run (process 42 of ann on elsewhere, "
                  "since 06.12.2026 08:00); try again when that run has finished, or delete the "
                  "lock file .~lock.book.xlsx# if no Quillory runs there any more"},
         Existing{"QuilloryHereThatEnded", ".~lock.book.xlsx#",
-                 "Quillory (ann),ann,{host},06.12.2026 08:00,quillory:42;\n", nullptr},
+                 "Quillory (ann),Quillory,{host},06.12.2026 08:00,quillory:42;\n", nullptr},
         Existing{"EmptyFile", ".~lock.book.xlsx#", "", nullptr}),
     [](const auto& info) { return std::string(info.param.name); });
 
