@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstring>
 #include <optional>
-#include <vector>
 
 #include "workbook/file_replace.h"
 #include "workbook/spreadsheet.h"
@@ -41,35 +40,6 @@ class FileDescriptor {
  private:
   int fd_;
 };
-
-// Copies every byte; returns 0 or the errno of the failure. The kernel copies where it can.
-int CopyBytes(int from, int to) {
-  for (;;) {
-    const ssize_t copied = ::copy_file_range(from, nullptr, to, nullptr, 1 << 30, 0);
-    if (copied == 0) return 0;
-    if (copied > 0) continue;
-    if (errno == EINTR) continue;
-    if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) break;
-    return errno;
-  }
-  std::vector<char> buffer(1 << 16);
-  for (;;) {
-    const ssize_t got = ::read(from, buffer.data(), buffer.size());
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (got == 0) return 0;
-    for (ssize_t done = 0; done < got;) {
-      const ssize_t put = ::write(to, buffer.data() + done, static_cast<std::size_t>(got - done));
-      if (put < 0) {
-        if (errno == EINTR) continue;
-        return errno;
-      }
-      done += put;
-    }
-  }
-}
 
 }  // namespace
 
@@ -106,7 +76,7 @@ std::string MakeBackupCopy(const std::string& path, std::chrono::system_clock::t
   // Written under a temporary name and synced first: a copy under the backup's name is whole.
   const std::string first = BackupPath(path, local_time);
   FileReplacement copy(first, *original, path, "no backup copy could be made");
-  if (const int error = CopyBytes(source.get(), copy.fd()); error != 0) {
+  if (const int error = CopyFileContent(source.get(), copy.fd()); error != 0) {
     throw WorkbookError(path, Reason("the backup copy " + first + " could not be made", error));
   }
   return copy.CommitAsNew([&](int number) { return BackupPath(path, local_time, number); },

@@ -105,6 +105,9 @@ class FileReplacement {
   int leftover_ = 0;
 };
 
+// Copies what is left to read of `from` to `to`; 0, or the errno of the failure.
+int CopyFileContent(int from, int to);
+
 // Files that would be left behind if the program ended now: lock files and new files not yet in
 // place. RemoveLeftovers() removes them (each only if it is still the file that was made); it is
 // meant for a program ended by a signal.
