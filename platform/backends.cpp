@@ -52,8 +52,10 @@ void CleanUpOnEndingSignals() {
     int signal = 0;
     while (sigwait(&ending, &signal) != 0) {
     }
+    // Before and after the instance ends: a save that fails when it goes may leave its own.
     workbook::RemoveLeftovers();
     libreoffice::EndLibreOfficeAtSignal();
+    workbook::RemoveLeftovers();
     // Then ends as the signal would have, for whoever waits on this program.
     ::signal(signal, SIG_DFL);
     sigset_t one;

@@ -1,7 +1,6 @@
 #include "platform/libreoffice/office.h"
 
 #include <fcntl.h>
-#include <limits.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -125,19 +124,20 @@ pid_t StartJanitor(const std::vector<std::string>& paths, int& write_end) {
     // Only async-signal-safe calls here. A group of its own, so that a Ctrl-C meant for the
     // program does not end it first; nothing of the program's kept open.
     setpgid(0, 0);
+    constexpr int kReadEnd = 3;
+    if (dup2(ends[0], kReadEnd) < 0) _exit(127);
     const int null = open("/dev/null", O_RDWR);
     if (null >= 0) {
       dup2(null, 0);
       dup2(null, 1);
       dup2(null, 2);
     }
-    const int read_end = ends[0];
-    for (int fd = 3; fd < 1024; ++fd) {
-      if (fd != read_end) close(fd);
+    if (close_range(kReadEnd + 1, ~0u, 0) != 0) {
+      for (int fd = kReadEnd + 1; fd < 4096; ++fd) close(fd);
     }
     char byte;
     for (;;) {
-      const ssize_t got = read(read_end, &byte, 1);
+      const ssize_t got = read(kReadEnd, &byte, 1);
       if (got == 0 || (got < 0 && errno != EINTR)) break;
     }
     execv(argv[0], argv.data());
