@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/xlsx/xlsx_application.h"
@@ -308,40 +306,6 @@ TEST_F(SaveGuarantees, ALinkSwappedInAfterTheRenameGainsNothing) {
   EXPECT_EQ(ReadFile(victim), "secret");
   EXPECT_EQ(A1(dir_ / "moved.xlsx"), "Twelve");
 }
-
-class SaveKilledAt : public SaveGuarantees,
-                     public ::testing::WithParamInterface<workbook::FileStep> {};
-
-TEST_P(SaveKilledAt, LeavesTheWholeOriginalOrTheWholeConvertedWorkbook) {
-  const workbook::FileStep fatal = GetParam();
-  const pid_t child = fork();
-  if (child == 0) {
-    workbook::SetFileStepHook([fatal](workbook::FileStep step, const std::string&) {
-      if (step == fatal) raise(SIGKILL);
-    });
-    try {
-      auto book = MakeEmbeddedApplication()->Open(path_);
-      book->Worksheets()[0]->WriteString(1, 1, "Twelve");
-      book->Save();
-    } catch (...) {
-    }
-    _exit(0);
-  }
-  int status = -1;
-  waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
-  if (fatal == workbook::FileStep::kRenamed) {
-    EXPECT_EQ(A1(path_), "Twelve");
-  } else {
-    EXPECT_EQ(ReadFile(path_), bytes_);
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(Steps, SaveKilledAt,
-                         ::testing::Values(workbook::FileStep::kWritten,
-                                           workbook::FileStep::kBeforeSync,
-                                           workbook::FileStep::kBeforeRename,
-                                           workbook::FileStep::kRenamed));
 
 }  // namespace
 }  // namespace quillory::xlsx
