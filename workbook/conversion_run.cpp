@@ -9,6 +9,7 @@
 #include "workbook/backup_copy.h"
 #include "workbook/cell_walks.h"
 #include "workbook/text_escape.h"
+#include "workbook/workbook_lock.h"
 
 namespace quillory::workbook {
 namespace {
@@ -119,10 +120,13 @@ RunReport ConversionRun::Execute() {
   int index = 0;
 
   try {
-    if (InUse(services_, options_.paths) && !prompts_.AskYesNo(kInstanceRunning)) {
+    const bool in_use = InUse(services_, options_.paths);
+    if (in_use && !prompts_.AskYesNo(kInstanceRunning)) {
       report.outcome = RunOutcome::Declined;
       return report;
     }
+    // Having said to proceed anyway, the user is not stopped again by another program's lock file.
+    const OtherLocks other_locks = in_use ? OtherLocks::kIgnore : OtherLocks::kRefuse;
 
     std::int16_t letters_base = 0;
     if (options_.kind == Kind::Letters) {
@@ -145,15 +149,19 @@ RunReport ConversionRun::Execute() {
     for (index = 1; index <= count; ++index) {
       current = options_.paths[static_cast<std::size_t>(index - 1)];
       prompts_.Progress(index, count, current, 0);
-      if (options_.backup && !options_.dry_run) {
-        MakeBackupCopy(current, services_.now ? services_.now() : std::chrono::system_clock::now());
-      }
+      // Held until the workbook is saved or closed (it outlives the instance below).
+      const std::unique_ptr<WorkbookLock> lock =
+          options_.dry_run ? nullptr : WorkbookLock::Acquire(current, other_locks);
 
       std::unique_ptr<Application> made =
           services_.open_application ? services_.open_application(current) : nullptr;
       if (!made) throw WorkbookError(current, "no spreadsheet application can open this file");
       InstanceGuard instance(std::move(made));
       instance.Hold(instance.application().Open(current));
+      // Only a workbook that opens gets a backup: the file as it was, before anything is written.
+      if (options_.backup && !options_.dry_run) {
+        MakeBackupCopy(current, services_.now ? services_.now() : std::chrono::system_clock::now());
+      }
 
       CellWalk walk(options_.kind, letters_base, words_, current);
       walk.max_messages = kMaxCellMessages - report.messages.size();

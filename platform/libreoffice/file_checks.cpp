@@ -43,15 +43,6 @@ std::string WhyNotWritable(const std::string& path) {
   if (access(path.c_str(), W_OK) != 0 || (permissions & writable) == fs::perms::none) {
     return "the file is read-only";
   }
-  // Lock files that office programs leave beside a workbook they have open.
-  const fs::path folder = file.parent_path();
-  const std::string name = file.filename().string();
-  for (const std::string& lock : {".~lock." + name + "#", "~$" + name}) {
-    if (fs::exists(folder / lock, error)) {
-      return "it is open in another program (lock file " + lock +
-             "); close it there, or delete the lock file if that program is no longer running";
-    }
-  }
   return "";
 }
 

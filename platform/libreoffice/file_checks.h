@@ -15,7 +15,8 @@ std::vector<std::string> ExpectedFilters(const std::string& path);
 bool IsExcel95Filter(std::string_view filter);
 
 // Why the workbook at `path` must not be opened for writing, "" when it may: missing, not a
-// regular file, read-only, or locked by another program.
+// regular file, or read-only. (Lock files of other programs are the conversion run's concern: it
+// locks each workbook before opening it.)
 std::string WhyNotWritable(const std::string& path);
 
 }  // namespace quillory::libreoffice

@@ -36,9 +36,14 @@
 #include <com/sun/star/util/XNumberFormatsSupplier.hpp>
 #include <com/sun/star/util/XProtectable.hpp>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <rtl/ref.hxx>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -57,6 +62,7 @@
 #include "platform/libreoffice/office.h"
 #include "platform/libreoffice/plugin_api.h"
 #include "platform/xlsx/number_format.h"
+#include "workbook/file_replace.h"
 
 namespace quillory::libreoffice {
 namespace {
@@ -169,10 +175,12 @@ class UnoApplication;
 
 class UnoWorkbook : public workbook::Workbook {
  public:
-  UnoWorkbook(std::string path, std::string full_path, uno::Reference<lang::XComponent> component,
-              const OfficeSettings& settings, SourceWorkbook source, std::string odf_settings)
+  UnoWorkbook(std::string path, std::string target, const workbook::FileIdentity& opened,
+              uno::Reference<lang::XComponent> component, const OfficeSettings& settings,
+              SourceWorkbook source, std::string odf_settings)
       : path_(std::move(path)),
-        full_path_(std::move(full_path)),
+        target_(std::move(target)),
+        opened_(opened),
         odf_settings_(std::move(odf_settings)),
         component_(std::move(component)),
         settings_(settings),
@@ -201,6 +209,8 @@ class UnoWorkbook : public workbook::Workbook {
   uno::Reference<lang::XComponent> Component() const { return component_; }
 
   void Attach(std::shared_ptr<std::set<UnoWorkbook*>> open) { open_ = std::move(open); }
+  // The import filter LibreOffice read the file with; a save writes with it again.
+  void KeepFilter(std::string filter) { filter_ = std::move(filter); }
 
   // A hidden workbook's view does not keep the active sheet when saved, and a hidden .xls even
   // opens on its first sheet whatever the file says: the view is turned to the right sheet.
@@ -217,7 +227,9 @@ class UnoWorkbook : public workbook::Workbook {
   void LoadSheets();
 
   std::string path_;
-  std::string full_path_;
+  std::string target_;             // the file a save replaces (through a link, the file itself)
+  workbook::FileIdentity opened_;  // that file as it was when opened
+  std::string filter_;
   std::string odf_settings_;  // an OpenDocument file's settings part as it was opened
   uno::Reference<lang::XComponent> component_;
   OfficeSettings settings_;
@@ -820,17 +832,61 @@ void UnoWorkbook::Save() {
     throw WorkbookError(path_, refusal);
   }
   for (auto& sheet : sheets_) sheet->Flush();
+
+  // Stored first in the instance's private folder, where nothing else can touch it; the original
+  // is replaced only once the new file is complete, through the same step as every save.
+  const std::string scratch = Office::Shared().ScratchFolder();
+  if (scratch.empty()) {
+    throw WorkbookError(path_, "the LibreOffice instance that had it open has ended");
+  }
+  struct Folder {
+    std::string path;
+    ~Folder() {
+      std::error_code ignored;
+      fs::remove_all(path, ignored);
+    }
+  } folder{scratch + "/save-" + std::to_string(reinterpret_cast<std::uintptr_t>(this))};
+  std::error_code ignored;
+  fs::remove_all(folder.path, ignored);
+  fs::create_directories(folder.path);
+  const std::string stored = folder.path + "/" + fs::path(target_).filename().string();
   Guarded(
       "saving",
-      [&] { uno::Reference<frame::XStorable>(component_, uno::UNO_QUERY_THROW)->store(); }, true);
+      [&] {
+        uno::Reference<frame::XStorable>(component_, uno::UNO_QUERY_THROW)
+            ->storeToURL(Utf16(FileUrl(stored)),
+                         Properties({Property("FilterName", uno::Any(Utf16(filter_))),
+                                     Property("Overwrite", uno::Any(true))}));
+      },
+      true);
+  workbook::RunFileStepHook(workbook::FileStep::kStored, stored);
   // A hidden document is saved without its view settings (active sheet, frozen panes, zoom):
-  // an OpenDocument file gets its own back.
-  if (!odf_settings_.empty()) {
-    // Into the file itself: a rewritten package would replace a symbolic link.
-    std::error_code error;
-    const fs::path target = fs::canonical(full_path_, error);
-    if (!error) RestoreOdfSettings(target.string(), odf_settings_);
+  // an OpenDocument file gets its own back, or it is not saved at all.
+  if (!odf_settings_.empty() && !RestoreOdfSettings(stored, odf_settings_)) {
+    throw WorkbookError(path_,
+                        "its view settings (active sheet, frozen panes, zoom) could not be put "
+                        "back into the saved file; it was left unchanged");
   }
+
+  const int in = ::open(stored.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) {
+    throw WorkbookError(path_, "cannot save: LibreOffice's file cannot be read: " +
+                                   std::string(std::strerror(errno)) +
+                                   "; the file was left as it was");
+  }
+  struct Descriptor {
+    int fd;
+    ~Descriptor() { ::close(fd); }
+  } source{in};
+  workbook::FileReplacement replacement(target_, opened_, path_);
+  if (const int error = workbook::CopyFileContent(in, replacement.fd()); error != 0) {
+    throw WorkbookError(
+        path_, "cannot save: writing the new file failed: " + std::string(std::strerror(error)) +
+                   "; the file was left as it was");
+  }
+  // The new file is complete and the original untouched: whatever must hold before the original
+  // is replaced is checked here.
+  replacement.Commit();
 }
 
 void UnoWorkbook::Close() {
@@ -910,6 +966,24 @@ std::unique_ptr<workbook::Workbook> UnoApplication::Open(const std::string& path
   }
   // Checked before LibreOffice sees the file, so nothing is written to a file that must not change.
   if (const std::string why = WhyNotWritable(full); !why.empty()) throw WorkbookError(path, why);
+  // The file a save replaces (through a link, the file it points to), as it is now: the save
+  // checks that it is still this file.
+  const std::string target = fs::canonical(full, error).string();
+  if (error) throw WorkbookError(path, "cannot tell where the file is: " + error.message());
+  workbook::FileIdentity opened;
+  {
+    const int fd = ::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+      throw WorkbookError(path, "cannot open the file: " + std::string(std::strerror(errno)));
+    }
+    const std::optional<workbook::FileIdentity> identity = workbook::IdentifyOpenFile(fd);
+    ::close(fd);
+    if (!identity || !S_ISREG(identity->mode))
+      throw WorkbookError(path, "it is not a regular file");
+    opened = *identity;
+  }
+  // LibreOffice would open it as a new, empty workbook and save that over it.
+  if (opened.size == 0) throw WorkbookError(path, "the file is empty (0 bytes); nothing to open");
 
   SourceWorkbook source;
   if (filters.front() == "MS Excel 97") {
@@ -964,8 +1038,8 @@ std::unique_ptr<workbook::Workbook> UnoApplication::Open(const std::string& path
                                                   ? ""
                                                   : " (it asked " + handler->OtherRequest() + ")"));
   }
-  auto book = std::make_unique<UnoWorkbook>(path, full, component, settings_, std::move(source),
-                                            std::move(odf_settings));
+  auto book = std::make_unique<UnoWorkbook>(path, target, opened, component, settings_,
+                                            std::move(source), std::move(odf_settings));
   // From here a failure closes the document again without saving (the destructor).
   const std::string filter = book->Guarded("checking the file type", [&] {
     if (!uno::Reference<sheet::XSpreadsheetDocument>(component, uno::UNO_QUERY).is())
@@ -989,6 +1063,7 @@ std::unique_ptr<workbook::Workbook> UnoApplication::Open(const std::string& path
   });
   if (read_only)
     throw WorkbookError(path, "LibreOffice opened it read-only; it was left unchanged");
+  book->KeepFilter(filter);
   book->RestoreActiveSheet();
   // No undo history: it would hold a copy of every converted cell.
   try {
@@ -1010,6 +1085,13 @@ class UnoPlugin : public Plugin {
   }
   int InstancePid() override { return Office::Shared().Pid(); }
   void EndInstance() override { Office::Shared().End(); }
+  void EndAtSignal() override {
+    workbook::RemoveLeftovers();
+    Office::EndAtSignal();
+  }
+  void SetFileStepHook(workbook::FileStepHook hook) override {
+    workbook::SetFileStepHook(std::move(hook));
+  }
 };
 
 }  // namespace

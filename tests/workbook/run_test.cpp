@@ -8,6 +8,7 @@
 #include "engine/settings.h"
 #include "engine/words.h"
 #include "tests/workbook/fake_workbook.h"
+#include "tests/workbook/scratch_folder.h"
 #include "workbook/cell_walks.h"
 #include "workbook/conversion_run.h"
 
@@ -36,7 +37,12 @@ class Run : public ::testing::Test {
     options_.paths = std::move(paths);
     options_.kind = kind;
     options_.scope = scope;
-    RunServices services{office_.Factory(), [this](const auto&) { return in_use_; },
+    const ApplicationFactory factory = office_.Factory();
+    RunServices services{[this, factory](const std::string& path) {
+                           if (on_application_) on_application_(path);
+                           return factory(path);
+                         },
+                         [this](const auto&) { return in_use_; },
                          [] { return std::chrono::system_clock::now(); },
                          [this](const CellChange& change) { changes_.push_back(change); }};
     return ConversionRun(options_, words_, prompts_, services).Execute();
@@ -52,6 +58,7 @@ class Run : public ::testing::Test {
   RunOptions options_;
   bool in_use_ = false;
   std::vector<CellChange> changes_;
+  std::function<void(const std::string& path)> on_application_;  // before each workbook opens
 };
 
 TEST_F(Run, EmptyListOnlySaysSo) {
@@ -264,7 +271,7 @@ TEST_F(Run, ADryRunReportsWhatTheRealRunDoes) {
   EXPECT_EQ(dry_messages[0].details, prompts_.messages.at(0).details);
 }
 
-TEST_F(Run, BackupIsMadeBeforeOpeningAndItsFailureStopsThatWorkbook) {
+TEST_F(Run, BackupIsMadeOnceOpenedAndItsFailureStopsThatWorkbookBeforeAnyWrite) {
   const fs::path folder =
       fs::path(::testing::TempDir()) / ("run_test." + std::to_string(::getpid()));
   fs::create_directories(folder);
@@ -278,7 +285,9 @@ TEST_F(Run, BackupIsMadeBeforeOpeningAndItsFailureStopsThatWorkbook) {
   const RunReport report = Execute({good, gone});
   EXPECT_EQ(report.outcome, RunOutcome::Failed);
   EXPECT_EQ(report.failed_workbook, gone);
-  EXPECT_EQ(office_.Count("open " + gone), 0);
+  EXPECT_EQ(office_.Count("open " + gone), 1);
+  EXPECT_EQ(office_.Count("save " + gone), 0);
+  EXPECT_EQ(office_.Count("write Sheet1 1,1"), 1);  // the first workbook's cell only
   EXPECT_EQ(Text(gone, 1, 1), "1");
   int backups = 0;
   for (const auto& entry : fs::directory_iterator(folder)) {
@@ -292,6 +301,57 @@ TEST_F(Run, BackupIsMadeBeforeOpeningAndItsFailureStopsThatWorkbook) {
   }
   EXPECT_EQ(backups, 1);
   fs::remove_all(folder);
+}
+
+class LockedRun : public Run {
+ protected:
+  void SetUp() override {
+    Run::SetUp();
+    book_ = folder_ / "book.xlsx";
+    taken_ = folder_ / "taken.xlsx";
+    testing::WriteBytes(book_, "PK");
+    testing::WriteBytes(taken_, "PK");
+    testing::WriteBytes(folder_ / ".~lock.taken.xlsx#", kTheirLock);
+    AddBook(book_, {{"1"}});
+    AddBook(taken_, {{"2"}});
+    on_application_ = [this](const std::string& path) {
+      locked_.push_back(
+          fs::exists(folder_ / (".~lock." + fs::path(path).filename().string() + "#")));
+    };
+  }
+  static constexpr const char* kTheirLock = "Ann,ann,desk,06.12.2026 08:00,file:///home/ann;\n";
+  testing::ScratchFolder folder_;
+  std::string book_, taken_;
+  std::vector<bool> locked_;
+};
+
+TEST_F(LockedRun, EachWorkbookIsLockedWhileConvertedAndAnotherProgramsLockStopsIt) {
+  const RunReport report = Execute({book_, taken_});
+  EXPECT_EQ(report.outcome, RunOutcome::Failed);
+  EXPECT_EQ(report.failed_workbook, taken_);
+  EXPECT_NE(report.failure.find("it is open in another program (Ann on desk"), std::string::npos)
+      << report.failure;
+  EXPECT_EQ(locked_, std::vector<bool>{true});  // the second was never opened
+  EXPECT_EQ(office_.Count("open " + taken_), 0);
+  EXPECT_EQ(Text(book_, 1, 1), "One");
+  EXPECT_EQ(testing::ReadBytes(folder_ / ".~lock.taken.xlsx#"), kTheirLock);
+  EXPECT_EQ(folder_.Names(),
+            (std::vector<std::string>{".~lock.taken.xlsx#", "book.xlsx", "taken.xlsx"}));
+}
+
+TEST_F(LockedRun, HavingSaidToGoOnTheUserIsNotStoppedByAnotherProgramsLock) {
+  in_use_ = true;
+  prompts_.yes_no = {true};
+  const RunReport report = Execute({taken_});
+  EXPECT_EQ(report.outcome, RunOutcome::Done) << report.failure;
+  EXPECT_EQ(Text(taken_, 1, 1), "Two");
+  EXPECT_EQ(testing::ReadBytes(folder_ / ".~lock.taken.xlsx#"), kTheirLock);
+}
+
+TEST_F(LockedRun, ADryRunLocksNothing) {
+  options_.dry_run = true;
+  EXPECT_EQ(Execute({book_}).outcome, RunOutcome::Done);
+  EXPECT_EQ(locked_, std::vector<bool>{false});
 }
 
 }  // namespace
