@@ -11,6 +11,7 @@
 #include "workbook/in_use.h"
 
 int main(int argc, char** argv) {
+  quillory::CleanUpOnEndingSignals();
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillory"));
 

@@ -11,6 +11,7 @@
 #include "workbook/in_use.h"
 
 int main(int argc, char** argv) {
+  quillory::CleanUpOnEndingSignals();
   // Backup names spell the weekday, month and AM/PM the way the user's locale does.
   std::setlocale(LC_TIME, "");
   quillory::QtSettingsStore store;

@@ -16,6 +16,8 @@ packages=(
   libreoffice-calc-nogui libreoffice-dev libreoffice-dev-common
   # tests, fixtures, benchmarks, fuzzers
   libgtest-dev libgmock-dev libbenchmark-dev libicu-dev libxlsxwriter-dev clang libclang-rt-14-dev unzip
+  # Excel 5.0/95 test workbooks (ssconvert)
+  gnumeric
 )
 
 missing=()

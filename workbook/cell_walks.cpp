@@ -66,15 +66,17 @@ void ConvertOne(Worksheet& sheet, const std::string& sheet_name, std::int32_t ro
       Note(walk, sheet_name, row, column, text, std::move(message), std::move(why));
     }
   } else {
-    if (walk.on_change) {
-      walk.on_change({walk.workbook, sheet_name, CellName(row, column), std::string(text), out});
+    bool written = false;
+    try {
+      sheet.WriteString(row, column, out);
+      written = true;
+    } catch (const CellWriteRefused& refused) {
+      Note(walk, sheet_name, row, column, text, refused.reason(), refused.reason());
+    }
+    if (written) {
       ++walk.cells_converted;
-    } else {
-      try {
-        sheet.WriteString(row, column, out);
-        ++walk.cells_converted;
-      } catch (const CellWriteRefused& refused) {
-        Note(walk, sheet_name, row, column, text, refused.reason(), refused.reason());
+      if (walk.on_change) {
+        walk.on_change({walk.workbook, sheet_name, CellName(row, column), std::string(text), out});
       }
     }
   }

@@ -36,7 +36,7 @@ struct CellWalk {
   WordSource& words;
   std::string workbook;  // names the workbook in messages
 
-  // Set for a dry run: nothing is written, every change is handed here instead.
+  // Called with every cell written, its text before and after (a dry run lists them).
   std::function<void(const CellChange&)> on_change;
   // Called now and then with the cells of the walk's range passed so far and their total (the
   // used ranges of the sheets walked, or the block).
@@ -49,7 +49,7 @@ struct CellWalk {
   std::size_t max_messages = kMaxCellMessages;
   std::int64_t messages_left_out = 0;
   std::int64_t cells_visited = 0;    // non-empty cells handled
-  std::int64_t cells_converted = 0;  // cells written (or that a dry run would write)
+  std::int64_t cells_converted = 0;  // cells written
   std::int64_t cells_total = 0;      // cells in the range of the walk
   std::int64_t cells_passed = 0;     // of those, the ones passed so far
 };

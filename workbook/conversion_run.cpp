@@ -8,6 +8,8 @@
 #include "engine/words.h"
 #include "workbook/backup_copy.h"
 #include "workbook/cell_walks.h"
+#include "workbook/text_escape.h"
+#include "workbook/workbook_lock.h"
 
 namespace quillory::workbook {
 namespace {
@@ -69,8 +71,9 @@ std::string DescribeMessages(const RunReport& report) {
   std::string details;
   for (const CellMessage& message : report.messages) {
     if (!details.empty()) details += '\n';
-    details +=
-        message.workbook + ", " + message.sheet + "!" + message.cell + ": " + message.message;
+    // One line each: a cell's tabs and line breaks are shown escaped, as the cell listings do.
+    details += EscapeText(message.workbook + ", " + message.sheet + "!" + message.cell + ": " +
+                          message.message);
   }
   if (report.messages_left_out > 0) {
     details +=
@@ -160,7 +163,8 @@ RunReport ConversionRun::Execute() {
 
   try {
     // Nothing is touched before both questions have their answers.
-    if (InUse(services_, options_.paths) && !prompts_.AskYesNo(kInUse)) {
+    const bool in_use = InUse(services_, options_.paths);
+    if (in_use && !prompts_.AskYesNo(kInUse)) {
       report.outcome = RunOutcome::Declined;
       prompts_.Message(kNotStarted);
       return report;
@@ -171,6 +175,8 @@ RunReport ConversionRun::Execute() {
       prompts_.Message(kLettersUnanswered);
       return report;
     }
+    // Having said to proceed anyway, the user is not stopped again by another program's lock file.
+    const OtherLocks other_locks = in_use ? OtherLocks::kIgnore : OtherLocks::kRefuse;
 
     report.workbooks.resize(static_cast<std::size_t>(count));
     for (index = 1; index <= count; ++index) {
@@ -178,23 +184,24 @@ RunReport ConversionRun::Execute() {
       WorkbookResult& result = report.workbooks[static_cast<std::size_t>(index - 1)];
       if (Cancelled()) throw RunCancelled();
       prompts_.Progress({index, count, current, 0, 0});
-      if (options_.backup && !options_.dry_run) {
-        MakeBackupCopy(current, services_.now ? services_.now() : std::chrono::system_clock::now());
-      }
+      // Held until the workbook is saved or closed (it outlives the instance below).
+      const std::unique_ptr<WorkbookLock> lock =
+          options_.dry_run ? nullptr : WorkbookLock::Acquire(current, other_locks);
 
       std::unique_ptr<Application> made =
           services_.open_application ? services_.open_application(current) : nullptr;
       if (!made) throw WorkbookError(current, "no spreadsheet application can open this file");
       InstanceGuard instance(std::move(made));
       instance.Hold(instance.application().Open(current));
+      // Only a workbook that opens gets a backup: the file as it was, before anything is written.
+      if (options_.backup && !options_.dry_run) {
+        MakeBackupCopy(current, services_.now ? services_.now() : std::chrono::system_clock::now());
+      }
 
       CellWalk walk(options_.kind, *letters_base, words_, current);
       walk.max_messages = kMaxCellMessages - report.messages.size();
       walk.cancel = services_.cancel;
-      if (options_.dry_run) {
-        walk.on_change = services_.on_cell;
-        if (!walk.on_change) walk.on_change = [](const CellChange&) {};
-      }
+      if (options_.dry_run) walk.on_change = services_.on_cell;
       walk.on_progress = [&](std::int64_t cells, std::int64_t cells_total) {
         prompts_.Progress({index, count, current, cells, cells_total});
       };
@@ -222,7 +229,14 @@ RunReport ConversionRun::Execute() {
 
       // A cancel that came after the last cell still leaves the file as it was.
       if (Cancelled()) throw RunCancelled();
-      if (options_.dry_run) {
+      // A workbook in which no cell was written is not saved: the file keeps its bytes and time.
+      // One that cannot be saved is refused here, by a dry run as by the run.
+      if (walk.cells_converted > 0) {
+        if (std::string refusal = instance.workbook().SaveRefusal(); !refusal.empty()) {
+          throw WorkbookError(current, std::move(refusal));
+        }
+      }
+      if (options_.dry_run || walk.cells_converted == 0) {
         instance.workbook().Close();
       } else {
         instance.workbook().Save();

@@ -28,7 +28,8 @@ struct RunOptions {
   bool backup = true;
   // Letters mode: the base when already known (command line); otherwise the run asks.
   std::optional<std::int16_t> letters_base;
-  // Nothing is written or saved; every cell that would change is reported to `on_cell`.
+  // The cells are written into the open workbook as in a real run, with the same refusals, but
+  // nothing is saved and no backup is made; every cell written is reported to `on_cell`.
   bool dry_run = false;
 };
 

@@ -12,9 +12,11 @@ std::vector<std::string> ExpectedFilters(const std::string& path) {
   std::string extension = std::filesystem::path(path).extension().string();
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  // Excel 97-2003 files: the workbook and template filters write the same format.
+  // Excel 97-2003 files: the workbook and template filters write the same format. Excel 5.0/95
+  // files are read too, but cannot be written back.
   if (extension == ".xls" || extension == ".xlt") {
-    return {"MS Excel 97", "MS Excel 97 Vorlage/Template"};
+    return {"MS Excel 97",     "MS Excel 97 Vorlage/Template", "MS Excel 95",
+            "MS Excel 5.0/95", "MS Excel 95 Vorlage/Template", "MS Excel 5.0/95 Vorlage/Template"};
   }
   if (extension == ".ods") return {"calc8"};
   if (extension == ".ots") return {"calc8_template"};
@@ -22,6 +24,10 @@ std::vector<std::string> ExpectedFilters(const std::string& path) {
   if (extension == ".xlsm") return {"Calc MS Excel 2007 VBA XML", "Calc MS Excel 2007 XML"};
   if (extension == ".xltx" || extension == ".xltm") return {"Calc MS Excel 2007 XML Template"};
   return {};
+}
+
+bool IsExcel95Filter(std::string_view filter) {
+  return filter.starts_with("MS Excel 95") || filter.starts_with("MS Excel 5.0/95");
 }
 
 std::string WhyNotWritable(const std::string& path) {
@@ -36,15 +42,6 @@ std::string WhyNotWritable(const std::string& path) {
   const auto writable = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
   if (access(path.c_str(), W_OK) != 0 || (permissions & writable) == fs::perms::none) {
     return "the file is read-only";
-  }
-  // Lock files that office programs leave beside a workbook they have open.
-  const fs::path folder = file.parent_path();
-  const std::string name = file.filename().string();
-  for (const std::string& lock : {".~lock." + name + "#", "~$" + name}) {
-    if (fs::exists(folder / lock, error)) {
-      return "it is open in another program (lock file " + lock +
-             "); close it there, or delete the lock file if that program is no longer running";
-    }
   }
   return "";
 }

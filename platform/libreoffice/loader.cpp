@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -36,7 +37,7 @@ struct LoadedPlugin {
 
 std::mutex loader_mutex;
 std::map<std::string, LoadedPlugin> loaded;  // by plugin path; never unloaded
-Plugin* last_plugin = nullptr;
+std::atomic<Plugin*> last_plugin{nullptr};
 
 std::filesystem::path ExecutableFolder() {
   std::error_code error;
@@ -103,12 +104,23 @@ std::unique_ptr<workbook::Application> MakeLibreOfficeApplication() {
 
 int LibreOfficeInstancePid() {
   std::lock_guard lock(loader_mutex);
-  return last_plugin == nullptr ? 0 : last_plugin->InstancePid();
+  Plugin* plugin = last_plugin;
+  return plugin == nullptr ? 0 : plugin->InstancePid();
 }
 
 void EndLibreOfficeInstance() {
   std::lock_guard lock(loader_mutex);
-  if (last_plugin != nullptr) last_plugin->EndInstance();
+  if (Plugin* plugin = last_plugin) plugin->EndInstance();
+}
+
+void EndLibreOfficeAtSignal() {
+  // No lock: the thread that holds it may be waiting on the instance.
+  if (Plugin* plugin = last_plugin) plugin->EndAtSignal();
+}
+
+void SetLibreOfficeFileStepHook(workbook::FileStepHook hook) {
+  std::lock_guard lock(loader_mutex);
+  if (Plugin* plugin = last_plugin) plugin->SetFileStepHook(std::move(hook));
 }
 
 }  // namespace quillory::libreoffice

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <memory>
 
+#include "workbook/file_replace.h"
 #include "workbook/spreadsheet.h"
 
 namespace quillory::libreoffice {
@@ -28,6 +29,11 @@ class Plugin {
   virtual int InstancePid() = 0;
   // Ends the instance now (open workbooks are closed without saving).
   virtual void EndInstance() = 0;
+  // For a program ended by a signal: ends the instance at once and removes its folders and the
+  // new files of saves not finished, without waiting for a thread that is inside the instance.
+  virtual void EndAtSignal() = 0;
+  // For tests: called at each step of the plugin's saves (see workbook/file_replace.h).
+  virtual void SetFileStepHook(workbook::FileStepHook hook) = 0;
 };
 
 }  // namespace quillory::libreoffice

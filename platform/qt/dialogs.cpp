@@ -10,6 +10,7 @@
 #include "platform/qt/run_report_window.h"
 #include "platform/qt/text.h"
 #include "workbook/conversion_run.h"
+#include "workbook/text_escape.h"
 
 namespace quillory::qt {
 namespace {
@@ -98,8 +99,8 @@ QString Dialogs::SaveFile(QWidget* parent, const QString& title, const QString& 
 QWidget* Dialogs::ShowReport(QWidget* parent, const workbook::RunReport& report) {
   QStringList lines;
   for (const workbook::CellMessage& cell : report.messages) {
-    lines.append(
-        ToQString(cell.workbook + ", " + cell.sheet + "!" + cell.cell + ": " + cell.message));
+    lines.append(ToQString(workbook::EscapeText(cell.workbook + ", " + cell.sheet + "!" +
+                                                cell.cell + ": " + cell.message)));
   }
   shown_.push_back({BoxKind::Report, ToQString(report.summary), {}, lines.join(u'\n')});
   if (scripted_) return nullptr;

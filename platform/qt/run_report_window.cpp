@@ -18,6 +18,7 @@
 
 #include "platform/qt/dialogs.h"
 #include "platform/qt/text.h"
+#include "workbook/text_escape.h"
 
 namespace quillory::qt {
 namespace {
@@ -114,32 +115,7 @@ QString CsvField(const QString& text) {
 }  // namespace
 
 QString VisibleText(const QString& text) {
-  QString shown;
-  shown.reserve(text.size());
-  for (const QChar c : text) {
-    switch (c.unicode()) {
-      case '\\':
-        shown += QStringLiteral("\\\\");
-        break;
-      case '\t':
-        shown += QStringLiteral("\\t");
-        break;
-      case '\n':
-        shown += QStringLiteral("\\n");
-        break;
-      case '\r':
-        shown += QStringLiteral("\\r");
-        break;
-      default:
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f) {
-          shown += QStringLiteral("\\x") +
-                   QString::number(c.unicode(), 16).rightJustified(2, QLatin1Char('0')).toUpper();
-        } else {
-          shown += c;
-        }
-    }
-  }
-  return shown;
+  return ToQString(workbook::EscapeText(ToUtf8(text)));
 }
 
 QString ReportCounts(const workbook::RunReport& report) {

@@ -1,18 +1,45 @@
 #include "platform/xlsx/package.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <optional>
 
 #include "platform/xlsx/deflate.h"
+#include "workbook/file_replace.h"
 #include "workbook/spreadsheet.h"
 
 namespace quillory::xlsx {
+
+// The file behind a package opened from disk. It is read through the descriptor it was opened
+// with, so another program replacing the path meanwhile changes nothing read; a save goes to a
+// workbook::FileReplacement, which puts the new file in place only while the path still names the
+// file that was opened. Owned by the Package: libzip's sources over it never free it.
+struct FileSource {
+  int fd = -1;
+  std::int64_t offset = 0;
+  std::string target;  // the file itself, links resolved
+  std::string name;    // as the user named it
+  workbook::FileIdentity opened;
+  std::unique_ptr<workbook::FileReplacement> replacement;
+  std::optional<workbook::WorkbookError> failure;  // why the last save failed, when it was ours
+  zip_error_t error;
+
+  FileSource() { zip_error_init(&error); }
+  ~FileSource() {
+    if (fd >= 0) ::close(fd);
+    zip_error_fini(&error);
+  }
+  FileSource(const FileSource&) = delete;
+  FileSource& operator=(const FileSource&) = delete;
+};
+
 namespace {
 
 using workbook::WorkbookError;
@@ -161,13 +188,171 @@ zip_source_t* SourceFor(zip_t* archive, const std::string& content) {
   return zip_source_buffer(archive, content.data(), content.size(), 0);
 }
 
+zip_int64_t Failed(FileSource& source, int code, int system_error) {
+  zip_error_set(&source.error, code, system_error);
+  return -1;
+}
+
+zip_int64_t FileSourceCall(FileSource& source, void* data, zip_uint64_t length,
+                           zip_source_cmd_t command) {
+  switch (command) {
+    case ZIP_SOURCE_OPEN:
+      source.offset = 0;
+      return 0;
+    case ZIP_SOURCE_READ: {
+      for (;;) {
+        const ssize_t got = ::pread(source.fd, data, length, source.offset);
+        if (got >= 0) {
+          source.offset += got;
+          return got;
+        }
+        if (errno != EINTR) return Failed(source, ZIP_ER_READ, errno);
+      }
+    }
+    case ZIP_SOURCE_CLOSE:
+      return 0;
+    case ZIP_SOURCE_STAT: {
+      auto* stat = static_cast<zip_stat_t*>(data);
+      zip_stat_init(stat);
+      stat->valid = ZIP_STAT_SIZE | ZIP_STAT_MTIME;
+      stat->size = static_cast<zip_uint64_t>(source.opened.size);
+      stat->mtime = static_cast<time_t>(source.opened.modified_seconds);
+      return sizeof(zip_stat_t);
+    }
+    case ZIP_SOURCE_SEEK: {
+      const zip_int64_t offset = zip_source_seek_compute_offset(
+          static_cast<zip_uint64_t>(source.offset), static_cast<zip_uint64_t>(source.opened.size),
+          data, length, &source.error);
+      if (offset < 0) return -1;
+      source.offset = offset;
+      return 0;
+    }
+    case ZIP_SOURCE_TELL:
+      return source.offset;
+    case ZIP_SOURCE_BEGIN_WRITE:
+      source.failure.reset();
+      try {
+        source.replacement =
+            std::make_unique<workbook::FileReplacement>(source.target, source.opened, source.name);
+      } catch (const workbook::WorkbookError& error) {
+        source.failure = error;
+        return Failed(source, ZIP_ER_TMPOPEN, 0);
+      }
+      return 0;
+    case ZIP_SOURCE_WRITE: {
+      const char* bytes = static_cast<const char*>(data);
+      for (zip_uint64_t done = 0; done < length;) {
+        const ssize_t put = ::write(source.replacement->fd(), bytes + done, length - done);
+        if (put < 0) {
+          if (errno == EINTR) continue;
+          return Failed(source, ZIP_ER_WRITE, errno);
+        }
+        done += static_cast<zip_uint64_t>(put);
+      }
+      return static_cast<zip_int64_t>(length);
+    }
+    case ZIP_SOURCE_SEEK_WRITE: {
+      auto* args = ZIP_SOURCE_GET_ARGS(zip_source_args_seek_t, data, length, &source.error);
+      if (args == nullptr) return -1;
+      if (::lseek(source.replacement->fd(), args->offset, args->whence) < 0) {
+        return Failed(source, ZIP_ER_SEEK, errno);
+      }
+      return 0;
+    }
+    case ZIP_SOURCE_TELL_WRITE: {
+      const off_t offset = ::lseek(source.replacement->fd(), 0, SEEK_CUR);
+      return offset < 0 ? Failed(source, ZIP_ER_TELL, errno) : offset;
+    }
+    case ZIP_SOURCE_COMMIT_WRITE: {
+      // libzip does not roll back after a failed commit: the replacement cleans up itself.
+      std::unique_ptr<workbook::FileReplacement> replacement = std::move(source.replacement);
+      try {
+        replacement->Commit();
+      } catch (const workbook::WorkbookError& error) {
+        source.failure = error;
+        return Failed(source, ZIP_ER_WRITE, 0);
+      }
+      // From now on the package reads the file it wrote.
+      const int fd = replacement->ReleaseDescriptor();
+      ::close(source.fd);
+      source.fd = fd;
+      source.offset = 0;
+      if (const auto identity = workbook::IdentifyOpenFile(fd)) source.opened = *identity;
+      return 0;
+    }
+    case ZIP_SOURCE_ROLLBACK_WRITE:
+      source.replacement.reset();
+      return 0;
+    case ZIP_SOURCE_ACCEPT_EMPTY:
+      return 0;
+    case ZIP_SOURCE_ERROR:
+      return zip_error_to_data(&source.error, data, length);
+    case ZIP_SOURCE_FREE:
+      return 0;
+    case ZIP_SOURCE_SUPPORTS:
+      return zip_source_make_command_bitmap(
+          ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR,
+          ZIP_SOURCE_FREE, ZIP_SOURCE_SEEK, ZIP_SOURCE_TELL, ZIP_SOURCE_SUPPORTS,
+          ZIP_SOURCE_BEGIN_WRITE, ZIP_SOURCE_COMMIT_WRITE, ZIP_SOURCE_ROLLBACK_WRITE,
+          ZIP_SOURCE_WRITE, ZIP_SOURCE_SEEK_WRITE, ZIP_SOURCE_TELL_WRITE, ZIP_SOURCE_REMOVE,
+          ZIP_SOURCE_ACCEPT_EMPTY, -1);
+    case ZIP_SOURCE_REMOVE:  // an archive emptied by a save; never one of ours
+    default:
+      return Failed(source, ZIP_ER_OPNOTSUPP, 0);
+  }
+}
+
+// No exception crosses libzip.
+zip_int64_t FileSourceCallback(void* state, void* data, zip_uint64_t length,
+                               zip_source_cmd_t command) {
+  auto& source = *static_cast<FileSource*>(state);
+  try {
+    return FileSourceCall(source, data, length, command);
+  } catch (const std::bad_alloc&) {
+    return Failed(source, ZIP_ER_MEMORY, 0);
+  } catch (...) {
+    return Failed(source, ZIP_ER_INTERNAL, 0);
+  }
+}
+
+// Opens the package on `source`; nothing when libzip cannot, with its error code in `code`.
+zip_t* OpenArchive(FileSource& source, int& code) {
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* zip_source = zip_source_function_create(FileSourceCallback, &source, &error);
+  zip_t* archive = zip_source ? zip_open_from_source(zip_source, 0, &error) : nullptr;
+  if (!archive) {
+    code = zip_error_code_zip(&error);
+    if (zip_source) zip_source_free(zip_source);
+  }
+  zip_error_fini(&error);
+  return archive;
+}
+
+// Up to `size` bytes from the start of the file.
+std::string ReadHead(int fd, std::size_t size) {
+  std::string head(size, '\0');
+  std::size_t filled = 0;
+  while (filled < size) {
+    const ssize_t got =
+        ::pread(fd, head.data() + filled, size - filled, static_cast<off_t>(filled));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    filled += static_cast<std::size_t>(got);
+  }
+  head.resize(filled);
+  return head;
+}
+
 }  // namespace
 
-Package::Package(zip_t* archive, std::string name, std::string path, std::string bytes)
+Package::Package(zip_t* archive, std::string name, std::string path, std::string bytes,
+                 std::unique_ptr<FileSource> file)
     : archive_(archive),
       name_(std::move(name)),
       path_(std::move(path)),
-      memory_(std::move(bytes)) {}
+      memory_(std::move(bytes)),
+      file_(std::move(file)) {}
 
 Package::~Package() {
   if (archive_) zip_discard(archive_);
@@ -179,40 +364,45 @@ std::unique_ptr<Package> Package::OpenFile(const std::string& path) {
     throw WorkbookError(path, std::string("cannot open the file: ") + std::strerror(errno));
   }
   if (S_ISDIR(info.st_mode)) throw WorkbookError(path, "this is a folder, not a workbook file");
-  std::string head;
-  {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw WorkbookError(path, "cannot read the file (no permission to read it?)");
-    // The whole file when it is an OLE container, so an encryption marker can be found.
-    head.resize(8);
-    in.read(head.data(), 8);
-    head.resize(static_cast<std::size_t>(in.gcount()));
-    if (head.size() == 8 && std::memcmp(head.data(), kOleSignature, 8) == 0) {
-      head.resize(static_cast<std::size_t>(std::min<off_t>(info.st_size, 64 << 20)));
-      in.read(head.data() + 8, static_cast<std::streamsize>(head.size() - 8));
-    }
-  }
-  CheckHead(head, path, Extension(path));
-  int code = 0;
-  zip_t* archive = zip_open(path.c_str(), 0, &code);
-  if (!archive) RejectZipError(code, head, path);
   // A save replaces the file itself: through a symbolic link, that is the file it points to.
   std::string target = path;
   if (char* resolved = ::realpath(path.c_str(), nullptr)) {
     target = resolved;
     std::free(resolved);
   }
-  if (target != path) {
-    zip_discard(archive);
-    archive = zip_open(target.c_str(), 0, &code);
-    if (!archive) RejectZipError(code, head, path);
+  auto file = std::make_unique<FileSource>();
+  file->target = target;
+  file->name = path;
+  // Without waiting on a pipe or device put in the file's place.
+  file->fd = ::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (file->fd < 0) {
+    if (errno == EACCES) {
+      throw WorkbookError(path, "cannot read the file (no permission to read it?)");
+    }
+    throw WorkbookError(path, std::string("cannot open the file: ") + std::strerror(errno));
   }
-  return std::unique_ptr<Package>(new Package(archive, path, target, {}));
+  const auto identity = workbook::IdentifyOpenFile(file->fd);
+  if (!identity || !S_ISREG(identity->mode)) {
+    throw WorkbookError(path, "this is not a workbook file (not a regular file)");
+  }
+  file->opened = *identity;
+  // The whole file when it is an OLE container, so an encryption marker can be found.
+  std::string head = ReadHead(file->fd, 8);
+  if (head.size() == 8 && std::memcmp(head.data(), kOleSignature, 8) == 0) {
+    head = ReadHead(file->fd,
+                    static_cast<std::size_t>(std::min<std::int64_t>(identity->size, 64 << 20)));
+  }
+  CheckHead(head, path, Extension(path));
+  int code = 0;
+  zip_t* archive = OpenArchive(*file, code);
+  if (!archive) RejectZipError(code, head, path);
+  return std::unique_ptr<Package>(new Package(archive, path, target, {}, std::move(file)));
 }
 
 std::unique_ptr<Package> Package::OpenMemory(std::string bytes, const std::string& name) {
   CheckHead(bytes, name, Extension(name));
-  auto package = std::unique_ptr<Package>(new Package(nullptr, name, {}, std::move(bytes)));
+  auto package =
+      std::unique_ptr<Package>(new Package(nullptr, name, {}, std::move(bytes), nullptr));
   zip_error_t error;
   zip_error_init(&error);
   zip_source_t* source =
@@ -367,21 +557,29 @@ void Package::Commit() {
       fail("cannot remove /" + part);
     }
   }
-  if (zip_close(archive_) != 0) fail("writing the new file failed");
-  archive_ = nullptr;
-  // The rename put a new file in place; give it the original's permissions.
-  ::chmod(path_.c_str(), info.st_mode & 07777);
-  if (::chown(path_.c_str(), info.st_uid, info.st_gid) != 0) {
-    // Only the owner's own programs may hand a file back to its owner; keep what we have.
+  if (zip_close(archive_) != 0) {
+    if (file_ && file_->failure) {
+      std::string reason = file_->failure->reason();
+      file_->failure.reset();
+      zip_unchange_all(archive_);
+      if (reason.find("nothing was written") == std::string::npos &&
+          reason.find("left unchanged") == std::string::npos) {
+        reason += "; the file was left as it was";
+      }
+      throw WorkbookError(name_, reason);
+    }
+    fail("writing the new file failed");
   }
+  archive_ = nullptr;
   replaced_.clear();
   removed_.clear();
   Reopen();
 }
 
 void Package::Reopen() {
+  // From the file just written, through its own descriptor: the path is not looked at again.
   int code = 0;
-  archive_ = zip_open(path_.c_str(), 0, &code);
+  archive_ = OpenArchive(*file_, code);
   if (!archive_) RejectZipError(code, "PK", name_);
 }
 

@@ -10,6 +10,8 @@ typedef struct zip zip_t;
 
 namespace quillory::xlsx {
 
+struct FileSource;
+
 // The zip container of a workbook; the only class that talks to libzip. Part names are given
 // without a leading slash and matched without regard to case. Failures throw WorkbookError
 // naming the file.
@@ -34,20 +36,23 @@ class Package {
   void Remove(const std::string& part);
   bool HasChanges() const { return !replaced_.empty() || !removed_.empty(); }
 
-  // Writes the staged changes: a new file beside the original, renamed over it, with the
-  // original's permissions. Parts not changed are copied through as stored. On failure the
+  // Writes the staged changes: a new file beside the original with its owner and permissions,
+  // synced and renamed over it, only while the original is still the file that was opened (see
+  // workbook::FileReplacement). Parts not changed are copied through as stored. On failure the
   // original is untouched, the changes stay staged, and WorkbookError is thrown.
   void Commit();
 
  private:
-  Package(zip_t* archive, std::string name, std::string path, std::string bytes);
+  Package(zip_t* archive, std::string name, std::string path, std::string bytes,
+          std::unique_ptr<FileSource> file);
   long long Locate(std::string_view part) const;
   void Reopen();
 
   zip_t* archive_ = nullptr;
   std::string name_;
-  std::string path_;    // empty for a package held in memory
-  std::string memory_;  // the bytes of a package held in memory
+  std::string path_;                  // empty for a package held in memory
+  std::string memory_;                // the bytes of a package held in memory
+  std::unique_ptr<FileSource> file_;  // the file of a package opened from disk
   std::map<std::string, std::string> replaced_;
   std::vector<std::string> removed_;
 };

@@ -5,6 +5,7 @@
 #include "platform/xlsx/cell_ref.h"
 #include "platform/xlsx/content_types.h"
 #include "platform/xlsx/package.h"
+#include "platform/xlsx/pivot_tables.h"
 #include "platform/xlsx/relationships.h"
 #include "platform/xlsx/shared_strings.h"
 #include "platform/xlsx/styles.h"
@@ -42,10 +43,13 @@ class XlsxWorksheet : public workbook::Worksheet {
   void Unload() { data_.reset(); }
 
  private:
+  const std::vector<PivotTableCells>& PivotTables();
+
   XlsxWorkbook& book_;
   std::string name_;
   std::string part_;
   mutable std::unique_ptr<WorksheetPart> data_;
+  std::optional<std::vector<PivotTableCells>> pivot_tables_;  // read on the first write
   bool hidden_ = false;
 };
 
@@ -72,6 +76,7 @@ class XlsxWorkbook : public workbook::Workbook {
 
   const SharedStrings& strings() const { return strings_; }
   std::string ReadPart(const std::string& part) const { return package_->Read(part); }
+  bool HasPart(const std::string& part) const { return package_->Has(part); }
   const Styles& styles() const { return styles_; }
   void NoteFormulaRemoved() { formula_removed_ = true; }
   void CheckOpen() const {
@@ -119,7 +124,41 @@ std::vector<workbook::CellText> XlsxWorksheet::NonEmptyCells(std::int32_t first_
   return cells;
 }
 
+// The pivot tables the sheet's relationships name. Parts that cannot be read are passed over:
+// the rest of the package is copied through as it is, and it was never needed to convert.
+const std::vector<PivotTableCells>& XlsxWorksheet::PivotTables() {
+  if (pivot_tables_) return *pivot_tables_;
+  pivot_tables_.emplace();
+  const std::string rels_part = Relationships::PathFor(part_);
+  if (!book_.HasPart(rels_part)) return *pivot_tables_;
+  Relationships rels;
+  try {
+    rels = Relationships(book_.ReadPart(rels_part), part_, book_.Path());
+  } catch (const WorkbookError&) {
+    return *pivot_tables_;
+  }
+  for (const Relationship& relationship : rels.all()) {
+    if (!TypeIs(relationship.type, "pivotTable") || relationship.part.empty() ||
+        !book_.HasPart(relationship.part)) {
+      continue;
+    }
+    if (auto cells = ReadPivotTableCells(book_.ReadPart(relationship.part))) {
+      pivot_tables_->push_back(std::move(*cells));
+    }
+  }
+  return *pivot_tables_;
+}
+
 void XlsxWorksheet::WriteString(std::int32_t row, std::int32_t column, std::string_view value) {
+  // The application refuses to change a pivot table's cells, which its next refresh would refill.
+  for (const PivotTableCells& pivot : PivotTables()) {
+    if (!pivot.range.Contains(row, column)) continue;
+    throw workbook::CellWriteRefused(
+        book_.Path(), "cell " + name_ + "!" + CellName(row, column) +
+                          " is part of the pivot table " +
+                          (pivot.name.empty() ? "" : "\"" + pivot.name + "\" ") + "(" +
+                          RangeName(pivot.range) + ") and cannot be replaced on its own");
+  }
   // The application refuses to write into a locked cell of a protected sheet.
   if (data().protected_sheet() && book_.styles().Locked(data().StyleAt(row, column))) {
     throw WorkbookError(book_.Path(), "sheet " + name_ + " is protected; its locked cell " +

@@ -139,6 +139,22 @@ TEST_F(ConvertCommand, DryRunPrintsEscapedChangesAndSavesNothing) {
   EXPECT_EQ(office_.Count("save /w/a.xlsx"), 0);
 }
 
+TEST_F(ConvertCommand, DryRunRefusesAndExitsAsTheRunWould) {
+  office_.files["/w/a.xlsx"] = FakeFile{{MakeSheet("S", {{"2", "!3"}})}, 0};
+  office_.files["/w/old.xls"] = FakeFile{{MakeSheet("S", {{"1"}})}, 0};
+  office_.files["/w/old.xls"].save_refusal = "it is in a format that cannot be saved";
+  for (const bool dry : {true, false}) {
+    std::vector<std::string> args = {"/w/a.xlsx", "/w/old.xls", "--no-backup"};
+    if (dry) args.push_back("--dry-run");
+    EXPECT_EQ(Run(args), 1) << err_.str();
+    EXPECT_EQ(out_.str(), dry ? "/w/a.xlsx\tS\tA1\t2\tTwo\n/w/old.xls\tS\tA1\t1\tOne\n" : "");
+    EXPECT_EQ(err_.str(),
+              "/w/old.xls was not converted: it is in a format that cannot be saved\n" +
+                  std::string(dry ? "" : "The workbooks before it were converted and saved.\n") +
+                  "/w/a.xlsx, S!B1: part of an array formula\n");
+  }
+}
+
 TEST_F(ConvertCommand, LanguageAndCollectedMessages) {
   AddLanguage(store_, "Loud");
   for (Stem stem : AllStems()) {

@@ -44,6 +44,7 @@ struct FakeFile {
   std::size_t active = 0;  // index into sheets
   bool open_fails = false;
   bool save_fails = false;
+  std::string save_refusal{};  // why it can never be saved, "" when it can
   bool operator==(const FakeFile&) const = default;
 };
 
@@ -122,6 +123,7 @@ class FakeWorkbook final : public Workbook {
     }
     return nullptr;
   }
+  std::string SaveRefusal() override { return data_.save_refusal; }
   void Save() override;
   void Close() override;
 

@@ -4,10 +4,12 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "engine/settings.h"
 #include "engine/words.h"
 #include "tests/workbook/fake_workbook.h"
+#include "tests/workbook/scratch_folder.h"
 #include "workbook/cell_walks.h"
 #include "workbook/conversion_run.h"
 
@@ -43,7 +45,12 @@ class Run : public ::testing::Test {
     options_.paths = std::move(paths);
     options_.kind = kind;
     options_.scope = scope;
-    RunServices services{office_.Factory(), [this](const auto&) { return in_use_; },
+    const ApplicationFactory factory = office_.Factory();
+    RunServices services{[this, factory](const std::string& path) {
+                           if (on_application_) on_application_(path);
+                           return factory(path);
+                         },
+                         [this](const auto&) { return in_use_; },
                          [] { return std::chrono::system_clock::now(); },
                          [this](const CellChange& change) { changes_.push_back(change); }};
     services.cancel = &cancel_;
@@ -61,6 +68,7 @@ class Run : public ::testing::Test {
   bool in_use_ = false;
   std::vector<CellChange> changes_;
   std::atomic<bool> cancel_{false};
+  std::function<void(const std::string& path)> on_application_;  // before each workbook opens
 };
 
 TEST_F(Run, EmptyListOnlySaysSo) {
@@ -264,7 +272,94 @@ TEST_F(Run, CancelledBlockSkipsThatWorkbookOnly) {
   EXPECT_EQ(prompts_.last_cells_total, 2);
 }
 
-TEST_F(Run, BackupIsMadeBeforeOpeningAndItsFailureStopsThatWorkbook) {
+TEST_F(Run, AWorkbookInWhichNoCellIsWrittenIsClosedNotSaved) {
+  AddBook("labels.xlsx", {{"Total", "", "n/a"}});
+  AddBook("numbers.xlsx", {{"Total", "5"}});
+  const RunReport report = Execute({"labels.xlsx", "numbers.xlsx"});
+  EXPECT_EQ(report.outcome, RunOutcome::Done);
+  EXPECT_EQ(report.workbooks_converted, 2);
+  EXPECT_EQ(office_.log, (std::vector<std::string>{"open labels.xlsx", "close labels.xlsx", "quit",
+                                                   "open numbers.xlsx", "write Sheet1 1,2",
+                                                   "save numbers.xlsx", "quit"}));
+}
+
+TEST_F(Run, AWorkbookThatCannotBeSavedFailsUnlessNothingIsWrittenInIt) {
+  AddBook("labels.xls", {{"Total"}});
+  AddBook("old.xls", {{"2"}});
+  for (const char* path : {"labels.xls", "old.xls"}) {
+    office_.files[path].save_refusal = "it cannot be saved in its format";
+  }
+  const RunReport report = Execute({"labels.xls", "old.xls"});
+  EXPECT_EQ(report.outcome, RunOutcome::Failed);
+  EXPECT_EQ(report.workbooks_converted, 1);  // nothing to save in labels.xls
+  EXPECT_EQ(report.failed_workbook, "old.xls");
+  EXPECT_EQ(report.failure, "it cannot be saved in its format");
+  EXPECT_EQ(office_.Count("close old.xls"), 1);
+  EXPECT_EQ(office_.Count("save old.xls"), 0);
+  EXPECT_EQ(Text("old.xls", 1, 1), "2");
+}
+
+TEST_F(Run, CellMessagesShowTabsAndLineBreaksEscaped) {
+  AddBook("a.xlsx", {{"Net\tGross\n", "x\\y"}});
+  office_.files["a.xlsx"].sheets[0].cells[{1, 1}].text = "Net\tGross\r\n";
+  office_.files["a.xlsx"].sheets[0].name = "Q1\t2026";
+  Execute({"a.xlsx"});
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0].details,
+            "a.xlsx, Q1\\t2026!A1: Net\\tGross\\r\\n does not appear to be a number\n"
+            "a.xlsx, Q1\\t2026!B1: x\\\\y does not appear to be a number");
+}
+
+// A dry run goes through everything the real run does, cell by cell and workbook by workbook;
+// only the saving is left out.
+TEST_F(Run, ADryRunReportsWhatTheRealRunDoes) {
+  const auto books = [this] {
+    AddBook("a.xlsx", {{"Total", "5", "!7"}, {"=12", "!8"}});
+    AddBook("b.xls", {{"3"}});
+    office_.files["b.xls"].save_refusal = "its chart sheets would be saved as worksheets";
+    AddBook("c.xlsx", {{"4"}});
+  };
+  books();
+  const std::map<std::string, FakeFile> before = office_.files;
+  options_.dry_run = true;
+  const RunReport dry = Execute({"a.xlsx", "c.xlsx", "b.xls"});
+  const std::vector<ScriptedPrompts::Shown> dry_messages = prompts_.messages;
+  EXPECT_EQ(office_.files, before);
+  EXPECT_EQ(office_.Count("save a.xlsx") + office_.Count("save c.xlsx"), 0);
+  std::vector<std::string> listed;
+  for (const CellChange& change : changes_) {
+    listed.push_back(change.workbook + " " + change.cell + " " + change.old_text + " -> " +
+                     change.new_text);
+  }
+  // b.xls's change is listed, then the workbook refused where the run would save it.
+  EXPECT_EQ(listed, (std::vector<std::string>{"a.xlsx B1 5 -> Five", "a.xlsx A2 12 -> Twelve",
+                                              "c.xlsx A1 4 -> Four", "b.xls A1 3 -> Three"}));
+
+  office_ = FakeOffice();
+  prompts_ = ScriptedPrompts();
+  changes_.clear();
+  books();
+  options_.dry_run = false;
+  const RunReport real = Execute({"a.xlsx", "c.xlsx", "b.xls"});
+  EXPECT_TRUE(changes_.empty());
+  EXPECT_EQ(Text("a.xlsx", 2, 1), "Twelve");
+
+  EXPECT_EQ(dry.outcome, RunOutcome::Failed);
+  EXPECT_EQ(dry.outcome, real.outcome);
+  EXPECT_EQ(dry.failed_workbook, real.failed_workbook);
+  EXPECT_EQ(dry.failure, real.failure);
+  EXPECT_EQ(dry.cells_converted, real.cells_converted);
+  ASSERT_EQ(dry.messages.size(), 3u);  // Total and the two array cells
+  ASSERT_EQ(dry.messages.size(), real.messages.size());
+  for (std::size_t i = 0; i < dry.messages.size(); ++i) {
+    EXPECT_EQ(dry.messages[i].cell, real.messages[i].cell);
+    EXPECT_EQ(dry.messages[i].message, real.messages[i].message);
+  }
+  ASSERT_EQ(dry_messages.size(), 1u);
+  EXPECT_EQ(dry_messages[0].details, prompts_.messages.at(0).details);
+}
+
+TEST_F(Run, BackupIsMadeOnceOpenedAndItsFailureStopsThatWorkbookBeforeAnyWrite) {
   const fs::path folder =
       fs::path(::testing::TempDir()) / ("run_test." + std::to_string(::getpid()));
   fs::create_directories(folder);
@@ -278,7 +373,9 @@ TEST_F(Run, BackupIsMadeBeforeOpeningAndItsFailureStopsThatWorkbook) {
   const RunReport report = Execute({good, gone});
   EXPECT_EQ(report.outcome, RunOutcome::Failed);
   EXPECT_EQ(report.failed_workbook, gone);
-  EXPECT_EQ(office_.Count("open " + gone), 0);
+  EXPECT_EQ(office_.Count("open " + gone), 1);
+  EXPECT_EQ(office_.Count("save " + gone), 0);
+  EXPECT_EQ(office_.Count("write Sheet1 1,1"), 1);  // the first workbook's cell only
   EXPECT_EQ(Text(gone, 1, 1), "1");
   int backups = 0;
   for (const auto& entry : fs::directory_iterator(folder)) {
@@ -292,6 +389,57 @@ TEST_F(Run, BackupIsMadeBeforeOpeningAndItsFailureStopsThatWorkbook) {
   }
   EXPECT_EQ(backups, 1);
   fs::remove_all(folder);
+}
+
+class LockedRun : public Run {
+ protected:
+  void SetUp() override {
+    Run::SetUp();
+    book_ = folder_ / "book.xlsx";
+    taken_ = folder_ / "taken.xlsx";
+    testing::WriteBytes(book_, "PK");
+    testing::WriteBytes(taken_, "PK");
+    testing::WriteBytes(folder_ / ".~lock.taken.xlsx#", kTheirLock);
+    AddBook(book_, {{"1"}});
+    AddBook(taken_, {{"2"}});
+    on_application_ = [this](const std::string& path) {
+      locked_.push_back(
+          fs::exists(folder_ / (".~lock." + fs::path(path).filename().string() + "#")));
+    };
+  }
+  static constexpr const char* kTheirLock = "Ann,ann,desk,06.12.2026 08:00,file:///home/ann;\n";
+  testing::ScratchFolder folder_;
+  std::string book_, taken_;
+  std::vector<bool> locked_;
+};
+
+TEST_F(LockedRun, EachWorkbookIsLockedWhileConvertedAndAnotherProgramsLockStopsIt) {
+  const RunReport report = Execute({book_, taken_});
+  EXPECT_EQ(report.outcome, RunOutcome::Failed);
+  EXPECT_EQ(report.failed_workbook, taken_);
+  EXPECT_NE(report.failure.find("it is open in another program (Ann on desk"), std::string::npos)
+      << report.failure;
+  EXPECT_EQ(locked_, std::vector<bool>{true});  // the second was never opened
+  EXPECT_EQ(office_.Count("open " + taken_), 0);
+  EXPECT_EQ(Text(book_, 1, 1), "One");
+  EXPECT_EQ(testing::ReadBytes(folder_ / ".~lock.taken.xlsx#"), kTheirLock);
+  EXPECT_EQ(folder_.Names(),
+            (std::vector<std::string>{".~lock.taken.xlsx#", "book.xlsx", "taken.xlsx"}));
+}
+
+TEST_F(LockedRun, HavingSaidToGoOnTheUserIsNotStoppedByAnotherProgramsLock) {
+  in_use_ = true;
+  prompts_.yes_no = {true};
+  const RunReport report = Execute({taken_});
+  EXPECT_EQ(report.outcome, RunOutcome::Done) << report.failure;
+  EXPECT_EQ(Text(taken_, 1, 1), "Two");
+  EXPECT_EQ(testing::ReadBytes(folder_ / ".~lock.taken.xlsx#"), kTheirLock);
+}
+
+TEST_F(LockedRun, ADryRunLocksNothing) {
+  options_.dry_run = true;
+  EXPECT_EQ(Execute({book_}).outcome, RunOutcome::Done);
+  EXPECT_EQ(locked_, std::vector<bool>{false});
 }
 
 }  // namespace

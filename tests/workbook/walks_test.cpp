@@ -176,7 +176,7 @@ TEST_F(Walks, ACancelStopsBeforeTheNextCell) {
   CellWalk walk = Walk(Kind::Number);
   walk.cancel = &cancel;
   walk.on_change = [&](const CellChange&) {
-    if (walk.cells_converted == 2) cancel = true;  // during the third cell
+    if (walk.cells_converted == 3) cancel = true;  // the third cell is written
   };
   EXPECT_THROW(ConvertWorkbook(book, walk), RunCancelled);
   EXPECT_EQ(walk.cells_converted, 3);

@@ -158,7 +158,9 @@ class StartRunTest : public QObject {
     QVERIFY(QTest::qWaitFor([this] { return report_.has_value(); }, 10000));
     QCOMPARE(runs_, 1);
     QCOMPARE(report_->workbooks_converted, 2);
-    QCOMPARE(office_.Count("save /w/book.xlsx"), 2);
+    QCOMPARE(office_.Count("open /w/book.xlsx"), 2);
+    // The second time it holds words only: nothing is written, so it is not saved again.
+    QCOMPARE(office_.Count("save /w/book.xlsx"), 1);
     QVERIFY(!Control("Check2")->isChecked());
   }
 
