@@ -216,8 +216,6 @@ class UnoWorkbook : public workbook::Workbook {
   // opens on its first sheet whatever the file says: the view is turned to the right sheet.
   void RestoreActiveSheet();
 
-  void SetFilter(std::string filter) { filter_ = std::move(filter); }
-
   // How the application shows numbers under the number format `key`: "" for General, a code for
   // one that shows them through General ("General;[Red]-General"), nothing for any other (then
   // LibreOffice's own text stands). Makes calls into LibreOffice: call it under Guarded().
@@ -229,7 +227,6 @@ class UnoWorkbook : public workbook::Workbook {
   std::string path_;
   std::string target_;             // the file a save replaces (through a link, the file itself)
   workbook::FileIdentity opened_;  // that file as it was when opened
-  std::string filter_;
   std::string odf_settings_;  // an OpenDocument file's settings part as it was opened
   uno::Reference<lang::XComponent> component_;
   OfficeSettings settings_;
@@ -1057,13 +1054,12 @@ std::unique_ptr<workbook::Workbook> UnoApplication::Open(const std::string& path
                             ", not as a workbook of the type its name says; it may be damaged "
                             "or misnamed, and it was left unchanged");
   }
-  book->SetFilter(filter);
+  book->KeepFilter(filter);
   const bool read_only = book->Guarded("checking the file type", [&] {
     return uno::Reference<frame::XStorable>(component, uno::UNO_QUERY_THROW)->isReadonly();
   });
   if (read_only)
     throw WorkbookError(path, "LibreOffice opened it read-only; it was left unchanged");
-  book->KeepFilter(filter);
   book->RestoreActiveSheet();
   // No undo history: it would hold a copy of every converted cell.
   try {
