@@ -227,7 +227,7 @@ class UnoWorkbook : public workbook::Workbook {
   std::string path_;
   std::string target_;             // the file a save replaces (through a link, the file itself)
   workbook::FileIdentity opened_;  // that file as it was when opened
-  std::string odf_settings_;  // an OpenDocument file's settings part as it was opened
+  std::string odf_settings_;       // an OpenDocument file's settings part as it was opened
   uno::Reference<lang::XComponent> component_;
   OfficeSettings settings_;
   int generation_;
