@@ -118,8 +118,9 @@ TEST_F(InterruptedRuns, ASecondRunOnAWorkbookBeingConvertedFailsItNamingTheFirst
   for (const int fd : {at_save[0], at_save[1], go_on[0], go_on[1]}) ::close(fd);
 }
 
-// quillory-cli converting `books` with backups, its settings kept in `config`.
-pid_t StartCli(const std::vector<fs::path>& books, const fs::path& config, bool yes = false) {
+// quillory-cli converting `books` with backups, its settings kept in `config`. With `yes` the
+// in-use question is answered beforehand, so office programs of other tests cannot stop the run.
+pid_t StartCli(const std::vector<fs::path>& books, const fs::path& config, bool yes = true) {
   std::vector<std::string> args = {QUILLORY_CLI, "convert"};
   if (yes) args.push_back("--yes");
   for (const fs::path& book : books) args.push_back(book.string());
@@ -210,7 +211,7 @@ TEST_F(InterruptedRuns, AKillAtAnyMomentLeavesWholeWorkbooksAndWholeBackups) {
   const fs::path last = folder_ / "trial24";
   std::vector<fs::path> again;
   for (int i = 0; i < 6; ++i) again.push_back(last / ("book" + std::to_string(i) + ".xlsx"));
-  ::waitpid(StartCli(again, folder_ / "config", true), &status, 0);
+  ::waitpid(StartCli(again, folder_ / "config"), &status, 0);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   for (const auto& entry : fs::directory_iterator(last)) {
     EXPECT_FALSE(entry.path().filename().string().starts_with(".~lock."))
