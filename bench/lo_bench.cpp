@@ -29,7 +29,7 @@ class QuietPrompts : public workbook::Prompts {
   std::optional<std::string> AskText(std::string_view, std::string_view) override { return "1"; }
   std::optional<workbook::Block> PickBlock(workbook::Workbook&) override { return std::nullopt; }
   void SetBusy(bool) override {}
-  void Progress(int, int, std::string_view, std::int64_t) override {}
+  void Progress(const workbook::RunProgress&) override {}
   std::string last;
 };
 

@@ -47,6 +47,9 @@ class Worksheet {
 
   virtual std::string Name() const = 0;
 
+  // True when the workbook keeps the sheet out of the user's view (hidden or very hidden).
+  virtual bool Hidden() const { return false; }
+
   // The last row and column of the used range, as absolute numbers (1 when the sheet is empty).
   virtual std::int32_t LastRow() const = 0;
   virtual std::int32_t LastColumn() const = 0;

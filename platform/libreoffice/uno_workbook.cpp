@@ -129,6 +129,7 @@ class UnoWorksheet : public workbook::Worksheet {
         file_booleans_(std::move(booleans)) {}
 
   std::string Name() const override { return name_; }
+  bool Hidden() const override;
   SheetKind Kind() const { return kind_; }
   std::int32_t LastRow() const override;
   std::int32_t LastColumn() const override;
@@ -678,6 +679,15 @@ void UnoWorksheet::Flush() {
           uno::UNO_QUERY_THROW);
       range->setDataArray(data);
     }
+  });
+}
+
+bool UnoWorksheet::Hidden() const {
+  return book_.Guarded("reading whether a sheet is hidden", [&] {
+    bool visible = true;
+    uno::Reference<beans::XPropertySet>(sheet_, uno::UNO_QUERY_THROW)
+        ->getPropertyValue("IsVisible") >>= visible;
+    return !visible;
   });
 }
 

@@ -26,6 +26,8 @@ class XlsxWorksheet : public workbook::Worksheet {
       : book_(book), name_(std::move(name)), part_(std::move(part)), data_(std::move(data)) {}
 
   std::string Name() const override { return name_; }
+  bool Hidden() const override { return hidden_; }
+  void SetHidden(bool hidden) { hidden_ = hidden; }
   std::int32_t LastRow() const override { return std::max(data().LastRow(), 1); }
   std::int32_t LastColumn() const override { return std::max(data().LastColumn(), 1); }
   std::string Text(std::int32_t row, std::int32_t column) const override;
@@ -48,6 +50,7 @@ class XlsxWorksheet : public workbook::Worksheet {
   std::string part_;
   mutable std::unique_ptr<WorksheetPart> data_;
   std::optional<std::vector<PivotTableCells>> pivot_tables_;  // read on the first write
+  bool hidden_ = false;
 };
 
 class XlsxWorkbook : public workbook::Workbook {
@@ -218,6 +221,7 @@ void XlsxWorkbook::Load() {
                                                 sheet.name);
     worksheets_.push_back(
         std::make_unique<XlsxWorksheet>(*this, sheet.name, target->part, std::move(data)));
+    worksheets_.back()->SetHidden(sheet.state != "visible");
     tabs_.emplace_back(sheet.name, worksheets_.back().get());
   }
   active_tab_ = book.active_tab();

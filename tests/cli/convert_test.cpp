@@ -62,8 +62,11 @@ TEST_F(ConvertCommand, RunningInstanceStopsTheRunUnlessYes) {
   office_.files["/w/a.xlsx"] = FakeFile{{MakeSheet("S", {{"1"}})}, 0};
   in_use_ = true;
   EXPECT_EQ(Run({"/w/a.xlsx", "--no-backup"}), 1);
-  EXPECT_NE(err_.str().find("Excel may be open."), std::string::npos) << err_.str();
-  EXPECT_NE(err_.str().find("--yes"), std::string::npos);
+  EXPECT_EQ(err_.str(),
+            "A spreadsheet program may have one of the workbooks open. It is recommended that you "
+            "close it there first.\n\nWould you like to proceed anyway?\n"
+            "Run again with --yes to proceed anyway.\n"
+            "The run was not started; nothing was converted.\n");
   EXPECT_TRUE(office_.log.empty());
 
   EXPECT_EQ(Run({"/w/a.xlsx", "--no-backup", "--yes"}), 0) << err_.str();
@@ -83,9 +86,18 @@ TEST_F(ConvertCommand, LettersQuestionIsAskedOnTheTerminalUntilAnswered) {
   }
   EXPECT_EQ(asked, 3u);
 
+  EXPECT_NE(err.find("Please give a number from -180 to 66."), std::string::npos) << err;
+
+  // Standard input ends without an answer: the run ends before anything is opened.
   office_.files["/w/a.xlsx"] = FakeFile{{MakeSheet("S", {{"12"}})}, 0};
-  EXPECT_EQ(Run({"/w/a.xlsx", "--no-backup", "--kind", "letters"}, "abc\n"), 1);
-  EXPECT_EQ(Text("/w/a.xlsx", 0, 1, 1), "12");
+  office_.log.clear();
+  EXPECT_EQ(Run({"/w/a.xlsx", "--no-backup", "--kind", "letters"}, "abc\n"), 2);
+  EXPECT_TRUE(office_.log.empty());
+  EXPECT_NE(err_.str().find("The run was not started: no number was given for A"),
+            std::string::npos)
+      << err_.str();
+  EXPECT_EQ(Run({"/w/a.xlsx", "--no-backup", "--kind", "letters"}, ""), 2);
+  EXPECT_TRUE(office_.log.empty());
 }
 
 TEST_F(ConvertCommand, BlockScopeNamesItsSheetQuotedOrNot) {

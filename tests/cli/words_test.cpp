@@ -65,7 +65,7 @@ TEST(WordsCommand, TakesUnitWordsAndLanguagesFromTheStore) {
   const CliRun run = RunWith(store, {"words", "17", "1"});
   EXPECT_EQ(run.out, "17\nONE\n");
   EXPECT_EQ(run.err,
-            "17 was left unchanged: the word \"Seventeen_\" of the language \"Caps\" is empty\n");
+            "17 was left unchanged: the word \"Seventeen\" of the language \"Caps\" is empty\n");
   EXPECT_EQ(RunWith(store, {"words", "--language", "English", "17"}).out, "Seventeen\n");
 }
 

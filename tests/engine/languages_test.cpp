@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "engine/number_words.h"
 #include "engine/setting_keys.h"
 #include "engine/settings.h"
 
@@ -22,6 +23,33 @@ TEST(SettingsStore, AbsentKeyGivesDefaultButEmptyValueIsKept) {
   EXPECT_TRUE(store.HasSetting("Dollar"));
 }
 
+TEST(SettingsStore, EveryKeyIsPinnedWithItsDefault) {
+  std::vector<std::pair<std::string, std::string>> table;
+  for (const SettingKey& entry : kSettingKeys) table.emplace_back(entry.key, entry.fallback);
+  EXPECT_THAT(table, ElementsAre(std::pair<std::string, std::string>{"Option", "1"},
+                                 std::pair<std::string, std::string>{"Type", "1"},
+                                 std::pair<std::string, std::string>{"BackupCheck", "True"},
+                                 std::pair<std::string, std::string>{"Dollar", "Dollar"},
+                                 std::pair<std::string, std::string>{"Cent", "Cent"},
+                                 std::pair<std::string, std::string>{"DollarPlural", ""},
+                                 std::pair<std::string, std::string>{"CentPlural", ""},
+                                 std::pair<std::string, std::string>{"Languages", ""},
+                                 std::pair<std::string, std::string>{"Default Language", ""}));
+}
+
+TEST(SettingsStore, UnitPluralsAreReadOnlyWhenStored) {
+  MemorySettings store;
+  store.WriteSetting("Dollar", "Penny");
+  EXPECT_EQ(ReadWordSet(store, "").unit_plural, std::nullopt);
+  EXPECT_EQ(CurrencyToWords("2", ReadWordSet(store, "")), "Two Pennys and No Cents");
+  store.WriteSetting("DollarPlural", "Pennies");
+  store.WriteSetting("CentPlural", "");
+  const WordSet words = ReadWordSet(store, "");
+  EXPECT_EQ(words.unit_plural, std::optional<std::string>("Pennies"));
+  EXPECT_EQ(words.subunit_plural, std::optional<std::string>(""));
+  EXPECT_EQ(CurrencyToWords("2.01", words), "Two Pennies and One Cent");
+}
+
 TEST(SettingsStore, KeysAndWordKeysAreTheStoredTexts) {
   EXPECT_EQ(WordKey(Stem::Nine, "French"), "Nine_French");
   EXPECT_EQ(WordKey(Stem::Minus, "fr ;/x"), "Minus_fr ;/x");
@@ -34,6 +62,8 @@ TEST(SettingsStore, KeysAndWordKeysAreTheStoredTexts) {
   EXPECT_EQ(stems.back(), "Minus_");
   EXPECT_EQ(StemFromKey("Thousand_"), Stem::Thousand);
   EXPECT_EQ(StemFromKey("Thousand"), std::nullopt);
+  EXPECT_EQ(StemName(Stem::Eleven), "Eleven");
+  EXPECT_EQ(StemName(Stem::And), "And");
 }
 
 TEST(LanguageList, ReadingDropsTheTextAfterTheLastSeparator) {

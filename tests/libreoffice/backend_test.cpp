@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <thread>
 
+#include <xlsxwriter.h>
+
 #include "platform/libreoffice/loader.h"
 #include "platform/libreoffice/odf_settings.h"
 #include "tests/libreoffice/fixtures.h"
@@ -201,6 +203,19 @@ TEST_F(Backend, CloseWithoutSavingLeavesTheFile) {
   Sheet(*book, "Data").WriteString(1, 1, "changed");
   book->Close();
   EXPECT_EQ(ReadFile(path), before);
+}
+
+TEST_F(Backend, HiddenSheetsAreMarked) {
+  const std::string path = folder_ / "hidden.xlsx";
+  lxw_workbook* made = workbook_new(path.c_str());
+  workbook_add_worksheet(made, "Shown");
+  worksheet_hide(workbook_add_worksheet(made, "Kept Out"));
+  ASSERT_EQ(workbook_close(made), LXW_NO_ERROR);
+  auto app = App();
+  auto book = app->Open(path);
+  EXPECT_FALSE(Sheet(*book, "Shown").Hidden());
+  EXPECT_TRUE(Sheet(*book, "Kept Out").Hidden());
+  book->Close();
 }
 
 TEST_F(Backend, HidingAfterAFailureClosesWithoutSaving) {

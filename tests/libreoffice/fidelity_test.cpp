@@ -42,7 +42,7 @@ class SilentPrompts : public workbook::Prompts {
     return workbook::Block{book.Worksheets().at(0), 1, 1, 3, 1};
   }
   void SetBusy(bool) override {}
-  void Progress(int, int, std::string_view, std::int64_t) override {}
+  void Progress(const workbook::RunProgress&) override {}
 };
 
 RunReport Convert(const std::string& path, std::unique_ptr<Application> (*make)(),

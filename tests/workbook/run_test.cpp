@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -22,9 +23,16 @@ using testing::FakeWorkbook;
 using testing::MakeSheet;
 using testing::ScriptedPrompts;
 
-constexpr std::string_view kRunningQuestion =
-    "Excel may be open. It is recommended that you close Excel first.\r\n\r\n"
-    "Would you like to proceed anyway?";
+constexpr std::string_view kInUseQuestion =
+    "A spreadsheet program may have one of the workbooks open. It is recommended that you close "
+    "it there first.\r\n\r\nWould you like to proceed anyway?";
+
+using Outcomes = std::vector<WorkbookOutcome>;
+Outcomes OutcomesOf(const RunReport& report) {
+  Outcomes outcomes;
+  for (const WorkbookResult& result : report.workbooks) outcomes.push_back(result.outcome);
+  return outcomes;
+}
 
 class Run : public ::testing::Test {
  protected:
@@ -45,6 +53,7 @@ class Run : public ::testing::Test {
                          [this](const auto&) { return in_use_; },
                          [] { return std::chrono::system_clock::now(); },
                          [this](const CellChange& change) { changes_.push_back(change); }};
+    services.cancel = &cancel_;
     return ConversionRun(options_, words_, prompts_, services).Execute();
   }
   std::string Text(const std::string& path, std::int32_t row, std::int32_t column) {
@@ -58,6 +67,7 @@ class Run : public ::testing::Test {
   RunOptions options_;
   bool in_use_ = false;
   std::vector<CellChange> changes_;
+  std::atomic<bool> cancel_{false};
   std::function<void(const std::string& path)> on_application_;  // before each workbook opens
 };
 
@@ -66,7 +76,8 @@ TEST_F(Run, EmptyListOnlySaysSo) {
   const RunReport report = Execute({}, Kind::Letters);
   EXPECT_EQ(report.outcome, RunOutcome::NoFiles);
   ASSERT_EQ(prompts_.messages.size(), 1u);
-  EXPECT_EQ(prompts_.messages[0].text, "No files added.");
+  EXPECT_EQ(prompts_.messages[0].text.substr(0, 17), "No files added.\n\n");
+  EXPECT_TRUE(report.workbooks.empty());
   EXPECT_TRUE(prompts_.busy_changes.empty());
   EXPECT_TRUE(prompts_.questions.empty());
   EXPECT_TRUE(prompts_.text_questions.empty());
@@ -91,6 +102,13 @@ TEST_F(Run, ConvertsEverySavesEachAndSaysDoneWithTheCollectedMessages) {
   EXPECT_EQ(prompts_.busy_changes, (std::vector<bool>{true, false}));
   EXPECT_TRUE(prompts_.questions.empty());
   EXPECT_TRUE(prompts_.text_questions.empty());  // not letters: nothing asked
+  EXPECT_EQ(OutcomesOf(report), (Outcomes{WorkbookOutcome::Converted, WorkbookOutcome::Converted}));
+  EXPECT_EQ(report.Count(WorkbookOutcome::Converted), 2);
+  EXPECT_EQ(report.CellsLeft(), 1);
+  EXPECT_EQ(report.summary, "Done.");
+  // The last progress of each workbook has passed every cell of its used range.
+  EXPECT_EQ(prompts_.last_cells, 1);
+  EXPECT_EQ(prompts_.last_cells_total, 1);
 }
 
 TEST_F(Run, MessagesPastTheLimitAreOnlyCounted) {
@@ -104,18 +122,20 @@ TEST_F(Run, MessagesPastTheLimitAreOnlyCounted) {
   EXPECT_EQ(details.substr(details.rfind('\n') + 1), "... and 10 more cells left as they were");
 }
 
-TEST_F(Run, RunningInstanceQuestionNoStopsBeforeAnything) {
+TEST_F(Run, InUseQuestionNoStopsBeforeAnythingAndSaysSo) {
   AddBook("a.xlsx", {{"5"}});
   in_use_ = true;
   prompts_.yes_no = {false};
-  EXPECT_EQ(Execute({"a.xlsx"}).outcome, RunOutcome::Declined);
-  EXPECT_EQ(prompts_.questions, std::vector<std::string>{std::string(kRunningQuestion)});
+  const RunReport report = Execute({"a.xlsx"});
+  EXPECT_EQ(report.outcome, RunOutcome::Declined);
+  EXPECT_EQ(prompts_.questions, std::vector<std::string>{std::string(kInUseQuestion)});
   EXPECT_TRUE(office_.log.empty());
-  EXPECT_TRUE(prompts_.messages.empty());
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0].text, "The run was not started; nothing was converted.");
   EXPECT_EQ(prompts_.busy_changes, (std::vector<bool>{true, false}));
 }
 
-TEST_F(Run, RunningInstanceQuestionYesGoesOn) {
+TEST_F(Run, InUseQuestionYesGoesOn) {
   AddBook("a.xlsx", {{"5"}});
   in_use_ = true;
   prompts_.yes_no = {true};
@@ -123,16 +143,32 @@ TEST_F(Run, RunningInstanceQuestionYesGoesOn) {
   EXPECT_EQ(Text("a.xlsx", 1, 1), "Five");
 }
 
-TEST_F(Run, LettersQuestionComesBackUntilTheAnswerIsAFittingNumber) {
+TEST_F(Run, LettersQuestionComesBackWithTheRangeUntilTheAnswerIsAFittingNumber) {
   AddBook("a.xlsx", {{"123"}});
-  prompts_.text_answers = {std::nullopt, "abc", "", "40000", "67", "2.5"};
+  prompts_.text_answers = {"abc", "", "40000", "67", "-181", "2.5"};
   EXPECT_EQ(Execute({"a.xlsx"}, Kind::Letters).outcome, RunOutcome::Done);
   ASSERT_EQ(prompts_.text_questions.size(), 6u);
-  for (const auto& [prompt, initial] : prompts_.text_questions) {
-    EXPECT_EQ(prompt, "What number corresponds with A?");
-    EXPECT_EQ(initial, "1");
+  EXPECT_EQ(prompts_.text_questions[0].first, "What number corresponds with A?");
+  for (std::size_t i = 1; i < 6; ++i) {
+    EXPECT_EQ(prompts_.text_questions[i].first,
+              "Please give a number from -180 to 66.\nWhat number corresponds with A?");
   }
+  for (const auto& [prompt, initial] : prompts_.text_questions) EXPECT_EQ(initial, "1");
   EXPECT_EQ(Text("a.xlsx", 1, 1), "@AB");  // base 2: 1 -> '@', 2 -> 'A', 3 -> 'B'
+}
+
+TEST_F(Run, LettersQuestionLeftWithoutAnAnswerEndsTheRunBeforeAnything) {
+  AddBook("a.xlsx", {{"123"}});
+  prompts_.text_answers = {"abc", std::nullopt};
+  options_.backup = true;  // not even a backup is made
+  const RunReport report = Execute({"a.xlsx"}, Kind::Letters);
+  EXPECT_EQ(report.outcome, RunOutcome::Unanswered);
+  EXPECT_TRUE(office_.log.empty());
+  EXPECT_EQ(prompts_.text_questions.size(), 2u);
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0].text,
+            "The run was not started: no number was given for A, so nothing was converted.");
+  EXPECT_EQ(prompts_.busy_changes, (std::vector<bool>{true, false}));
 }
 
 TEST_F(Run, LettersBaseGivenBeforehandIsNotAsked) {
@@ -166,22 +202,74 @@ TEST_F(Run, FailureInTheMiddleKeepsTheFirstLeavesTheSecondAndTheThirdUntouched) 
             "The workbooks before it were converted and saved.\n"
             "The workbooks after it were not touched.");
   EXPECT_EQ(prompts_.busy_changes, (std::vector<bool>{true, false}));
+  EXPECT_EQ(OutcomesOf(report), (Outcomes{WorkbookOutcome::Converted, WorkbookOutcome::Failed,
+                                          WorkbookOutcome::NotReached}));
+  EXPECT_EQ(report.workbooks[1].reason, "the disk is full");
 }
 
-TEST_F(Run, CancelledBlockFailsThatWorkbookOnly) {
+TEST_F(Run, CancelBetweenCellsClosesTheWorkbookUnsavedAndTouchesNoneAfterIt) {
+  AddBook("a.xlsx", {{"1"}});
+  AddBook("b.xlsx", std::vector<std::vector<std::string>>(5000, {"2"}));
+  AddBook("c.xlsx", {{"3"}});
+  const FakeFile second_before = office_.files["b.xlsx"];
+  prompts_.on_progress = [this](const RunProgress& progress) {
+    if (progress.index == 2 && progress.cells > 0) cancel_ = true;
+  };
+  const RunReport report = Execute({"a.xlsx", "b.xlsx", "c.xlsx"});
+
+  EXPECT_EQ(report.outcome, RunOutcome::Cancelled);
+  EXPECT_EQ(OutcomesOf(report), (Outcomes{WorkbookOutcome::Converted, WorkbookOutcome::Cancelled,
+                                          WorkbookOutcome::NotReached}));
+  EXPECT_EQ(Text("a.xlsx", 1, 1), "One");
+  EXPECT_EQ(office_.files["b.xlsx"], second_before);
+  EXPECT_EQ(office_.Count("write Sheet1 4097,1"), 0);  // stopped at the first progress report
+  EXPECT_EQ(office_.Count("close b.xlsx"), 1);
+  EXPECT_EQ(office_.Count("save b.xlsx"), 0);
+  EXPECT_EQ(office_.Count("open c.xlsx"), 0);
+  EXPECT_EQ(report.cells_converted, 1);
+  EXPECT_EQ(report.summary,
+            "The run was cancelled: b.xlsx was not converted; its file is untouched.\n"
+            "The workbooks before it were converted and saved.\n"
+            "The workbooks after it were not touched.");
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0].text, report.summary);
+}
+
+TEST_F(Run, CancelAfterTheLastCellStillSavesNothing) {
+  AddBook("a.xlsx", {{"1"}});
+  const FakeFile before = office_.files["a.xlsx"];
+  prompts_.on_progress = [this](const RunProgress& progress) {
+    if (progress.cells_total > 0 && progress.cells == progress.cells_total) cancel_ = true;
+  };
+  const RunReport report = Execute({"a.xlsx"});
+  EXPECT_EQ(report.outcome, RunOutcome::Cancelled);
+  EXPECT_EQ(office_.files["a.xlsx"], before);
+  EXPECT_EQ(report.summary,
+            "The run was cancelled: a.xlsx was not converted; its file is untouched.");
+}
+
+TEST_F(Run, CancelledBlockSkipsThatWorkbookOnly) {
   for (const char* path : {"a.xlsx", "b.xlsx", "c.xlsx"}) AddBook(path, {{"1", "2"}, {"3", "4"}});
+  const FakeFile second_before = office_.files["b.xlsx"];
   prompts_.pick_block = [&](Workbook& workbook) -> std::optional<Block> {
     if (prompts_.blocks_asked == 2) return std::nullopt;
     return Block{static_cast<FakeWorkbook&>(workbook).Sheet("Sheet1"), 2, 1, 2, 2};
   };
   const RunReport report = Execute({"a.xlsx", "b.xlsx", "c.xlsx"}, Kind::Number, Scope::Block);
-  EXPECT_EQ(report.outcome, RunOutcome::Failed);
-  EXPECT_EQ(report.failed_workbook, "b.xlsx");
+  EXPECT_EQ(report.outcome, RunOutcome::Done);
+  EXPECT_EQ(OutcomesOf(report), (Outcomes{WorkbookOutcome::Converted, WorkbookOutcome::Skipped,
+                                          WorkbookOutcome::Converted}));
+  EXPECT_EQ(report.workbooks[1].reason, "no block of cells was chosen");
   EXPECT_EQ(Text("a.xlsx", 1, 1), "1");
   EXPECT_EQ(Text("a.xlsx", 2, 1), "Three");
-  EXPECT_EQ(Text("b.xlsx", 2, 1), "3");
-  EXPECT_EQ(prompts_.blocks_asked, 2);
-  EXPECT_EQ(office_.Count("visible 1"), 2);
+  EXPECT_EQ(office_.files["b.xlsx"], second_before);
+  EXPECT_EQ(office_.Count("close b.xlsx"), 1);
+  EXPECT_EQ(Text("c.xlsx", 2, 2), "Four");
+  EXPECT_EQ(prompts_.blocks_asked, 3);
+  EXPECT_EQ(office_.Count("visible 1"), 3);
+  EXPECT_EQ(report.summary, "Done.\nb.xlsx was skipped: no block of cells was chosen.");
+  // A block's progress counts the cells of the block.
+  EXPECT_EQ(prompts_.last_cells_total, 2);
 }
 
 TEST_F(Run, AWorkbookInWhichNoCellIsWrittenIsClosedNotSaved) {

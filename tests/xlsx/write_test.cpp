@@ -243,6 +243,8 @@ TEST(HandWrittenPackage, ReadsPrefixedStrictPartsAndKeepsWhatItDoesNotKnow) {
     ASSERT_EQ(sheets.size(), 2u);
     EXPECT_EQ(sheets[0]->Name(), "Plain & Simple");
     EXPECT_EQ(sheets[1]->Name(), "Hidden");
+    EXPECT_FALSE(sheets[0]->Hidden());
+    EXPECT_TRUE(sheets[1]->Hidden());
     EXPECT_EQ(book->ActiveSheet().Name(), "Hidden");  // tab 2 counts the chart sheet
     auto* sheet = sheets[0];
     EXPECT_EQ(sheet->Text(2, 2), "rich text");
