@@ -193,7 +193,20 @@ RunReport ConversionRun::Execute() {
       if (!made) throw WorkbookError(current, "no spreadsheet application can open this file");
       InstanceGuard instance(std::move(made));
       instance.Hold(instance.application().Open(current));
-      // Only a workbook that opens gets a backup: the file as it was, before anything is written.
+
+      std::optional<Block> block;
+      if (options_.scope == Scope::Block) {
+        instance.application().SetVisible(true);
+        block = prompts_.PickBlock(instance.workbook());
+        if (!block) {
+          // Closed unsaved by the guard; the run goes on with the next workbook.
+          result = {WorkbookOutcome::Skipped, std::string(kNoBlock)};
+          summary += "\n" + current + " was skipped: " + result.reason + ".";
+          continue;
+        }
+      }
+      // Only a workbook that opens and is to be converted gets a backup: the file as it was,
+      // before anything is written.
       if (options_.backup && !options_.dry_run) {
         MakeBackupCopy(current, services_.now ? services_.now() : std::chrono::system_clock::now());
       }
@@ -213,18 +226,9 @@ RunReport ConversionRun::Execute() {
         case Scope::ActiveSheet:
           ConvertActiveSheet(instance.workbook(), walk);
           break;
-        case Scope::Block: {
-          instance.application().SetVisible(true);
-          const std::optional<Block> block = prompts_.PickBlock(instance.workbook());
-          if (!block) {
-            // Closed unsaved by the guard; the run goes on with the next workbook.
-            result = {WorkbookOutcome::Skipped, std::string(kNoBlock)};
-            summary += "\n" + current + " was skipped: " + result.reason + ".";
-            continue;
-          }
+        case Scope::Block:
           ConvertBlock(*block, walk);
           break;
-        }
       }
 
       // A cancel that came after the last cell still leaves the file as it was.
