@@ -216,15 +216,16 @@ void LanguageEditor::SaveWord(std::size_t box) {
 
 void LanguageEditor::AddLanguagePressed() {
   const QString name = text1_->text();
-  switch (AddLanguage(store_, name.toStdString())) {
-    case AddLanguageResult::EmptyName:
-      message_(this, ToQString(kForgotLanguageMessage));
-      return;
-    case AddLanguageResult::AlreadyListed:
-      return;
-    case AddLanguageResult::Added:
-      break;
+  const AddLanguageResult result = AddLanguage(store_, name.toStdString());
+  if (const std::string_view message = AddLanguageMessage(result); !message.empty()) {
+    message_(this, ToQString(message));
+    return;
   }
+  if (result == AddLanguageResult::NotStored) {
+    message_(this, ToQString(store_.WriteError()));
+    return;
+  }
+  if (result != AddLanguageResult::Added) return;
   {
     // Adding leaves the selection as it is (an empty list would otherwise select its first entry).
     const QSignalBlocker quiet(combo1_);
@@ -237,16 +238,17 @@ void LanguageEditor::AddLanguagePressed() {
 
 void LanguageEditor::DeleteLanguagePressed() {
   if (combo1_->currentText().isEmpty()) return;
+  const std::string name = SelectedName();
+  const int position = combo1_->currentIndex();
   {
     // The boxes keep the deleted language's words: nothing else may be loaded into them.
     const QSignalBlocker quiet(combo1_);
-    combo1_->removeItem(combo1_->currentIndex());
+    combo1_->removeItem(position);
     combo1_->setCurrentIndex(-1);
   }
-  std::vector<std::string> names;
-  names.reserve(static_cast<std::size_t>(combo1_->count()));
-  for (int i = 0; i < combo1_->count(); ++i) names.push_back(combo1_->itemText(i).toStdString());
-  WriteLanguageList(store_, names);
+  // The stored list is read again and only this entry goes: names another program added or
+  // deleted while the window was open stay as they are.
+  DeleteLanguage(store_, name, static_cast<std::size_t>(position));
 }
 
 }  // namespace quillory::ui
