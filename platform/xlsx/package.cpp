@@ -1,15 +1,20 @@
 #include "platform/xlsx/package.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
+#include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <new>
+#include <unordered_map>
 
 #include "platform/xlsx/deflate.h"
+#include "workbook/regular_file.h"
 #include "workbook/spreadsheet.h"
 
 namespace quillory::xlsx {
@@ -60,7 +65,15 @@ bool Contains(std::string_view haystack, std::string_view needle) {
                       "converted through LibreOffice, so choose the LibreOffice backend for it");
 }
 
+// Running out of memory is no fault of the file: it is reported as such, never as damage.
+bool OutOfMemory(const zip_error_t* error) {
+  const int code = zip_error_code_zip(error);
+  return code == ZIP_ER_MEMORY ||
+         (code == ZIP_ER_ZLIB && zip_error_code_system(error) == Z_MEM_ERROR);
+}
+
 [[noreturn]] void RejectZipError(int code, std::string_view head, const std::string& name) {
+  if (code == ZIP_ER_MEMORY) throw std::bad_alloc();
   if (code == ZIP_ER_NOZIP && !head.starts_with("PK")) {
     throw WorkbookError(name, "not a workbook: the file is not an xlsx package (zip)");
   }
@@ -163,33 +176,58 @@ zip_source_t* SourceFor(zip_t* archive, const std::string& content) {
 
 }  // namespace
 
-Package::Package(zip_t* archive, std::string name, std::string path, std::string bytes)
+Package::Package(zip_t* archive, std::string name, std::string path, std::string bytes,
+                 const ReadLimits& limits, std::uint64_t size)
     : archive_(archive),
       name_(std::move(name)),
       path_(std::move(path)),
-      memory_(std::move(bytes)) {}
+      memory_(std::move(bytes)),
+      budget_(limits, size) {}
 
 Package::~Package() {
   if (archive_) zip_discard(archive_);
 }
 
-std::unique_ptr<Package> Package::OpenFile(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) {
-    throw WorkbookError(path, std::string("cannot open the file: ") + std::strerror(errno));
+std::unique_ptr<Package> Package::OpenFile(const std::string& path, const ReadLimits& limits) {
+  // A named pipe or a device would block the reads below, or never end.
+  if (const std::string why = workbook::WhyNotARegularFile(path); !why.empty()) {
+    throw WorkbookError(path, why);
   }
-  if (S_ISDIR(info.st_mode)) throw WorkbookError(path, "this is a folder, not a workbook file");
   std::string head;
+  struct stat info {};
   {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw WorkbookError(path, "cannot read the file (no permission to read it?)");
+    // Not blocking, and checked again once open, should a pipe have taken the file's place.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+      if (errno == EACCES || errno == EPERM) {
+        throw WorkbookError(path, "cannot read the file (no permission to read it?)");
+      }
+      throw WorkbookError(path, std::string("cannot open the file: ") + std::strerror(errno));
+    }
+    const struct Closer {
+      int fd;
+      ~Closer() { ::close(fd); }
+    } closer{fd};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+      throw WorkbookError(path, "this is not a regular file, so it cannot be a workbook");
+    }
     // The whole file when it is an OLE container, so an encryption marker can be found.
-    head.resize(8);
-    in.read(head.data(), 8);
-    head.resize(static_cast<std::size_t>(in.gcount()));
+    auto read_to = [&](std::size_t size) {
+      const std::size_t from = head.size();
+      head.resize(size);
+      std::size_t filled = from;
+      while (filled < size) {
+        const ssize_t got =
+            ::pread(fd, head.data() + filled, size - filled, static_cast<off_t>(filled));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        filled += static_cast<std::size_t>(got);
+      }
+      head.resize(filled);
+    };
+    read_to(8);
     if (head.size() == 8 && std::memcmp(head.data(), kOleSignature, 8) == 0) {
-      head.resize(static_cast<std::size_t>(std::min<off_t>(info.st_size, 64 << 20)));
-      in.read(head.data() + 8, static_cast<std::streamsize>(head.size() - 8));
+      read_to(static_cast<std::size_t>(std::min<off_t>(info.st_size, 64 << 20)));
     }
   }
   CheckHead(head, path, Extension(path));
@@ -207,12 +245,18 @@ std::unique_ptr<Package> Package::OpenFile(const std::string& path) {
     archive = zip_open(target.c_str(), 0, &code);
     if (!archive) RejectZipError(code, head, path);
   }
-  return std::unique_ptr<Package>(new Package(archive, path, target, {}));
+  auto package = std::unique_ptr<Package>(
+      new Package(archive, path, target, {}, limits, static_cast<std::uint64_t>(info.st_size)));
+  package->CheckEntries();
+  return package;
 }
 
-std::unique_ptr<Package> Package::OpenMemory(std::string bytes, const std::string& name) {
+std::unique_ptr<Package> Package::OpenMemory(std::string bytes, const std::string& name,
+                                             const ReadLimits& limits) {
   CheckHead(bytes, name, Extension(name));
-  auto package = std::unique_ptr<Package>(new Package(nullptr, name, {}, std::move(bytes)));
+  const std::uint64_t size = bytes.size();
+  auto package =
+      std::unique_ptr<Package>(new Package(nullptr, name, {}, std::move(bytes), limits, size));
   zip_error_t error;
   zip_error_init(&error);
   zip_source_t* source =
@@ -226,7 +270,36 @@ std::unique_ptr<Package> Package::OpenMemory(std::string bytes, const std::strin
   }
   zip_error_fini(&error);
   package->archive_ = archive;
+  package->CheckEntries();
   return package;
+}
+
+// libzip reads every entry but finds only the first of two with one name, where other
+// programs take the last: which content is the workbook would depend on the reader. Names are
+// matched without regard to case, as part names are.
+void Package::CheckEntries() const {
+  const zip_int64_t count = zip_get_num_entries(archive_, 0);
+  if (count < 0) return;
+  if (static_cast<std::uint64_t>(count) > limits().parts) {
+    RefuseTooLarge(name_, "its package holds " + CountText(static_cast<std::uint64_t>(count)) +
+                              " parts, more than " + CountText(limits().parts));
+  }
+  std::unordered_map<std::string, zip_int64_t> seen;
+  seen.reserve(static_cast<std::size_t>(count));
+  for (zip_int64_t i = 0; i < count; ++i) {
+    const char* entry = zip_get_name(archive_, static_cast<zip_uint64_t>(i), 0);
+    if (!entry) continue;
+    const auto [first, added] = seen.emplace(Lower(entry), i);
+    if (added) continue;
+    const char* other = zip_get_name(archive_, static_cast<zip_uint64_t>(first->second), 0);
+    std::string twice = "/" + std::string(other ? other : entry) + " twice";
+    if (other && std::strcmp(other, entry) != 0) {
+      twice += ", as /" + std::string(other) + " and /" + entry +
+               " (names differing only in letter case name the same part)";
+    }
+    throw WorkbookError(name_, "the file is damaged: its package holds the part " + twice +
+                                   ", and programs disagree on which one counts");
+  }
 }
 
 long long Package::Locate(std::string_view part) const {
@@ -252,18 +325,20 @@ std::string Package::Read(std::string_view part) const {
   }
   zip_stat_t stat;
   zip_stat_init(&stat);
+  const bool stated = zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &stat) == 0;
+  const std::uint64_t packed = stated && (stat.valid & ZIP_STAT_COMP_SIZE) ? stat.comp_size : 0;
+  const std::uint64_t allowed = budget_.Allowance(packed);
   std::size_t expected = 1 << 16;
-  if (zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &stat) == 0 &&
-      (stat.valid & ZIP_STAT_SIZE)) {
-    if (stat.size > kMaxPartSize) {
-      throw WorkbookError(name_, "the part /" + std::string(part) + " is too large to read");
-    }
+  if (stated && (stat.valid & ZIP_STAT_SIZE)) {
+    if (stat.size > allowed) budget_.Refuse(name_, part, packed);
     // Declared sizes may lie; trust them only up to a sane amount.
     expected = static_cast<std::size_t>(std::min<zip_uint64_t>(stat.size, 256u << 20)) + 1;
   }
   zip_file_t* file = zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0);
   if (!file) {
-    const int code = zip_error_code_zip(zip_get_error(archive_));
+    const zip_error_t* error = zip_get_error(archive_);
+    const int code = zip_error_code_zip(error);
+    if (OutOfMemory(error)) throw std::bad_alloc();
     if (code == ZIP_ER_NOPASSWD || code == ZIP_ER_WRONGPASSWD || code == ZIP_ER_ENCRNOTSUPP) {
       throw WorkbookError(name_,
                           "the workbook is password-protected (encrypted); remove the "
@@ -272,29 +347,30 @@ std::string Package::Read(std::string_view part) const {
     throw WorkbookError(name_, "the part /" + std::string(part) + " cannot be read (" +
                                    zip_strerror(archive_) + "); the file is damaged");
   }
-  // Read straight into the result, growing it if the declared size was short.
-  std::string content(expected, '\0');
+  const std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> closer(file, &zip_fclose);
+  // Read straight into the result, growing it if the declared size was short, but never past
+  // what the budget allows: one byte more is enough to know the part is too large.
+  const std::size_t most = static_cast<std::size_t>(std::min<std::uint64_t>(allowed, SIZE_MAX - 1));
+  std::string content(std::min(expected, most + 1), '\0');
   std::size_t filled = 0;
   for (;;) {
     if (filled == content.size()) {
-      if (content.size() > kMaxPartSize) {
-        zip_fclose(file);
-        throw WorkbookError(name_, "the part /" + std::string(part) + " is too large to read");
-      }
-      content.resize(std::min(content.size() * 2, kMaxPartSize + 1));
+      if (filled > most) budget_.Refuse(name_, part, packed);
+      content.resize(std::min(content.size() * 2, most + 1));
     }
     const zip_int64_t got = zip_fread(file, content.data() + filled, content.size() - filled);
     if (got < 0) {
-      const std::string reason = zip_file_strerror(file);
-      zip_fclose(file);
-      throw WorkbookError(name_, "the part /" + std::string(part) + " is damaged (" + reason +
+      if (OutOfMemory(zip_file_get_error(file))) throw std::bad_alloc();
+      throw WorkbookError(name_, "the part /" + std::string(part) + " is damaged (" +
+                                     zip_file_strerror(file) +
                                      "); restore the file from a backup copy");
     }
     if (got == 0) break;
     filled += static_cast<std::size_t>(got);
   }
-  zip_fclose(file);
+  if (filled > most) budget_.Refuse(name_, part, packed);
   content.resize(filled);
+  budget_.Spend(packed, filled);
   return content;
 }
 
@@ -383,6 +459,9 @@ void Package::Reopen() {
   int code = 0;
   archive_ = zip_open(path_.c_str(), 0, &code);
   if (!archive_) RejectZipError(code, "PK", name_);
+  // The parts read before were of the old file and are read again when needed.
+  struct stat info {};
+  budget_.Reset(::stat(path_.c_str(), &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0);
 }
 
 }  // namespace quillory::xlsx
