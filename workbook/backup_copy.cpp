@@ -91,7 +91,8 @@ std::string MakeBackupCopy(const std::string& path, std::chrono::system_clock::t
   std::tm local_time{};
   localtime_r(&seconds, &local_time);
 
-  FileDescriptor source(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Not blocking: a named pipe put in the workbook's place is refused below, not waited on.
+  FileDescriptor source(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (source.get() < 0) throw WorkbookError(path, Reason("no backup copy could be made", errno));
   struct stat status {};
   if (::fstat(source.get(), &status) != 0 || !S_ISREG(status.st_mode)) {

@@ -8,6 +8,7 @@
 #include "engine/words.h"
 #include "workbook/backup_copy.h"
 #include "workbook/cell_walks.h"
+#include "workbook/regular_file.h"
 
 namespace quillory::workbook {
 namespace {
@@ -143,6 +144,10 @@ RunReport ConversionRun::Execute() {
     for (index = 1; index <= count; ++index) {
       current = options_.paths[static_cast<std::size_t>(index - 1)];
       prompts_.Progress(index, count, current, 0);
+      // A named pipe or a device would block the backup copy or the opening for ever.
+      if (const std::string why = WhyNotARegularFile(current); !why.empty()) {
+        throw WorkbookError(current, why);
+      }
       if (options_.backup && !options_.dry_run) {
         MakeBackupCopy(current, services_.now ? services_.now() : std::chrono::system_clock::now());
       }
