@@ -36,11 +36,14 @@ class XlsxWorksheet : public workbook::Worksheet {
   void WriteString(std::int32_t row, std::int32_t column, std::string_view value) override;
 
   WorksheetPart& data() const;
+  // After a save the parts are read again from the file, when next needed.
+  void Unload() { data_ = nullptr; }
 
  private:
   XlsxWorkbook& book_;
   std::string name_;
   std::string part_;
+  mutable WorksheetPart* data_ = nullptr;  // the workbook's, found once: a write asks per cell
 };
 
 class XlsxWorkbook : public workbook::Workbook {
@@ -97,7 +100,9 @@ class XlsxWorkbook : public workbook::Workbook {
 };
 
 WorksheetPart& XlsxWorksheet::data() const {
-  return book_.SheetData(part_, name_);
+  book_.CheckOpen();
+  if (!data_) data_ = &book_.SheetData(part_, name_);
+  return *data_;
 }
 
 WorksheetPart& XlsxWorkbook::SheetData(const std::string& part, const std::string& sheet) {
@@ -252,6 +257,7 @@ void XlsxWorkbook::Save() {
   }
   package_->Commit();
   // The file now holds the written sheets; carry on from them.
+  for (auto& sheet : worksheets_) sheet->Unload();
   for (SheetPart* entry : written) entry->data.reset();
   formula_removed_ = false;
 }
