@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <map>
 #include <new>
 
 #include "platform/xlsx/read_budget.h"
@@ -52,24 +53,40 @@ INSTANTIATE_TEST_SUITE_P(Set, HostileFiles, ::testing::ValuesIn(HostileSet(TestS
                            return name;
                          });
 
-TEST(HostileFiles, TooLargeSaysWhichPartAndHowLarge) {
+// Each limit, as the user reads it: what is too large, where, and how large (the test limits:
+// 4 MiB free, 100 times the packed size, 8 MiB a part, 1,000 entries, 200,000 tags and
+// attributes, 20,000 strings and formats, 2,000 relationships).
+TEST(HostileFiles, TooLargeSaysWhatWhereAndHowLarge) {
+  const std::map<std::string, std::string> expected = {
+      {"padding.xlsx",
+       "its part /xl/worksheets/sheet1\\.xml unpacks to more than [0-9.]+ MB from [0-9]+ kB in "
+       "the file"},
+      {"stored_part.xlsx", "its part /xl/worksheets/sheet1\\.xml unpacks to more than 8\\.4 MB"},
+      {"cell_flood.xlsx",
+       "its sheet \"Sheet1\" unpacks to more than [0-9,]+ cells from [0-9.]+ kB in the file"},
+      {"many_entries.xlsx", "its package holds 1,505 parts, more than 1,000"},
+      {"deep_nesting_workbook.xlsx",
+       "its part /xl/workbook\\.xml holds more than 200,000 tags and attributes"},
+      {"strings_count.xlsx",
+       "its shared string table /xl/sharedStrings\\.xml holds more than 20,000 strings"},
+      {"styles_count.xlsx",
+       "its styles part /xl/styles\\.xml holds more than 20,000 cell and number formats"},
+      {"relationships_count.xlsx",
+       "its relationships part /xl/_rels/workbook\\.xml\\.rels holds more than 2,000 "
+       "relationships"},
+  };
   ScratchDir dir;
   for (const HostileFile& file : HostileSet(TestSizes())) {
-    if (file.name != "padding.xlsx" && file.name != "stored_part.xlsx") continue;
+    const auto wanted = expected.find(file.name);
+    if (wanted == expected.end()) continue;
     file.write(dir / file.name);
     try {
       MakeEmbeddedApplication(TestLimits())->Open(dir / file.name);
-      FAIL() << file.name << " opened";
+      ADD_FAILURE() << file.name << " opened";
     } catch (const workbook::WorkbookError& e) {
-      // 4 MiB free and 100 times the packed size; or the one-part limit of 8 MiB.
-      EXPECT_THAT(e.reason(),
-                  ::testing::MatchesRegex(
-                      file.name == "padding.xlsx"
-                          ? "the workbook is too large to convert safely: its part "
-                            "/xl/worksheets/sheet1\\.xml unpacks to more than [0-9.]+ MB "
-                            "from [0-9.]+ kB in the file"
-                          : "the workbook is too large to convert safely: its part "
-                            "/xl/worksheets/sheet1\\.xml unpacks to more than 8\\.4 MB"));
+      EXPECT_THAT(e.reason(), ::testing::MatchesRegex(
+                                  "the workbook is too large to convert safely: " + wanted->second))
+          << file.name;
     }
   }
 }
