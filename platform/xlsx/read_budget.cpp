@@ -44,9 +44,13 @@ std::string SizeText(std::uint64_t bytes) {
 }
 
 std::string CountText(std::uint64_t count) {
-  std::string digits = std::to_string(count);
-  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
-  return digits;
+  const std::string digits = std::to_string(count);
+  std::string text;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) text += ',';
+    text += digits[i];
+  }
+  return text;
 }
 
 std::uint64_t ReadBudget::PackedCounted(std::uint64_t packed) const {
@@ -78,8 +82,9 @@ void ReadBudget::Refuse(const std::string& file, std::string_view part,
     RefuseTooLarge(file,
                    "its parts unpack to more than " + SizeText(limits_.total_bytes) + " in all");
   }
-  RefuseTooLarge(file, "its part " + name + " unpacks to more than " + SizeText(allowance) +
-                           " from " + SizeText(packed) + " in the file");
+  RefuseTooLarge(file, "its parts, up to " + name + ", unpack to more than " +
+                           SizeText(unpacked_ + allowance) + " from " +
+                           SizeText(PackedCounted(packed)) + " in the file");
 }
 
 }  // namespace quillory::xlsx
