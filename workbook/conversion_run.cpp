@@ -8,6 +8,7 @@
 #include "engine/words.h"
 #include "workbook/backup_copy.h"
 #include "workbook/cell_walks.h"
+#include "workbook/regular_file.h"
 #include "workbook/text_escape.h"
 #include "workbook/workbook_lock.h"
 
@@ -184,6 +185,10 @@ RunReport ConversionRun::Execute() {
       WorkbookResult& result = report.workbooks[static_cast<std::size_t>(index - 1)];
       if (Cancelled()) throw RunCancelled();
       prompts_.Progress({index, count, current, 0, 0});
+      // A named pipe or a device would block the backup copy or the opening for ever.
+      if (const std::string why = WhyNotARegularFile(current); !why.empty()) {
+        throw WorkbookError(current, why);
+      }
       // Held until the workbook is saved or closed (it outlives the instance below).
       const std::unique_ptr<WorkbookLock> lock =
           options_.dry_run ? nullptr : WorkbookLock::Acquire(current, other_locks);

@@ -9,6 +9,8 @@
 #include <mutex>
 #include <system_error>
 
+#include "workbook/regular_file.h"
+
 namespace quillory::libreoffice {
 namespace {
 
@@ -21,6 +23,10 @@ class MissingApplication : public workbook::Application {
  public:
   explicit MissingApplication(std::string reason) : reason_(std::move(reason)) {}
   std::unique_ptr<workbook::Workbook> Open(const std::string& path) override {
+    // A named pipe is no workbook whatever is installed.
+    if (const std::string why = workbook::WhyNotARegularFile(path); !why.empty()) {
+      throw workbook::WorkbookError(path, why);
+    }
     throw workbook::WorkbookError(path, reason_);
   }
   void SetVisible(bool) override {}
