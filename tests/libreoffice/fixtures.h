@@ -27,6 +27,10 @@ class TempFolder {
 //   Empty:  nothing
 void WriteSourceWorkbook(const std::string& path, bool second_active = true);
 
+// Formulas whose results change without their cells being written: Data: A1 5, B1 =A1*2,
+// C1 =RAND(), D1 =NOW(), A2 7, B2 =SUM(A1:A2)+C1*0; Other: A1 =Data!A1+1.
+void WriteRecalculatedWorkbook(const std::string& path);
+
 // Data (A1 1) and a chart sheet Chart1 between it and Empty.
 void WriteChartWorkbook(const std::string& path);
 
