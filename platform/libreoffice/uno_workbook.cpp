@@ -222,6 +222,7 @@ class UnoWorkbook : public workbook::Workbook {
   std::vector<workbook::Worksheet*> Worksheets() override;
   workbook::Worksheet& ActiveSheet() override;
   std::string SaveRefusal() override;
+  void CheckSave() override;
   void Save() override;
   void Close() override;
 
@@ -260,6 +261,9 @@ class UnoWorkbook : public workbook::Workbook {
   // Opens the copy a save stored at `stored` as LibreOffice will read it and throws when it does
   // not give back this workbook's cells.
   void CheckReadBack(const std::string& stored, const std::string& scratch);
+  // Stores the workbook in `folder` (made anew) as a save does, with its view settings, and checks
+  // that it reads back; returns the file. Throws when a save could not be completed.
+  std::string StoreChecked(const std::string& folder);
 
   std::string path_;
   std::string target_;             // the file a save replaces (through a link, the file itself)
@@ -1014,29 +1018,12 @@ void UnoWorkbook::CheckReadBack(const std::string& stored, const std::string& sc
   if (changes.count != 0) throw WorkbookError(path_, DescribeReadBackChanges(changes));
 }
 
-void UnoWorkbook::Save() {
-  if (const std::string refusal = SaveRefusal(); !refusal.empty()) {
-    throw WorkbookError(path_, refusal);
-  }
+std::string UnoWorkbook::StoreChecked(const std::string& folder) {
   for (auto& sheet : sheets_) sheet->Flush();
-
-  // Stored first in the instance's private folder, where nothing else can touch it; the original
-  // is replaced only once the new file is complete, through the same step as every save.
-  const std::string scratch = Office::Shared().ScratchFolder();
-  if (scratch.empty()) {
-    throw WorkbookError(path_, "the LibreOffice instance that had it open has ended");
-  }
-  struct Folder {
-    std::string path;
-    ~Folder() {
-      std::error_code ignored;
-      fs::remove_all(path, ignored);
-    }
-  } folder{scratch + "/save-" + std::to_string(reinterpret_cast<std::uintptr_t>(this))};
   std::error_code ignored;
-  fs::remove_all(folder.path, ignored);
-  fs::create_directories(folder.path);
-  const std::string stored = folder.path + "/" + fs::path(target_).filename().string();
+  fs::remove_all(folder, ignored);
+  fs::create_directories(folder);
+  const std::string stored = folder + "/" + fs::path(target_).filename().string();
   Guarded(
       "saving",
       [&] {
@@ -1057,7 +1044,7 @@ void UnoWorkbook::Save() {
   // The original is replaced only by a copy that gives back every cell as the workbook has it:
   // LibreOffice may write a formula or a format it cannot read back the same.
   try {
-    if (settings_.read_back_saves) CheckReadBack(stored, folder.path);
+    if (settings_.read_back_saves) CheckReadBack(stored, folder);
   } catch (const WorkbookError& error) {
     const std::string& reason = error.reason();
     if (reason.find("left unchanged") != std::string::npos ||
@@ -1066,6 +1053,44 @@ void UnoWorkbook::Save() {
     }
     throw WorkbookError(path_, reason + "; the file was left unchanged");
   }
+  return stored;
+}
+
+// The instance's private folder for one save, removed with the object: nothing else can touch
+// what is stored there.
+struct SaveFolder {
+  explicit SaveFolder(const void* book) {
+    const std::string scratch = Office::Shared().ScratchFolder();
+    if (!scratch.empty()) {
+      path = scratch + "/save-" + std::to_string(reinterpret_cast<std::uintptr_t>(book));
+    }
+  }
+  ~SaveFolder() {
+    std::error_code ignored;
+    if (!path.empty()) fs::remove_all(path, ignored);
+  }
+  std::string path;  // "" when no instance runs
+};
+
+void UnoWorkbook::CheckSave() {
+  SaveFolder folder(this);
+  if (folder.path.empty()) {
+    throw WorkbookError(path_, "the LibreOffice instance that had it open has ended");
+  }
+  StoreChecked(folder.path);
+}
+
+void UnoWorkbook::Save() {
+  if (const std::string refusal = SaveRefusal(); !refusal.empty()) {
+    throw WorkbookError(path_, refusal);
+  }
+  // Stored and checked first in the instance's private folder; the original is replaced only
+  // once the new file is complete, through the same step as every save.
+  SaveFolder folder(this);
+  if (folder.path.empty()) {
+    throw WorkbookError(path_, "the LibreOffice instance that had it open has ended");
+  }
+  const std::string stored = StoreChecked(folder.path);
 
   const int in = ::open(stored.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) {

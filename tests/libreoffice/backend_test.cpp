@@ -24,6 +24,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ConvertWithLibreOffice;
 using testing::ReadFile;
+using testing::ReplaceOnce;
 using testing::TempFolder;
 using testing::WriteFile;
 using workbook::CellText;
@@ -443,16 +444,7 @@ TEST_F(Backend, ViewSettingsThatCannotBePutBackAndFailedStepsLeaveTheFile) {
   EXPECT_EQ(names, std::vector<std::string>{"source.ods"});
 }
 
-// Replaces the one occurrence of `from` in `bytes` by `to`.
-std::string ReplaceOnce(std::string bytes, const std::string& from, const std::string& to) {
-  const auto at = bytes.find(from);
-  if (at == std::string::npos || bytes.find(from, at + 1) != std::string::npos) {
-    throw std::runtime_error("not found exactly once: " + from);
-  }
-  return bytes.replace(at, from.size(), to);
-}
-
-// The same within one part of a zip package.
+// Replaces the one occurrence of `from` in one part of a zip package by `to`.
 void ReplaceInZipPart(const std::string& path, const char* part, const std::string& from,
                       const std::string& to) {
   int error = 0;

@@ -221,4 +221,12 @@ void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
+std::string ReplaceOnce(std::string bytes, const std::string& from, const std::string& to) {
+  const auto at = bytes.find(from);
+  if (at == std::string::npos || bytes.find(from, at + 1) != std::string::npos) {
+    throw std::runtime_error("not found exactly once: " + from);
+  }
+  return bytes.replace(at, from.size(), to);
+}
+
 }  // namespace quillory::libreoffice::testing

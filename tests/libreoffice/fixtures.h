@@ -62,6 +62,9 @@ void ConvertWithLibreOffice(const std::vector<std::vector<std::string>>& jobs);
 // Writes `in` as an Excel 5.0/95 workbook with Gnumeric's ssconvert.
 void ConvertToExcel95(const std::string& in, const std::string& out);
 
+// Replaces the one occurrence of `from` in `bytes` by `to`; throws when it is not there once.
+std::string ReplaceOnce(std::string bytes, const std::string& from, const std::string& to);
+
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 
