@@ -244,6 +244,7 @@ RunReport ConversionRun::Execute() {
         if (std::string refusal = instance.workbook().SaveRefusal(); !refusal.empty()) {
           throw WorkbookError(current, std::move(refusal));
         }
+        if (options_.dry_run) instance.workbook().CheckSave();
       }
       if (options_.dry_run || walk.cells_converted == 0) {
         instance.workbook().Close();

@@ -95,6 +95,10 @@ class Workbook {
   // reason; a dry run asks where the run would save, so that it refuses the same workbooks.
   virtual std::string SaveRefusal() { return ""; }
 
+  // For a dry run: goes as far as Save() would short of replacing the file, and throws as Save()
+  // would when a save could not be completed. Nothing is written beside the workbook.
+  virtual void CheckSave() {}
+
   // Saves in place, same name and format. Throws WorkbookError and leaves the file as it was
   // when the save cannot be completed.
   virtual void Save() = 0;
