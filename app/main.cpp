@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationVersion(
       QString::fromUtf8(quillory::kVersion.data(), quillory::kVersion.size()));
   // Lets the desktop match the window with the installed menu entry and its icon.
-  QGuiApplication::setDesktopFileName(QStringLiteral("com.orvanta.Quillory"));
+  QGuiApplication::setDesktopFileName(QStringLiteral("com.orvanta.quillory"));
 
   quillory::QtSettingsStore store;
   quillory::WordSource words(store);
