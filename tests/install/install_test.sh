@@ -59,6 +59,12 @@ if [ "$plugin" = ON ]; then
   got=$("$cli" cells "$corpus/lo_legacy.xls" 2>"$scratch/cells.err" | head -n 1) || true
   [ "$got" = "$want" ] || fail "cells of lo_legacy.xls from the installed programs: '$got' \
 (expected '$want'): $(cat "$scratch/cells.err")"
+  # Without the installed plugin, the installed programs never fall back on the build folder's.
+  mv "$prefix/lib/quillory" "$prefix/lib/elsewhere"
+  if "$cli" cells "$corpus/lo_legacy.xls" >/dev/null 2>"$scratch/cells.err" ||
+      ! grep -q "quillory_libreoffice.so was not found" "$scratch/cells.err"; then
+    fail "an installed program without its plugin did not say so: $(cat "$scratch/cells.err")"
+  fi
 fi
 
 [ $failed = 0 ] && echo "The installed programs and files are complete and work."
