@@ -16,8 +16,11 @@ namespace quillory::cli {
 namespace {
 
 // What one block of input produced, written at once: the words, then the messages about the
-// lines left alone.
+// lines left alone. Written early when it grows past kFlushSize, so the buffer stays in the
+// processor's cache instead of growing to ten times the block.
 struct FilterOutput {
+  static constexpr std::size_t kFlushSize = 256 * 1024;
+
   std::string out;
   std::string err;
 
@@ -65,6 +68,7 @@ void ForEachInput(const std::vector<std::string>& texts, CommandContext& context
         unfinished.clear();
       }
       rest.remove_prefix(end + 1);
+      if (output.out.size() >= FilterOutput::kFlushSize) output.WriteTo(context);
     }
     unfinished.append(rest);
     output.WriteTo(context);
