@@ -82,12 +82,21 @@ LoadedPlugin& Load(const std::string& path) {
 }  // namespace
 
 std::string FindLibreOfficePlugin() {
-  const auto beside = ExecutableFolder() / kPluginFile;
+  const auto folder = ExecutableFolder();
+  const auto beside = folder / kPluginFile;
   if (std::filesystem::exists(beside)) return beside.string();
-  const auto installed = ExecutableFolder().parent_path() / "lib" / "quillory" / kPluginFile;
+  // Installed: PREFIX/bin/quillory and PREFIX/lib/quillory/quillory_libreoffice.so.
+  const auto installed = folder.parent_path() / "lib" / "quillory" / kPluginFile;
   if (std::filesystem::exists(installed)) return installed.string();
-#ifdef QUILLORY_LIBREOFFICE_PLUGIN_BUILD_PATH
-  if (std::filesystem::exists(QUILLORY_LIBREOFFICE_PLUGIN_BUILD_PATH)) {
+#if defined(QUILLORY_LIBREOFFICE_PLUGIN_BUILD_PATH) && defined(QUILLORY_BUILD_DIR)
+  // Programs and tests run from the build folder use the plugin built there. An installed
+  // program never looks there: the folder it was built in may be gone or writable by others.
+  std::error_code error;
+  const auto build_folder = std::filesystem::weakly_canonical(QUILLORY_BUILD_DIR, error);
+  const auto relative = folder.lexically_relative(build_folder);
+  const bool in_build_folder =
+      !error && !folder.empty() && !relative.empty() && *relative.begin() != "..";
+  if (in_build_folder && std::filesystem::exists(QUILLORY_LIBREOFFICE_PLUGIN_BUILD_PATH)) {
     return QUILLORY_LIBREOFFICE_PLUGIN_BUILD_PATH;
   }
 #endif
