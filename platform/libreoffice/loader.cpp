@@ -59,7 +59,8 @@ LoadedPlugin& Load(const std::string& path) {
   if (path.empty() || !std::filesystem::exists(path)) {
     entry.error = std::string(kInstallAdvice) + " (the program's LibreOffice plugin " +
                   kPluginFile + " was not found" + (path.empty() ? "" : " at " + path) +
-                  "; build it with libreoffice-dev installed)";
+                  "; reinstall Quillory, or when building it yourself, install libreoffice-dev "
+                  "and build again)";
     return entry;
   }
   // RTLD_LOCAL keeps LibreOffice's libraries out of the program's symbol space.
