@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/unicode.h"
 #include "engine/words.h"
 
 namespace quillory {
@@ -78,6 +79,6 @@ bool SetDefaultLanguage(SettingsStore& store, WordSource& words, std::string_vie
 std::string_view TrimSpaces(std::string_view text);
 
 // True when `text` is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
-bool IsUtf8(std::string_view text);
+using unicode::IsUtf8;
 
 }  // namespace quillory

@@ -1,5 +1,6 @@
 #include "platform/xlsx/shared_strings.h"
 
+#include "platform/xlsx/cell_escapes.h"
 #include "workbook/spreadsheet.h"
 
 namespace quillory::xlsx {

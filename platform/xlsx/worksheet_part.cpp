@@ -7,6 +7,7 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/xlsx/cell_escapes.h"
 #include "platform/xlsx/shared_strings.h"
 #include "platform/xlsx/styles.h"
 #include "platform/xlsx/xml_scan.h"
