@@ -8,13 +8,13 @@
 
 #include "engine/words.h"
 #include "platform/backends.h"
+#include "platform/posix/in_use.h"
 #include "platform/qt/dialogs.h"
 #include "platform/qt/settings_store.h"
 #include "platform/qt/shell.h"
 #include "quillory/version.h"
 #include "ui/main/file_list_model.h"
 #include "ui/main/main_window.h"
-#include "workbook/in_use.h"
 
 namespace {
 
@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
   services.open_web_page = [](const QString& address) { quillory::qt::OpenWebPage(address); };
   services.program_folder = quillory::qt::ProgramFolder();
   services.open_application = quillory::MakeApplicationFactory(quillory::Backend::Auto);
-  services.spreadsheet_in_use = quillory::workbook::SpreadsheetInUse;
+  services.spreadsheet_in_use = quillory::posix::SpreadsheetInUse;
 
   quillory::ui::MainWindow window(store, words, dialogs, std::move(services));
   window.files().Append(WorkbookArguments(QApplication::arguments()));

@@ -9,8 +9,8 @@
 
 #include "cli/cli.h"
 #include "platform/backends.h"
+#include "platform/posix/in_use.h"
 #include "platform/qt/settings_store.h"
-#include "workbook/in_use.h"
 
 namespace {
 
@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
     if (!backend) return {};
     return quillory::MakeApplicationFactory(*backend);
   };
-  env.spreadsheet_in_use = &quillory::workbook::SpreadsheetInUse;
+  env.spreadsheet_in_use = &quillory::posix::SpreadsheetInUse;
   env.now = [] { return std::chrono::system_clock::now(); };
   const int code =
       quillory::RunCli(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr, env);

@@ -23,7 +23,7 @@
 #include "cli/cli.h"
 #include "engine/settings.h"
 #include "platform/backends.h"
-#include "workbook/in_use.h"
+#include "platform/posix/in_use.h"
 
 namespace quillory {
 namespace {
@@ -264,7 +264,7 @@ TEST_F(EndToEnd, LockFileBesideAWorkbookAsksFirst) {
   const fs::path book = folder_ / "open.xlsx";
   MakeSmallBook(book, 2);
   std::ofstream(folder_ / ".~lock.open.xlsx#") << "someone,host";
-  env_.spreadsheet_in_use = &workbook::SpreadsheetInUse;
+  env_.spreadsheet_in_use = &posix::SpreadsheetInUse;
   const std::string bytes = ReadFile(book);
   EXPECT_EQ(Cli({book.string(), "--no-backup"}), 1);
   EXPECT_EQ(ReadFile(book), bytes);
