@@ -145,6 +145,39 @@ Token Scanner::Next() {
   return token;
 }
 
+bool Scanner::FindRoot(Token* root) {
+  for (;;) {
+    *root = Next();
+    switch (root->kind) {
+      case TokenKind::StartTag:
+      case TokenKind::EmptyTag:
+        return true;
+      case TokenKind::Text:
+      case TokenKind::Other:
+        break;
+      default:
+        return false;
+    }
+  }
+}
+
+bool Scanner::NextChild(Token* child) {
+  for (;;) {
+    *child = Next();
+    switch (child->kind) {
+      case TokenKind::StartTag:
+      case TokenKind::EmptyTag:
+        return true;
+      case TokenKind::EndTag:
+      case TokenKind::End:
+      case TokenKind::Error:
+        return false;
+      default:
+        break;
+    }
+  }
+}
+
 bool Scanner::SkipElement(const Token& start, std::size_t* end) {
   if (start.kind == TokenKind::EmptyTag) {
     if (end) *end = start.end;
@@ -347,37 +380,15 @@ bool NeedsPreserve(std::string_view text) {
          text.find('\t') != std::string_view::npos;
 }
 
-namespace {
-
-// Moves the scanner past the prolog to the root start tag.
-bool FindRoot(Scanner& scanner, Token* root) {
-  for (;;) {
-    const Token token = scanner.Next();
-    if (token.kind == TokenKind::StartTag || token.kind == TokenKind::EmptyTag) {
-      *root = token;
-      return true;
-    }
-    if (token.kind == TokenKind::Error || token.kind == TokenKind::End ||
-        token.kind == TokenKind::EndTag || token.kind == TokenKind::CData) {
-      return false;
-    }
-  }
-}
-
-}  // namespace
-
 bool RemoveRootChildren(std::string_view document, const std::function<bool(const Token&)>& remove,
                         std::string* out) {
   Scanner scanner(document);
   Token root;
-  if (!FindRoot(scanner, &root) || root.kind == TokenKind::EmptyTag) return false;
+  if (!scanner.FindRoot(&root) || root.kind == TokenKind::EmptyTag) return false;
   out->clear();
   std::size_t copied = 0;
-  for (;;) {
-    const Token token = scanner.Next();
-    if (token.kind == TokenKind::Error || token.kind == TokenKind::End) return false;
-    if (token.kind == TokenKind::EndTag) break;
-    if (token.kind != TokenKind::StartTag && token.kind != TokenKind::EmptyTag) continue;
+  Token token;
+  while (scanner.NextChild(&token)) {
     std::size_t end = token.end;
     if (!scanner.SkipElement(token, &end)) return false;
     if (remove(token)) {
@@ -385,6 +396,7 @@ bool RemoveRootChildren(std::string_view document, const std::function<bool(cons
       copied = end;
     }
   }
+  if (token.kind != TokenKind::EndTag) return false;
   out->append(document.substr(copied));
   return true;
 }

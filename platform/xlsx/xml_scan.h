@@ -46,6 +46,15 @@ class Scanner {
   // Continues at `position`, after markup the caller has read itself.
   void Seek(std::size_t position) { pos_ = position; }
 
+  // At the start of a document: moves past the prolog to the root element's tag (StartTag or
+  // EmptyTag) in `root`. False when there is none before malformed markup or the end.
+  bool FindRoot(Token* root);
+  // Inside an element: the next child element's tag (StartTag or EmptyTag) in `child`, passing
+  // over text, comments and CDATA. The caller reads or skips each child before asking for the
+  // next. False at the element's end tag, and at the end of the input or on malformed markup:
+  // `child->kind` then says which (EndTag, End or Error).
+  bool NextChild(Token* child);
+
   // After a StartTag: skips to the matching end tag, checking the nesting. Returns false on
   // malformed markup. `end` receives the offset just after the end tag.
   bool SkipElement(const Token& start, std::size_t* end = nullptr);
