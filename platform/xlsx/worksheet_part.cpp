@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/xlsx/cell_escapes.h"
+#include "platform/xlsx/serial_dates.h"
 #include "platform/xlsx/shared_strings.h"
 #include "platform/xlsx/styles.h"
 #include "platform/xlsx/xml_scan.h"
@@ -44,15 +45,6 @@ bool ParseNumber(std::string_view text, double* value) {
   const auto result = std::from_chars(text.data(), text.data() + text.size(), *value);
   return result.ec == std::errc{} && result.ptr == text.data() + text.size() &&
          std::isfinite(*value);
-}
-
-std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
 }
 
 // An ISO 8601 date, time or date-time (t="d" cells) as a serial number; nothing when unreadable.
@@ -92,14 +84,7 @@ bool ParseIsoDate(std::string_view text, bool date1904, double* serial) {
   }
   double days = 0;
   if (has_date) {
-    const std::int64_t civil =
-        DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
-    if (date1904) {
-      days = static_cast<double>(civil - DaysFromCivil(1904, 1, 1));
-    } else {
-      days = static_cast<double>(civil - DaysFromCivil(1899, 12, 30));
-      if (days < 61) days -= 1;  // serials before 1900-03-01 skip the phantom 1900-02-29
-    }
+    days = static_cast<double>(SerialOfDate(year, month, day, date1904));
   }
   *serial = days + (hour * 3600 + minute * 60 + second) / 86400.0;
   return true;
