@@ -146,19 +146,10 @@ Token Scanner::Next() {
 }
 
 bool Scanner::FindRoot(Token* root) {
-  for (;;) {
+  do {
     *root = Next();
-    switch (root->kind) {
-      case TokenKind::StartTag:
-      case TokenKind::EmptyTag:
-        return true;
-      case TokenKind::Text:
-      case TokenKind::Other:
-        break;
-      default:
-        return false;
-    }
-  }
+  } while (root->kind == TokenKind::Text || root->kind == TokenKind::Other);  // the prolog
+  return root->kind == TokenKind::StartTag || root->kind == TokenKind::EmptyTag;
 }
 
 bool Scanner::NextChild(Token* child) {

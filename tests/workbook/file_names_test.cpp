@@ -6,18 +6,24 @@ namespace quillory::workbook {
 namespace {
 
 TEST(FileNames, SplitPathsAsTheFileSystemDoes) {
-  EXPECT_EQ(FolderOf("/home/a/Book.xlsx"), "/home/a");
-  EXPECT_EQ(FolderOf("/Book.xlsx"), "/");
-  EXPECT_EQ(FolderOf("Book.xlsx"), ".");
-  EXPECT_EQ(FileNameOf("/home/a/Book.xlsx"), "Book.xlsx");
-  EXPECT_EQ(FileNameOf("Book.xlsx"), "Book.xlsx");
-  EXPECT_EQ(LowerExtension("/home/a/Book.XLSX"), ".xlsx");
-  EXPECT_EQ(LowerExtension("Report.2024.Xls"), ".xls");
-  // A dot in a folder's name, or one that only starts a hidden file's name, is no extension.
-  EXPECT_EQ(LowerExtension("/home/a.b/Book"), "");
-  EXPECT_EQ(LowerExtension("/home/a/.ods"), "");
-  // Only ASCII letters fold, whatever the locale.
-  EXPECT_EQ(LowerExtension("Book.ÄXLS"), ".Äxls");
+  struct Row {
+    const char* path;
+    const char* folder;
+    const char* name;
+    const char* extension;
+  };
+  // A dot in a folder's name, or one that only starts a hidden file's name, is no extension;
+  // only ASCII letters fold, whatever the locale.
+  for (const Row& row :
+       {Row{"/home/a/Book.XLSX", "/home/a", "Book.XLSX", ".xlsx"},
+        Row{"/Book.xlsx", "/", "Book.xlsx", ".xlsx"},
+        Row{"Report.2024.Xls", ".", "Report.2024.Xls", ".xls"},
+        Row{"/home/a.b/Book", "/home/a.b", "Book", ""}, Row{"/home/a/.ods", "/home/a", ".ods", ""},
+        Row{"Book.ÄXLS", ".", "Book.ÄXLS", ".Äxls"}}) {
+    EXPECT_EQ(FolderOf(row.path), row.folder) << row.path;
+    EXPECT_EQ(FileNameOf(row.path), row.name) << row.path;
+    EXPECT_EQ(LowerExtension(row.path), row.extension) << row.path;
+  }
   EXPECT_TRUE(ascii::EqualsIgnoringCase("/XL/Workbook.xml", "/xl/workbook.XML"));
   EXPECT_FALSE(ascii::EqualsIgnoringCase("/xl/a.xml", "/xl/a.xm"));
 }
