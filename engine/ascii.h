@@ -8,6 +8,14 @@
 // format codes compare this way. Header only, so that the LibreOffice plugin uses it too.
 namespace quillory::ascii {
 
+constexpr bool IsLetter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+constexpr bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
 constexpr char ToLower(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }

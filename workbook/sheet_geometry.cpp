@@ -2,15 +2,13 @@
 
 #include <algorithm>
 
+#include "engine/ascii.h"
+
 namespace quillory::workbook {
 namespace {
 
-bool IsLetter(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
+using ascii::IsDigit;
+using ascii::IsLetter;
 
 std::string_view WithoutDollar(std::string_view text) {
   if (!text.empty() && text.front() == '$') text.remove_prefix(1);

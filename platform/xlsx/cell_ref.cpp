@@ -3,15 +3,13 @@
 #include <algorithm>
 #include <optional>
 
+#include "engine/ascii.h"
+
 namespace quillory::xlsx {
 namespace {
 
-bool IsLetter(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
+using ascii::IsDigit;
+using ascii::IsLetter;
 
 // A piece of a reference: "$AB" or "12" or "$12", with its absolute flag.
 struct Part {

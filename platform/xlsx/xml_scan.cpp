@@ -153,20 +153,11 @@ bool Scanner::FindRoot(Token* root) {
 }
 
 bool Scanner::NextChild(Token* child) {
-  for (;;) {
-    *child = Next();
-    switch (child->kind) {
-      case TokenKind::StartTag:
-      case TokenKind::EmptyTag:
-        return true;
-      case TokenKind::EndTag:
-      case TokenKind::End:
-      case TokenKind::Error:
-        return false;
-      default:
-        break;
-    }
-  }
+  do {
+    *child = Next();  // passing over text, CDATA, comments and processing instructions
+  } while (child->kind == TokenKind::Text || child->kind == TokenKind::CData ||
+           child->kind == TokenKind::Other);
+  return child->kind == TokenKind::StartTag || child->kind == TokenKind::EmptyTag;
 }
 
 bool Scanner::SkipElement(const Token& start, std::size_t* end) {
