@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/text_buffer.h"
 #include "engine/words.h"
 
 namespace quillory {
@@ -29,6 +30,11 @@ WordsOutcome NumberToWords(std::string_view text, const WordSet& words, std::str
 // Spells an amount with the unit words: "One Thousand Two Hundred Thirty Four Dollars and Fifty
 // Six Cents". Same contract as NumberToWords.
 WordsOutcome CurrencyToWords(std::string_view text, const WordSet& words, std::string& out);
+
+// Append forms for runs over many texts: the words of `text`, or `text` unchanged when it is not
+// converted, are added at the end of `out`; the outcome is as above.
+WordsOutcome AppendNumberWords(std::string_view text, const WordSet& words, TextBuffer& out);
+WordsOutcome AppendCurrencyWords(std::string_view text, const WordSet& words, TextBuffer& out);
 
 // Convenience forms returning the text (the words, or `text` unchanged).
 std::string NumberToWords(std::string_view text, const WordSet& words);
