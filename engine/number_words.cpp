@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <cmath>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -537,10 +536,6 @@ WordsOutcome Append(Kind kind, std::string_view text, const WordSet& words, Text
   return {};
 }
 
-bool IsWhole(double value, double low, double high) {
-  return value >= low && value <= high && value == std::floor(value);
-}
-
 }  // namespace
 
 WordsOutcome NumberToWords(std::string_view text, const WordSet& words, std::string& out) {
@@ -606,48 +601,6 @@ std::string DescribeOutcome(std::string_view text, const WordsOutcome& outcome,
   message += ' ';
   message += DescribeReason(outcome, language);
   return message;
-}
-
-std::string DigitToWord(std::string_view text, const WordSet& words) {
-  const double value = LeadingNumberValue(text);
-  if (!IsWhole(value, 1, 9)) return {};
-  return std::string(words.Word(DigitStem(static_cast<int>(value))));
-}
-
-std::string TensToWords(std::string_view text, const WordSet& words) {
-  const double tens = LeadingNumberValue(text.substr(0, 1));
-  if (tens == 1) {
-    const double value = LeadingNumberValue(text);
-    if (!IsWhole(value, 10, 19)) return {};
-    return std::string(words.Word(TeenStem(static_cast<int>(value))));
-  }
-  std::string result;
-  if (IsWhole(tens, 2, 9)) {
-    result = words.Word(TensStem(static_cast<int>(tens)));
-    result += ' ';
-  }
-  if (!text.empty()) result += DigitToWord(text.substr(text.size() - 1), words);
-  return result;
-}
-
-std::string HundredsToWords(std::string_view text, const WordSet& words) {
-  if (LeadingNumberValue(text) == 0) return {};
-  std::string padded = "000";
-  padded += text;
-  const std::string_view last3 = std::string_view(padded).substr(padded.size() - 3);
-  std::string result;
-  if (last3[0] != '0') {
-    result = DigitToWord(last3.substr(0, 1), words);
-    result += ' ';
-    result += words.Word(Stem::Hundred);
-    result += ' ';
-  }
-  if (last3[1] != '0') {
-    result += TensToWords(last3.substr(1), words);
-  } else {
-    result += DigitToWord(last3.substr(2), words);
-  }
-  return result;
 }
 
 double LeadingNumberValue(std::string_view text) {

@@ -48,11 +48,6 @@ std::string DescribeOutcome(std::string_view text, const WordsOutcome& outcome,
 // The same without the text: "does not appear to be a number".
 std::string DescribeReason(const WordsOutcome& outcome, std::string_view language = {});
 
-// The pieces shared by both conversions, in their fixed word forms (trailing spaces included).
-std::string HundredsToWords(std::string_view text, const WordSet& words);
-std::string TensToWords(std::string_view text, const WordSet& words);
-std::string DigitToWord(std::string_view text, const WordSet& words);
-
 // The value of the number at the start of `text`: blanks anywhere are skipped, then an optional
 // sign, digits, at most one "." and an optional exponent are read; 0 when there is no number.
 double LeadingNumberValue(std::string_view text);
