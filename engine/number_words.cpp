@@ -117,6 +117,30 @@ static_assert([] {
   return true;
 }());
 
+// Copies `size` bytes, below 16, with two moves of a fixed size that may overlap; as fast as one
+// fixed move for the short words typed in a language, without reading past their end.
+[[gnu::always_inline]] inline void CopyShort(char* to, const char* from, std::size_t size) {
+  if (size >= 8) {
+    std::uint64_t head;
+    std::uint64_t tail;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + size - 8, 8);
+    std::memcpy(to, &head, 8);
+    std::memcpy(to + size - 8, &tail, 8);
+  } else if (size >= 4) {
+    std::uint32_t head;
+    std::uint32_t tail;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + size - 4, 4);
+    std::memcpy(to, &head, 4);
+    std::memcpy(to + size - 4, &tail, 4);
+  } else if (size > 0) {
+    to[0] = from[0];
+    to[size / 2] = from[size / 2];
+    to[size - 1] = from[size - 1];
+  }
+}
+
 // Builds words separated by single spaces, each word copied with one fixed move where there is
 // room. Appending to a TextBuffer, the words go straight into it. Replacing a string, they are
 // built in a buffer on the stack, so that a number costs no allocation once `out` has grown, and
@@ -148,6 +172,20 @@ class WordWriter {
     if (any_) *at_++ = ' ';
     any_ = true;
     std::memcpy(at_, text, Move);
+    at_ += size;
+  }
+
+  // A word of any length; one shorter than 16 bytes is copied inline, reading none of the bytes
+  // past its end.
+  [[gnu::always_inline]] void TypedWord(std::string_view word) {
+    const std::size_t size = word.size();
+    if (size >= 16 || static_cast<std::size_t>(limit_ - at_) <= size) [[unlikely]] {
+      Word(word);
+      return;
+    }
+    if (any_) *at_++ = ' ';
+    any_ = true;
+    CopyShort(at_, word.data(), size);
     at_ += size;
   }
 
@@ -294,14 +332,7 @@ class Speaker {
   }
 
   // A word as typed by the user.
-  [[gnu::always_inline]] void SayTyped(const std::string& word) {
-    // A string whose capacity is 15 or more owns at least 16 bytes from data() on.
-    if (word.size() < 16 && word.capacity() >= 15) {
-      writer_.WordFrom<16>(word.data(), word.size());
-    } else {
-      writer_.Word(word);
-    }
-  }
+  [[gnu::always_inline]] void SayTyped(const std::string& word) { writer_.TypedWord(word); }
 
   void SayGroup(int group) {
     if (words_.english) {

@@ -143,6 +143,19 @@ TEST(Buffer, IsReusedAndMayHoldTheTextItself) {
   EXPECT_EQ(out, "x");
 }
 
+TEST(StoredWords, AreCopiedWholeWhateverTheirLength) {
+  WordSet words = CapitalsWordSet();
+  for (std::size_t length = 1; length <= 20; ++length) {
+    std::string word;
+    for (std::size_t i = 0; i < length; ++i) word += static_cast<char>('a' + i);
+    words.stored[Index(Stem::One)] = word;
+    words.unit = word;
+    EXPECT_EQ(NumberToWords("1", words), word);
+    EXPECT_EQ(NumberToWords("1001", words), word + " THOUSAND " + word);
+    EXPECT_EQ(CurrencyToWords("1.01", words), word + " " + word + " AND " + word + " Cent");
+  }
+}
+
 TEST(Buffer, LongStoredWordsAreKeptWhole) {
   WordSet words = CapitalsWordSet();
   const std::string long_word(300, 'h');
