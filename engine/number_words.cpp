@@ -117,8 +117,8 @@ static_assert([] {
   return true;
 }());
 
-// Copies `size` bytes, below 16, with two moves of a fixed size that may overlap; as fast as one
-// fixed move for the short words typed in a language, without reading past their end.
+// Copies `size` bytes, below 16, with two moves of a fixed size that may overlap, reading nothing
+// past the end of `from`.
 [[gnu::always_inline]] inline void CopyShort(char* to, const char* from, std::size_t size) {
   if (size >= 8) {
     std::uint64_t head;
@@ -141,10 +141,10 @@ static_assert([] {
   }
 }
 
-// Builds words separated by single spaces, each word copied with one fixed move where there is
-// room. Appending to a TextBuffer, the words go straight into it. Replacing a string, they are
-// built in a buffer on the stack, so that a number costs no allocation once `out` has grown, and
-// copied at the end; longer texts (long stored words) spill into `out`.
+// Builds words separated by single spaces, each word copied with moves of a fixed size where
+// there is room. Appending to a TextBuffer, the words go straight into it. Replacing a string, they
+// are built in a buffer on the stack, so that a number costs no allocation once `out` has grown,
+// and copied at the end; longer texts (long stored words) spill into `out`.
 class WordWriter {
  public:
   explicit WordWriter(std::string& out)
