@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <istream>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -10,6 +11,7 @@
 #include "engine/languages.h"
 #include "engine/letters.h"
 #include "engine/number_words.h"
+#include "engine/text_buffer.h"
 #include "engine/words.h"
 
 namespace quillory::cli {
@@ -21,7 +23,7 @@ namespace {
 struct FilterOutput {
   static constexpr std::size_t kFlushSize = 256 * 1024;
 
-  std::string out;
+  TextBuffer out;
   std::string err;
 
   void WriteTo(CommandContext& context) {
@@ -51,14 +53,16 @@ void ForEachInput(const std::vector<std::string>& texts, CommandContext& context
     return line;
   };
   std::streambuf& input = *context.env.in.rdbuf();
-  std::string block;
-  std::string unfinished;  // the start of a line that goes on in the next block
+  std::vector<char> block;  // only grows, so that taking a block never clears memory first
+  std::string unfinished;   // the start of a line that goes on in the next block
   while (input.sgetc() != std::char_traits<char>::eof()) {
     // A stream buffer without a get area says nothing is available; it is read a byte at a time.
     const std::streamsize available = std::max<std::streamsize>(input.in_avail(), 1);
-    block.resize(static_cast<std::size_t>(available));
-    block.resize(static_cast<std::size_t>(input.sgetn(block.data(), available)));
-    std::string_view rest = block;
+    if (block.size() < static_cast<std::size_t>(available)) {
+      block.resize(static_cast<std::size_t>(available));
+    }
+    std::string_view rest(block.data(),
+                          static_cast<std::size_t>(input.sgetn(block.data(), available)));
     for (auto end = rest.find('\n'); end != std::string_view::npos; end = rest.find('\n')) {
       if (unfinished.empty()) {
         convert(line_of(rest.substr(0, end)), output);
@@ -91,12 +95,11 @@ int RunWords(const WordsOptions& options, CommandContext& context) {
   } else {
     LoadDefaultLanguage(context.env.store, source);
   }
-  std::string words;
   ForEachInput(options.texts, context, [&](std::string_view text, FilterOutput& output) {
     const WordSet& word_set = source.Words();
-    const WordsOutcome outcome = options.currency ? CurrencyToWords(text, word_set, words)
-                                                  : NumberToWords(text, word_set, words);
-    output.out.append(words).push_back('\n');
+    const WordsOutcome outcome = options.currency ? AppendCurrencyWords(text, word_set, output.out)
+                                                  : AppendNumberWords(text, word_set, output.out);
+    output.out.push_back('\n');
     if (!outcome.converted()) {
       const std::string& language = source.CurrentLanguage();
       output.err.append(DescribeOutcome(text, outcome, IsBuiltInEnglish(language) ? "" : language))
@@ -112,16 +115,19 @@ struct LettersOptions {
 };
 
 int RunLetters(const LettersOptions& options, CommandContext& context) {
-  if (!LettersBaseFits(options.base)) {
+  std::optional<LetterTable> table;
+  if (LettersBaseFits(options.base)) {
+    table = LetterTable::ForBase(static_cast<std::int16_t>(options.base));
+  }
+  if (!table) {
     context.err << "quillory-cli letters: the base must lie between " << kLowestLettersBase
                 << " and " << kHighestLettersBase << ": with base " << options.base
                 << " some digit would become a character code outside 0-255\n";
     return 2;
   }
-  std::string letters;
   ForEachInput(options.texts, context, [&](std::string_view text, FilterOutput& output) {
-    DigitsToLetters(text, static_cast<std::int16_t>(options.base), letters);
-    output.out.append(letters).push_back('\n');
+    table->Append(text, output.out);
+    output.out.push_back('\n');
   });
   return 0;
 }

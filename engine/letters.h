@@ -1,9 +1,12 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "engine/text_buffer.h"
 
 namespace quillory {
 
@@ -20,6 +23,36 @@ inline constexpr bool LettersBaseFits(int base) {
 // when the base maps a step outside codes 0-255.
 bool DigitsToLetters(std::string_view text, std::int16_t base, std::string& out);
 std::optional<std::string> DigitsToLetters(std::string_view text, std::int16_t base);
+
+// The letters of one base worked out once, so that a run over many texts looks each digit up
+// instead of taking the ten steps again.
+class LetterTable {
+ public:
+  // Nothing when the base maps a step outside codes 0-255.
+  static std::optional<LetterTable> ForBase(std::int16_t base);
+
+  // Adds `text` with its digits replaced, as DigitsToLetters replaces them, to the end of `out`.
+  void Append(std::string_view text, TextBuffer& out) const;
+  // Replaces `out` by `text` with its digits replaced.
+  void Assign(std::string_view text, std::string& out) const;
+
+ private:
+  // A character as UTF-8, read and written as four bytes.
+  struct Letter {
+    char bytes[3];
+    std::uint8_t size;
+  };
+
+  LetterTable() = default;
+  // Writes the letters of `text` at `at`, where 3 * text.size() + 1 bytes may be written;
+  // returns the end.
+  char* Write(std::string_view text, char* at) const;
+
+  std::array<Letter, 10> digits_{};  // what each digit has become after steps 1-9
+  Letter ten_{};                     // what step 10 puts for "10"
+  std::uint16_t ones_ = 0;           // bit d: digit d has become "1"
+  std::uint16_t zeros_ = 0;          // bit d: digit d has become "0"
+};
 
 // True when an answer to the letters question reads as a number as a whole (grouping
 // separators, "." and a currency sign accepted); an empty answer is not numeric.

@@ -1,6 +1,9 @@
 #include "engine/number_text.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 
 namespace quillory {
 namespace {
@@ -61,34 +64,60 @@ struct Numeral {
   bool has_fraction = false;
 };
 
+// Reads the eight bytes at `p` as a number when all are digits.
+bool ReadEightDigits(const char* p, std::uint64_t& value) {
+  if constexpr (std::endian::native != std::endian::little) return false;
+  std::uint64_t bytes;
+  std::memcpy(&bytes, p, 8);
+  // Every byte is 0x30-0x39 exactly when its high half is 3 and adding 6 does not carry into it.
+  constexpr std::uint64_t kHigh = 0xF0F0F0F0F0F0F0F0;
+  if (((bytes & kHigh) | (((bytes + 0x0606060606060606) & kHigh) >> 4)) != 0x3333333333333333) {
+    return false;
+  }
+  // Pairs, then fours, then all eight digits, the first byte the most significant digit.
+  bytes -= 0x3030303030303030;
+  bytes = bytes * 10 + (bytes >> 8);
+  bytes = (((bytes & 0x000000FF000000FF) * 0x000F424000000064) +
+           (((bytes >> 16) & 0x000000FF000000FF) * 0x0000271000000001)) >>
+          32;
+  value = static_cast<std::uint32_t>(bytes);
+  return true;
+}
+
 // Splits `s` when it is exactly a numeral: digits (grouped by "," in threes), an optional "."
 // with digits, an optional exponent. At least one digit must stand before the exponent.
 bool Split(std::string_view s, Numeral& numeral) {
   std::size_t i = 0;
   const std::size_t n = s.size();
-  std::size_t digits = 0;
-  std::size_t group = 0;  // digits since the last ","
-  while (i < n) {
-    const char c = s[i];
-    if (IsDigit(c)) {
-      ++digits;
-      ++group;
-      if (numeral.integer < kIntegerLimit) {
-        numeral.integer = numeral.integer * 10 + static_cast<unsigned>(c - '0');
-        if (numeral.integer > kIntegerLimit) numeral.integer = kIntegerLimit;
-      }
-    } else if (c == ',') {
-      // The first group has one to three digits, every later one exactly three. A grouped
-      // number never starts with 0: "0,125" is a decimal comma.
-      if (group == 0 || group > 3 || (numeral.grouped && group != 3) || s[0] == '0') return false;
-      numeral.grouped = true;
-      group = 0;
-    } else {
-      break;
+  std::size_t group_start = 0;  // where the digits since the last "," start
+  std::uint64_t integer = 0;
+  for (; i < n; ++i) {
+    std::uint64_t eight;
+    while (i + 8 <= n && ReadEightDigits(s.data() + i, eight)) {
+      integer = integer >= kIntegerLimit / 100'000'000
+                    ? kIntegerLimit
+                    : std::min(integer * 100'000'000 + eight, kIntegerLimit);
+      i += 8;
     }
-    ++i;
+    if (i == n) break;
+    const unsigned digit = static_cast<unsigned char>(s[i]) - unsigned{'0'};
+    if (digit <= 9) {
+      // Held at the limit once reached, so ten times it never overflows.
+      integer = std::min(integer * 10 + digit, kIntegerLimit);
+      continue;
+    }
+    if (s[i] != ',') break;
+    // The first group has one to three digits, every later one exactly three. A grouped number
+    // never starts with 0: "0,125" is a decimal comma.
+    const std::size_t group = i - group_start;
+    if (group == 0 || group > 3 || (numeral.grouped && group != 3) || s[0] == '0') return false;
+    numeral.grouped = true;
+    group_start = i + 1;
   }
-  if (numeral.grouped && group != 3) return false;
+  if (numeral.grouped && i - group_start != 3) return false;
+  numeral.integer = integer;
+  // Every group holds a digit, so the whole part has digits exactly when it is not empty.
+  const bool whole_digits = i > 0;
   numeral.whole = s.substr(0, i);
 
   std::size_t fraction_digits = 0;
@@ -101,7 +130,7 @@ bool Split(std::string_view s, Numeral& numeral) {
     fraction_digits = i - begin;
     numeral.fraction = s.substr(begin, fraction_digits);
   }
-  if (digits == 0 && fraction_digits == 0) return false;
+  if (!whole_digits && fraction_digits == 0) return false;
 
   if (i < n && (s[i] == 'E' || s[i] == 'e')) {
     if (numeral.grouped) return false;
@@ -163,6 +192,15 @@ NumberTextStatus ReadScaled(const Numeral& numeral, NumberText& number) {
 
 NumberTextStatus ReadNumberText(std::string_view text, NumberText& number) {
   number = NumberText{};
+  // Most texts start and end with a digit, and then nothing surrounds the numeral.
+  if (!text.empty() && IsDigit(text.front()) && IsDigit(text.back())) {
+    Numeral numeral;
+    if (!Split(text, numeral)) return NumberTextStatus::NotANumber;
+    const NumberTextStatus status =
+        numeral.has_exponent ? ReadScaled(numeral, number) : ReadPlain(numeral, number);
+    if (status != NumberTextStatus::Number) number = NumberText{};
+    return status;
+  }
   std::string_view s = TrimBlanks(text);
 
   bool parenthesised = false;

@@ -1,8 +1,8 @@
 #include "engine/number_words.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
-#include <cmath>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -59,65 +59,100 @@ constexpr std::array<EnglishSlot, kStemCount> MakeEnglishSlots() {
 
 constexpr std::array<EnglishSlot, kStemCount> kEnglishSlots = MakeEnglishSlots();
 
-constexpr std::size_t EnglishGroupLength(int group) {
-  std::size_t length = 0;
-  ForEachGroupStem(group, [&](Stem stem) {
-    length += (length == 0 ? 0 : 1) + kEnglishWords[Index(stem)].size();
-  });
-  return length;
-}
+// The English words of a group of three digits in two pieces, its hundreds ("Seven Hundred")
+// and the rest ("Seventy Seven"), each in a slot of 16 bytes. The 110 slots, about 2 KB, stay in
+// the processor's nearest cache, where the words of all thousand groups whole would not.
+struct EnglishGroupPieces {
+  std::array<EnglishSlot, 10> hundreds{};
+  std::array<EnglishSlot, 100> rest{};
 
-constexpr std::size_t EnglishGroupTotal() {
-  std::size_t total = 0;
-  for (int group = 0; group < 1000; ++group) total += EnglishGroupLength(group);
-  return total;
-}
-
-// The English words of every group, 0 to 999, computed at compile time, so that an English
-// group costs one fixed move of 32 bytes (the longest group has 27; the text ends in slack).
-struct EnglishGroups {
-  static constexpr std::size_t kMove = 32;
-  std::array<char, EnglishGroupTotal() + kMove> text{};
-  std::array<std::uint16_t, 1001> start{};
-
-  constexpr EnglishGroups() {
-    std::size_t at = 0;
-    for (int group = 0; group < 1000; ++group) {
-      start[group] = static_cast<std::uint16_t>(at);
-      bool first = true;
+  constexpr EnglishGroupPieces() {
+    auto fill = [](EnglishSlot& slot, int group) {
+      std::size_t at = 0;
       ForEachGroupStem(group, [&](Stem stem) {
-        if (!first) text[at++] = ' ';
-        first = false;
-        for (char c : kEnglishWords[Index(stem)]) text[at++] = c;
+        if (at != 0) slot.text[at++] = ' ';
+        for (char c : kEnglishWords[Index(stem)]) slot.text[at++] = c;
       });
+      slot.size = static_cast<std::uint8_t>(at);
+    };
+    for (int hundreds_digit = 0; hundreds_digit < 10; ++hundreds_digit) {
+      fill(hundreds[hundreds_digit], hundreds_digit * 100);
     }
-    start[1000] = static_cast<std::uint16_t>(at);
-  }
-
-  constexpr std::string_view Group(int group) const {
-    return {text.data() + start[group], static_cast<std::size_t>(start[group + 1] - start[group])};
+    for (int below_hundred = 0; below_hundred < 100; ++below_hundred) {
+      fill(rest[below_hundred], below_hundred);
+    }
   }
 };
 
-constexpr EnglishGroups kEnglishGroups;
-static_assert(kEnglishGroups.Group(777) == "Seven Hundred Seventy Seven");
-static_assert(kEnglishGroups.Group(15) == "Fifteen");
-static_assert(kEnglishGroups.Group(0).empty());
+constexpr EnglishGroupPieces kEnglishGroupPieces;
+
+// How many bytes from its start PutEnglishGroup may write: a hundreds piece shorter than its
+// slot, a space and a whole slot.
+constexpr std::size_t kEnglishGroupMove = 2 * sizeof EnglishSlot::text;
+
+// Writes the English words of a group, 0-999, at `at` with two fixed moves; returns their end.
+[[gnu::always_inline]] inline char* PutEnglishGroup(char* at, int group) {
+  const EnglishSlot& hundreds = kEnglishGroupPieces.hundreds[group / 100];
+  const EnglishSlot& rest = kEnglishGroupPieces.rest[group % 100];
+  std::memcpy(at, hundreds.text, sizeof hundreds.text);
+  at += hundreds.size;
+  *at = ' ';  // kept only between two pieces, else overwritten or cut
+  at += (hundreds.size != 0) & (rest.size != 0);
+  std::memcpy(at, rest.text, sizeof rest.text);
+  return at + rest.size;
+}
+
+constexpr std::array<Stem, 4> kScaleStems = {Stem::Thousand, Stem::Million, Stem::Billion,
+                                             Stem::Trillion};
 static_assert([] {
-  for (int group = 0; group < 1000; ++group) {
-    if (kEnglishGroups.Group(group).size() > EnglishGroups::kMove) return false;
+  for (Stem scale : kScaleStems) {
+    if (kEnglishWords[Index(scale)].size() > 8) return false;
+  }
+  for (const EnglishSlot& slot : kEnglishGroupPieces.hundreds) {
+    if (slot.size > 13) return false;
+  }
+  for (const EnglishSlot& slot : kEnglishGroupPieces.rest) {
+    if (slot.size > 13) return false;
   }
   return true;
 }());
 
-constexpr std::array<Stem, 4> kScaleStems = {Stem::Thousand, Stem::Million, Stem::Billion,
-                                             Stem::Trillion};
+// Copies `size` bytes, below 16, with two moves of a fixed size that may overlap, reading nothing
+// past the end of `from`.
+[[gnu::always_inline]] inline void CopyShort(char* to, const char* from, std::size_t size) {
+  if (size >= 8) {
+    std::uint64_t head;
+    std::uint64_t tail;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + size - 8, 8);
+    std::memcpy(to, &head, 8);
+    std::memcpy(to + size - 8, &tail, 8);
+  } else if (size >= 4) {
+    std::uint32_t head;
+    std::uint32_t tail;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + size - 4, 4);
+    std::memcpy(to, &head, 4);
+    std::memcpy(to + size - 4, &tail, 4);
+  } else if (size > 0) {
+    to[0] = from[0];
+    to[size / 2] = from[size / 2];
+    to[size - 1] = from[size - 1];
+  }
+}
 
-// Builds words separated by single spaces in a buffer on the stack, so that a number costs no
-// allocation once `out` has grown; longer texts (long stored words) spill into `out`.
+// Builds words separated by single spaces, each word copied with moves of a fixed size where
+// there is room. Appending to a TextBuffer, the words go straight into it. Replacing a string, they
+// are built in a buffer on the stack, so that a number costs no allocation once `out` has grown,
+// and copied at the end; longer texts (long stored words) spill into `out`.
 class WordWriter {
  public:
-  explicit WordWriter(std::string& out) : out_(out) {}
+  explicit WordWriter(std::string& out)
+      : out_(&out), begin_(stack_), at_(stack_), limit_(stack_ + kRoom) {}
+  explicit WordWriter(TextBuffer& out) : buffer_(&out) {
+    begin_ = at_ = out.Room(kRoom);
+    limit_ = at_ + kRoom;
+  }
   WordWriter(const WordWriter&) = delete;
   WordWriter& operator=(const WordWriter&) = delete;
 
@@ -130,54 +165,145 @@ class WordWriter {
   // (the bytes past `size` are overwritten by what follows or cut off).
   template <std::size_t Move>
   [[gnu::always_inline]] void WordFrom(const char* text, std::size_t size) {
-    if (kSize - length_ < Move + 1) [[unlikely]] {
+    if (static_cast<std::size_t>(limit_ - at_) < Move + 1) [[unlikely]] {
       Word({text, size});
       return;
     }
-    if (any_) buffer_[length_++] = ' ';
+    if (any_) *at_++ = ' ';
     any_ = true;
-    std::memcpy(buffer_ + length_, text, Move);
-    length_ += size;
+    std::memcpy(at_, text, Move);
+    at_ += size;
+  }
+
+  // A word of any length; one shorter than 16 bytes is copied inline, reading none of the bytes
+  // past its end.
+  [[gnu::always_inline]] void TypedWord(std::string_view word) {
+    const std::size_t size = word.size();
+    if (size >= 16 || static_cast<std::size_t>(limit_ - at_) <= size) [[unlikely]] {
+      Word(word);
+      return;
+    }
+    if (any_) *at_++ = ' ';
+    any_ = true;
+    CopyShort(at_, word.data(), size);
+    at_ += size;
   }
 
   // Appended to the word before, as the plural "s".
-  void Glue(std::string_view text) { Put(text); }
+  void Glue(char c) {
+    if (at_ == limit_) [[unlikely]] {
+      Put({&c, 1});
+      return;
+    }
+    *at_++ = c;
+  }
 
+  // The English words of a group of three digits, 1-999.
+  void EnglishGroup(int group) {
+    if (static_cast<std::size_t>(limit_ - at_) < kEnglishGroupMove + 1) [[unlikely]] {
+      char words[kEnglishGroupMove];
+      Word({words, static_cast<std::size_t>(PutEnglishGroup(words, group) - words)});
+      return;
+    }
+    if (any_) *at_++ = ' ';
+    any_ = true;
+    at_ = PutEnglishGroup(at_, group);
+  }
+
+  // The English words of a whole part given as its groups of three digits, lowest first: each
+  // group and its scale word with fixed moves, the position held in a register throughout.
+  void EnglishInteger(const int* groups, int count) {
+    if (static_cast<std::size_t>(limit_ - at_) < kEnglishIntegerRoom) [[unlikely]] {
+      while (count-- > 0) {
+        if (groups[count] == 0) continue;
+        EnglishGroup(groups[count]);
+        if (count > 0) {
+          const EnglishSlot& scale = kEnglishSlots[Index(kScaleStems[count - 1])];
+          WordFrom<sizeof scale.text>(scale.text, scale.size);
+        }
+      }
+      return;
+    }
+    char* at = at_;
+    bool any = any_;
+    while (count-- > 0) {
+      if (groups[count] == 0) continue;
+      *at = ' ';  // kept only after an earlier word, else overwritten
+      at += any;
+      any = true;
+      at = PutEnglishGroup(at, groups[count]);
+      if (count > 0) {
+        const EnglishSlot& scale = kEnglishSlots[Index(kScaleStems[count - 1])];
+        *at++ = ' ';
+        std::memcpy(at, scale.text, sizeof scale.text);
+        at += scale.size;
+      }
+    }
+    at_ = at;
+    any_ = any;
+  }
+
+  // Puts the words in `out`: after what it held when appending, in its place when replacing.
   void Finish() {
-    if (spilled_) {
-      out_.append(buffer_, length_);
+    if (buffer_) {
+      buffer_->Commit(Written());
+    } else if (spilled_) {
+      out_->append(stack_, Written());
     } else {
-      out_.assign(buffer_, length_);
+      out_->assign(stack_, Written());
     }
   }
 
  private:
+  static constexpr std::size_t kRoom = 480;
+  // Five groups of at most 27 bytes, four scale words of at most 8, their spaces and the slack
+  // of the last move.
+  static constexpr std::size_t kEnglishIntegerRoom = 1 + 5 * 28 + 4 * 9 + kEnglishGroupMove;
+
+  std::size_t Written() const { return static_cast<std::size_t>(at_ - begin_); }
+
   void Separate() {
     if (any_) Put(" ");
     any_ = true;
   }
 
   void Put(std::string_view text) {
-    if (text.size() > kSize - length_) {
-      if (!spilled_) out_.clear();
-      spilled_ = true;
-      out_.append(buffer_, length_);
-      length_ = 0;
-      if (text.size() > kSize) {
-        out_.append(text);
-        return;
-      }
+    if (text.size() > static_cast<std::size_t>(limit_ - at_)) [[unlikely]] {
+      if (!MakeRoom(text)) return;
     }
-    std::memcpy(buffer_ + length_, text.data(), text.size());
-    length_ += text.size();
+    std::memcpy(at_, text.data(), text.size());
+    at_ += text.size();
   }
 
-  static constexpr std::size_t kSize = 480;
-  std::string& out_;
-  char buffer_[kSize];
-  std::size_t length_ = 0;
+  // Moves what is written out of the way so that `text` fits; false when `text` was taken
+  // whole instead.
+  bool MakeRoom(std::string_view text) {
+    if (buffer_) {
+      buffer_->Commit(Written());
+      const std::size_t room = std::max(text.size(), kRoom);
+      begin_ = at_ = buffer_->Room(room);
+      limit_ = at_ + room;
+      return true;
+    }
+    if (!spilled_) out_->clear();
+    spilled_ = true;
+    out_->append(stack_, Written());
+    at_ = stack_;
+    if (text.size() > kRoom) {
+      out_->append(text);
+      return false;
+    }
+    return true;
+  }
+
+  std::string* out_ = nullptr;
+  TextBuffer* buffer_ = nullptr;
+  char* begin_;  // where the words not yet in `out` start
+  char* at_;
+  char* limit_;
   bool spilled_ = false;
   bool any_ = false;
+  char stack_[kRoom];
 };
 
 // A stored word that is empty or only spaces would silently drop a part of the amount.
@@ -206,19 +332,11 @@ class Speaker {
   }
 
   // A word as typed by the user.
-  [[gnu::always_inline]] void SayTyped(const std::string& word) {
-    // A string whose capacity is 15 or more owns at least 16 bytes from data() on.
-    if (word.size() < 16 && word.capacity() >= 15) {
-      writer_.WordFrom<16>(word.data(), word.size());
-    } else {
-      writer_.Word(word);
-    }
-  }
+  [[gnu::always_inline]] void SayTyped(const std::string& word) { writer_.TypedWord(word); }
 
   void SayGroup(int group) {
     if (words_.english) {
-      const std::string_view text = kEnglishGroups.Group(group);
-      writer_.WordFrom<EnglishGroups::kMove>(text.data(), text.size());
+      writer_.EnglishGroup(group);
       return;
     }
     const int hundreds = group / 100;
@@ -240,6 +358,10 @@ class Speaker {
     int groups[5];
     int count = 0;
     for (; integer != 0; integer /= 1000) groups[count++] = static_cast<int>(integer % 1000);
+    if (words_.english) {
+      writer_.EnglishInteger(groups, count);
+      return;
+    }
     while (count-- > 0) {
       if (groups[count] == 0) continue;
       SayGroup(groups[count]);
@@ -255,7 +377,7 @@ class Speaker {
       return;
     }
     SayTyped(unit);
-    if (plural) writer_.Glue("s");
+    if (plural) writer_.Glue('s');
   }
 
   const std::optional<Stem>& Missing() const { return missing_; }
@@ -288,30 +410,27 @@ bool HasDoubleSpace(std::string_view text) {
 }
 
 // Two spaces become one in a single left-to-right pass (stored and unit words keep the spaces
-// they were typed with), then spaces at either end go.
-void TidySpaces(std::string& text) {
-  if (text.empty()) return;
-  if (!HasDoubleSpace(text)) {
-    if (text.front() == ' ' || text.back() == ' ') {
-      const std::size_t last = text.find_last_not_of(' ');
-      text.erase(last == std::string::npos ? 0 : last + 1);
-      text.erase(0, std::min(text.find_first_not_of(' '), text.size()));
-    }
-    return;
-  }
-  std::size_t kept = 0;
-  for (std::size_t i = 0; i < text.size();) {
-    if (text[i] == ' ' && i + 1 < text.size() && text[i + 1] == ' ') {
-      text[kept++] = ' ';
-      i += 2;
-    } else {
-      text[kept++] = text[i++];
+// they were typed with), then spaces at either end go. Works in place on the `size` bytes at
+// `text` and returns how many are left, moved to the front.
+std::size_t TidySpaces(char* text, std::size_t size) {
+  std::size_t kept = size;
+  if (HasDoubleSpace({text, size})) {
+    kept = 0;
+    for (std::size_t i = 0; i < size;) {
+      if (text[i] == ' ' && i + 1 < size && text[i + 1] == ' ') {
+        text[kept++] = ' ';
+        i += 2;
+      } else {
+        text[kept++] = text[i++];
+      }
     }
   }
-  text.resize(kept);
-  const std::size_t last = text.find_last_not_of(' ');
-  text.erase(last == std::string::npos ? 0 : last + 1);
-  text.erase(0, std::min(text.find_first_not_of(' '), text.size()));
+  std::size_t end = kept;
+  while (end > 0 && text[end - 1] == ' ') --end;
+  std::size_t begin = 0;
+  while (begin < end && text[begin] == ' ') ++begin;
+  if (begin > 0) std::memmove(text, text + begin, end - begin);
+  return end - begin;
 }
 
 // An empty unit word leaves two spaces in a row, and so may its own spaces.
@@ -322,32 +441,20 @@ bool PluralMayNeedTidying(const std::optional<std::string>& plural) {
   return plural && MayNeedTidying(*plural);
 }
 
-bool Overlaps(std::string_view text, const std::string& out) {
-  return !text.empty() && text.data() >= out.data() && text.data() < out.data() + out.size();
+// The English words hold no spaces; typed words may.
+bool NeedsTidying(bool currency, const WordSet& words) {
+  return !words.english ||
+         (currency &&
+          (MayNeedTidying(words.unit) || MayNeedTidying(words.subunit) ||
+           PluralMayNeedTidying(words.unit_plural) || PluralMayNeedTidying(words.subunit_plural)));
 }
 
-enum class Kind { Number, Currency };
-
-WordsOutcome Convert(Kind kind, std::string_view text, const WordSet& words, std::string& out) {
-  if (Overlaps(text, out)) {
-    const std::string copy(text);
-    return Convert(kind, copy, words, out);
-  }
-  NumberText number;
-  switch (ReadNumberText(text, number)) {
-    case NumberTextStatus::Number:
-      break;
-    case NumberTextStatus::NotANumber:
-      out.assign(text);
-      return {WordsStatus::NotANumber};
-    case NumberTextStatus::TooLarge:
-      out.assign(text);
-      return {WordsStatus::TooLarge};
-  }
-
-  WordWriter writer(out);
+// Says the words of `number`, as an amount when `currency`; returns the first word the stored
+// language lacks, if any.
+std::optional<Stem> SayNumber(bool currency, const NumberText& number, const WordSet& words,
+                              WordWriter& writer) {
   Speaker speaker(words, writer);
-  if (kind == Kind::Number) {
+  if (!currency) {
     if (number.negative && !number.IsZero()) speaker.Say(Stem::Minus);
     if (number.IntegerIsZero()) {
       speaker.Say(Stem::Zero);
@@ -390,24 +497,74 @@ WordsOutcome Convert(Kind kind, std::string_view text, const WordSet& words, std
       speaker.SayUnit(words.subunit, words.subunit_plural, true);
     }
   }
+  return speaker.Missing();
+}
 
-  if (const auto& missing = speaker.Missing()) {
+bool Overlaps(std::string_view text, std::string_view out) {
+  return !text.empty() && text.data() >= out.data() && text.data() < out.data() + out.size();
+}
+
+enum class Kind { Number, Currency };
+
+WordsOutcome Convert(Kind kind, std::string_view text, const WordSet& words, std::string& out) {
+  if (Overlaps(text, out)) {
+    const std::string copy(text);
+    return Convert(kind, copy, words, out);
+  }
+  NumberText number;
+  switch (ReadNumberText(text, number)) {
+    case NumberTextStatus::Number:
+      break;
+    case NumberTextStatus::NotANumber:
+      out.assign(text);
+      return {WordsStatus::NotANumber};
+    case NumberTextStatus::TooLarge:
+      out.assign(text);
+      return {WordsStatus::TooLarge};
+  }
+
+  WordWriter writer(out);
+  const bool currency = kind == Kind::Currency;
+  if (const std::optional<Stem> missing = SayNumber(currency, number, words, writer)) {
     out.assign(text);
     return {WordsStatus::NoWord, *missing};
   }
   writer.Finish();
-  // The English words hold no spaces; typed words may.
-  if (!words.english ||
-      (kind == Kind::Currency &&
-       (MayNeedTidying(words.unit) || MayNeedTidying(words.subunit) ||
-        PluralMayNeedTidying(words.unit_plural) || PluralMayNeedTidying(words.subunit_plural)))) {
-    TidySpaces(out);
-  }
+  if (NeedsTidying(currency, words)) out.resize(TidySpaces(out.data(), out.size()));
   return {};
 }
 
-bool IsWhole(double value, double low, double high) {
-  return value >= low && value <= high && value == std::floor(value);
+// As Convert, with the words or `text` added at the end of `out`.
+WordsOutcome Append(Kind kind, std::string_view text, const WordSet& words, TextBuffer& out) {
+  if (Overlaps(text, out.view())) {
+    const std::string copy(text);
+    return Append(kind, copy, words, out);
+  }
+  NumberText number;
+  switch (ReadNumberText(text, number)) {
+    case NumberTextStatus::Number:
+      break;
+    case NumberTextStatus::NotANumber:
+      out.append(text);
+      return {WordsStatus::NotANumber};
+    case NumberTextStatus::TooLarge:
+      out.append(text);
+      return {WordsStatus::TooLarge};
+  }
+
+  const std::size_t start = out.size();
+  WordWriter writer(out);
+  const bool currency = kind == Kind::Currency;
+  if (const std::optional<Stem> missing = SayNumber(currency, number, words, writer)) {
+    out.Truncate(start);
+    out.append(text);
+    return {WordsStatus::NoWord, *missing};
+  }
+  writer.Finish();
+  if (NeedsTidying(currency, words)) {
+    out.Truncate(start + TidySpaces(out.data() + start, out.size() - start));
+  }
+  return {};
 }
 
 }  // namespace
@@ -418,6 +575,14 @@ WordsOutcome NumberToWords(std::string_view text, const WordSet& words, std::str
 
 WordsOutcome CurrencyToWords(std::string_view text, const WordSet& words, std::string& out) {
   return Convert(Kind::Currency, text, words, out);
+}
+
+WordsOutcome AppendNumberWords(std::string_view text, const WordSet& words, TextBuffer& out) {
+  return Append(Kind::Number, text, words, out);
+}
+
+WordsOutcome AppendCurrencyWords(std::string_view text, const WordSet& words, TextBuffer& out) {
+  return Append(Kind::Currency, text, words, out);
 }
 
 std::string NumberToWords(std::string_view text, const WordSet& words) {
@@ -467,48 +632,6 @@ std::string DescribeOutcome(std::string_view text, const WordsOutcome& outcome,
   message += ' ';
   message += DescribeReason(outcome, language);
   return message;
-}
-
-std::string DigitToWord(std::string_view text, const WordSet& words) {
-  const double value = LeadingNumberValue(text);
-  if (!IsWhole(value, 1, 9)) return {};
-  return std::string(words.Word(DigitStem(static_cast<int>(value))));
-}
-
-std::string TensToWords(std::string_view text, const WordSet& words) {
-  const double tens = LeadingNumberValue(text.substr(0, 1));
-  if (tens == 1) {
-    const double value = LeadingNumberValue(text);
-    if (!IsWhole(value, 10, 19)) return {};
-    return std::string(words.Word(TeenStem(static_cast<int>(value))));
-  }
-  std::string result;
-  if (IsWhole(tens, 2, 9)) {
-    result = words.Word(TensStem(static_cast<int>(tens)));
-    result += ' ';
-  }
-  if (!text.empty()) result += DigitToWord(text.substr(text.size() - 1), words);
-  return result;
-}
-
-std::string HundredsToWords(std::string_view text, const WordSet& words) {
-  if (LeadingNumberValue(text) == 0) return {};
-  std::string padded = "000";
-  padded += text;
-  const std::string_view last3 = std::string_view(padded).substr(padded.size() - 3);
-  std::string result;
-  if (last3[0] != '0') {
-    result = DigitToWord(last3.substr(0, 1), words);
-    result += ' ';
-    result += words.Word(Stem::Hundred);
-    result += ' ';
-  }
-  if (last3[1] != '0') {
-    result += TensToWords(last3.substr(1), words);
-  } else {
-    result += DigitToWord(last3.substr(2), words);
-  }
-  return result;
 }
 
 double LeadingNumberValue(std::string_view text) {

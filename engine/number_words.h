@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/text_buffer.h"
 #include "engine/words.h"
 
 namespace quillory {
@@ -30,6 +31,11 @@ WordsOutcome NumberToWords(std::string_view text, const WordSet& words, std::str
 // Six Cents". Same contract as NumberToWords.
 WordsOutcome CurrencyToWords(std::string_view text, const WordSet& words, std::string& out);
 
+// Append forms for runs over many texts: the words of `text`, or `text` unchanged when it is not
+// converted, are added at the end of `out`; the outcome is as above.
+WordsOutcome AppendNumberWords(std::string_view text, const WordSet& words, TextBuffer& out);
+WordsOutcome AppendCurrencyWords(std::string_view text, const WordSet& words, TextBuffer& out);
+
 // Convenience forms returning the text (the words, or `text` unchanged).
 std::string NumberToWords(std::string_view text, const WordSet& words);
 std::string CurrencyToWords(std::string_view text, const WordSet& words);
@@ -41,11 +47,6 @@ std::string DescribeOutcome(std::string_view text, const WordsOutcome& outcome,
                             std::string_view language = {});
 // The same without the text: "does not appear to be a number".
 std::string DescribeReason(const WordsOutcome& outcome, std::string_view language = {});
-
-// The pieces shared by both conversions, in their fixed word forms (trailing spaces included).
-std::string HundredsToWords(std::string_view text, const WordSet& words);
-std::string TensToWords(std::string_view text, const WordSet& words);
-std::string DigitToWord(std::string_view text, const WordSet& words);
 
 // The value of the number at the start of `text`: blanks anywhere are skipped, then an optional
 // sign, digits, at most one "." and an optional exponent are read; 0 when there is no number.

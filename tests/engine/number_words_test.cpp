@@ -4,6 +4,7 @@
 
 #include <random>
 #include <string>
+#include <vector>
 
 #include "engine/letters.h"
 #include "tests/engine/word_sets.h"
@@ -13,23 +14,22 @@ namespace {
 
 const WordSet& kEnglish = EnglishWordSet();
 
-TEST(WordPieces, KeepTheirFixedFormsWithTrailingSpaces) {
-  EXPECT_EQ(HundredsToWords("100", kEnglish), "One Hundred ");
-  EXPECT_EQ(HundredsToWords("101", kEnglish), "One Hundred One");
-  EXPECT_EQ(HundredsToWords("110", kEnglish), "One Hundred Ten");
-  EXPECT_EQ(HundredsToWords("7", kEnglish), "Seven");
-  EXPECT_EQ(HundredsToWords("070", kEnglish), "Seventy ");
-  EXPECT_EQ(HundredsToWords("000", kEnglish), "");
-  EXPECT_EQ(TensToWords("05", kEnglish), "Five");
-  EXPECT_EQ(TensToWords("20", kEnglish), "Twenty ");
-  EXPECT_EQ(TensToWords("21", kEnglish), "Twenty One");
-  EXPECT_EQ(TensToWords("00", kEnglish), "");
-  EXPECT_EQ(TensToWords("1x", kEnglish), "");
-  EXPECT_EQ(DigitToWord("0", kEnglish), "");
-  EXPECT_EQ(DigitToWord("a", kEnglish), "");
-  EXPECT_EQ(DigitToWord("", kEnglish), "");
-  EXPECT_EQ(HundredsToWords("307", CapitalsWordSet()), "THREE HUNDRED SEVEN");
-  EXPECT_EQ(DigitToWord("7", HolesWordSet()), "");
+TEST(NumberToWords, SaysEachPartOfAGroupOnce) {
+  EXPECT_EQ(NumberToWords("100", kEnglish), "One Hundred");
+  EXPECT_EQ(NumberToWords("101", kEnglish), "One Hundred One");
+  EXPECT_EQ(NumberToWords("110", kEnglish), "One Hundred Ten");
+  EXPECT_EQ(NumberToWords("7", kEnglish), "Seven");
+  EXPECT_EQ(NumberToWords("070", kEnglish), "Seventy");
+  EXPECT_EQ(NumberToWords("000", kEnglish), "Zero");
+  EXPECT_EQ(NumberToWords("0.05", kEnglish), "Zero Point Five");
+  EXPECT_EQ(NumberToWords("0.20", kEnglish), "Zero Point Twenty");
+  EXPECT_EQ(NumberToWords("0.21", kEnglish), "Zero Point Twenty One");
+  EXPECT_EQ(NumberToWords("1.00", kEnglish), "One");
+  EXPECT_EQ(NumberToWords("1x", kEnglish), "1x");
+  EXPECT_EQ(NumberToWords("307", CapitalsWordSet()), "THREE HUNDRED SEVEN");
+  std::string out;
+  EXPECT_EQ(NumberToWords("7", HolesWordSet(), out).status, WordsStatus::NoWord);
+  EXPECT_EQ(out, "7");
 }
 
 TEST(LeadingNumberValue, ReadsTheNumberAtTheStart) {
@@ -143,6 +143,19 @@ TEST(Buffer, IsReusedAndMayHoldTheTextItself) {
   EXPECT_EQ(out, "x");
 }
 
+TEST(StoredWords, AreCopiedWholeWhateverTheirLength) {
+  WordSet words = CapitalsWordSet();
+  for (std::size_t length = 1; length <= 20; ++length) {
+    std::string word;
+    for (std::size_t i = 0; i < length; ++i) word += static_cast<char>('a' + i);
+    words.stored[Index(Stem::One)] = word;
+    words.unit = word;
+    EXPECT_EQ(NumberToWords("1", words), word);
+    EXPECT_EQ(NumberToWords("1001", words), word + " THOUSAND " + word);
+    EXPECT_EQ(CurrencyToWords("1.01", words), word + " " + word + " AND " + word + " Cent");
+  }
+}
+
 TEST(Buffer, LongStoredWordsAreKeptWhole) {
   WordSet words = CapitalsWordSet();
   const std::string long_word(300, 'h');
@@ -159,27 +172,46 @@ TEST(Buffer, LongStoredWordsAreKeptWhole) {
   EXPECT_EQ(out, text);
 }
 
-// The words as the pieces build them (group words, scale word, collapse of double spaces), an
-// independent way to the same result for whole numbers and fractions that spell something.
+// The words of a group of three digits, 0-999, from the test's own word lists.
+std::string GroupWords(int group) {
+  static const char* const kOnes[] = {"",        "One",     "Two",       "Three",    "Four",
+                                      "Five",    "Six",     "Seven",     "Eight",    "Nine",
+                                      "Ten",     "Eleven",  "Twelve",    "Thirteen", "Fourteen",
+                                      "Fifteen", "Sixteen", "Seventeen", "Eighteen", "Nineteen"};
+  static const char* const kTens[] = {"",      "",      "Twenty",  "Thirty", "Forty",
+                                      "Fifty", "Sixty", "Seventy", "Eighty", "Ninety"};
+  std::vector<std::string> words;
+  if (group >= 100) {
+    words.emplace_back(kOnes[group / 100]);
+    words.emplace_back("Hundred");
+  }
+  const int rest = group % 100;
+  if (rest >= 20) {
+    words.emplace_back(kTens[rest / 10]);
+    if (rest % 10 != 0) words.emplace_back(kOnes[rest % 10]);
+  } else if (rest != 0) {
+    words.emplace_back(kOnes[rest]);
+  }
+  std::string joined;
+  for (const std::string& word : words) joined += (joined.empty() ? "" : " ") + word;
+  return joined;
+}
+
+// The words built group by group with their scale words, an independent way to the same result
+// for whole numbers and fractions that spell something.
 std::string WordsFromPieces(const std::string& whole, const std::string& fraction) {
-  static const char* const kScale[] = {"",          "",          " Thousand ",
-                                       " Million ", " Billion ", " Trillion "};
-  std::string text = whole;
+  static const char* const kScale[] = {"", " Thousand", " Million", " Billion", " Trillion"};
   std::string words;
-  for (int position = 1; !text.empty(); ++position) {
-    const std::size_t take = std::min<std::size_t>(3, text.size());
-    const std::string group = HundredsToWords(text.substr(text.size() - take), kEnglish);
-    if (!group.empty()) words = group + kScale[position] + words;
-    text.erase(text.size() - take);
+  for (std::size_t end = whole.size(), position = 0; end > 0; ++position) {
+    const std::size_t take = std::min<std::size_t>(3, end);
+    const int group = std::stoi(whole.substr(end - take, take));
+    end -= take;
+    if (group == 0) continue;
+    const std::string said = GroupWords(group) + kScale[position];
+    words = words.empty() ? said : said + " " + words;
   }
-  if (!fraction.empty()) words += " Point " + TensToWords(fraction, kEnglish);
-  std::string result;
-  for (std::size_t i = 0; i < words.size(); ++i) {
-    result += words[i];
-    if (words[i] == ' ' && i + 1 < words.size() && words[i + 1] == ' ') ++i;
-  }
-  while (!result.empty() && result.back() == ' ') result.pop_back();
-  return result;
+  if (!fraction.empty()) words += " Point " + GroupWords(std::stoi(fraction));
+  return words;
 }
 
 TEST(NumberToWords, AgreesWithThePiecesOverManyNumbers) {
