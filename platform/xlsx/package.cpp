@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <stdexcept>
 
 #include "platform/xlsx/deflate.h"
 #include "workbook/file_replace.h"
@@ -118,10 +119,10 @@ void CheckHead(std::string_view bytes, const std::string& name, const std::strin
   }
 }
 
-// A zip entry's data already deflated, handed to libzip, which stores it as it is.
+// A zip entry's data already deflated, handed to libzip, which stores it as it is. The data
+// stays with the package, staged, until libzip is done with it.
 struct Precompressed {
-  Deflated deflated;
-  zip_uint64_t size = 0;
+  const Deflated* deflated = nullptr;
   zip_uint64_t offset = 0;
   zip_error_t error;
 };
@@ -129,14 +130,15 @@ struct Precompressed {
 zip_int64_t PrecompressedSource(void* state, void* data, zip_uint64_t length,
                                 zip_source_cmd_t command) {
   auto* source = static_cast<Precompressed*>(state);
+  const Deflated& deflated = *source->deflated;
   switch (command) {
     case ZIP_SOURCE_OPEN:
       source->offset = 0;
       return 0;
     case ZIP_SOURCE_READ: {
-      const zip_uint64_t left = source->deflated.bytes.size() - source->offset;
+      const zip_uint64_t left = deflated.bytes.size() - source->offset;
       const zip_uint64_t count = std::min(left, length);
-      std::memcpy(data, source->deflated.bytes.data() + source->offset, count);
+      std::memcpy(data, deflated.bytes.data() + source->offset, count);
       source->offset += count;
       return static_cast<zip_int64_t>(count);
     }
@@ -147,10 +149,10 @@ zip_int64_t PrecompressedSource(void* state, void* data, zip_uint64_t length,
       zip_stat_init(stat);
       stat->valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC |
                     ZIP_STAT_ENCRYPTION_METHOD;
-      stat->size = source->size;
-      stat->comp_size = source->deflated.bytes.size();
+      stat->size = deflated.size;
+      stat->comp_size = deflated.bytes.size();
       stat->comp_method = ZIP_CM_DEFLATE;
-      stat->crc = source->deflated.crc;
+      stat->crc = deflated.crc;
       stat->encryption_method = ZIP_EM_NONE;
       return sizeof(zip_stat_t);
     }
@@ -169,23 +171,25 @@ zip_int64_t PrecompressedSource(void* state, void* data, zip_uint64_t length,
   }
 }
 
-// The source for a rewritten part: big ones are deflated here, on two threads.
-zip_source_t* SourceFor(zip_t* archive, const std::string& content) {
-  if (content.size() >= (std::size_t{1} << 20)) {
-    auto state = std::make_unique<Precompressed>();
-    state->deflated = DeflateRaw(content, content.size() > (8u << 20) ? 1 : 6);
-    if (state->deflated.ok) {
-      state->size = content.size();
-      zip_error_init(&state->error);
-      zip_source_t* source = zip_source_function(archive, PrecompressedSource, state.get());
-      if (source) {
-        state.release();
-        return source;
-      }
-      zip_error_fini(&state->error);
+// The source for a rewritten part: its deflated stream, made here unless it came made. Should
+// compressing fail, libzip compresses the text itself. Nothing when memory runs out.
+zip_source_t* SourceFor(zip_t* archive, StagedPart& staged) {
+  if (!staged.deflated.ok) {
+    staged.deflated = DeflateRaw(staged.content, DeflateLevel(staged.content.size()));
+    if (!staged.deflated.ok) {
+      return zip_source_buffer(archive, staged.content.data(), staged.content.size(), 0);
     }
   }
-  return zip_source_buffer(archive, content.data(), content.size(), 0);
+  auto state = std::make_unique<Precompressed>();
+  state->deflated = &staged.deflated;
+  zip_error_init(&state->error);
+  zip_source_t* source = zip_source_function(archive, PrecompressedSource, state.get());
+  if (!source) {
+    zip_error_fini(&state->error);
+    return nullptr;
+  }
+  state.release();
+  return source;
 }
 
 zip_int64_t Failed(FileSource& source, int code, int system_error) {
@@ -433,7 +437,14 @@ bool Package::Has(std::string_view part) const {
 
 std::string Package::Read(std::string_view part) const {
   if (const auto staged = replaced_.find(std::string(part)); staged != replaced_.end()) {
-    return staged->second;
+    if (!staged->second.content.empty() || !staged->second.deflated.ok) {
+      return staged->second.content;
+    }
+    std::string content;
+    if (!Inflate(staged->second.deflated, &content)) {
+      throw WorkbookError(name_, "the new content of /" + std::string(part) + " is damaged");
+    }
+    return content;
   }
   const long long index = Locate(part);
   if (index < 0) {
@@ -490,7 +501,13 @@ std::string Package::Read(std::string_view part) const {
 
 void Package::Replace(const std::string& part, std::string content) {
   removed_.erase(std::remove(removed_.begin(), removed_.end(), part), removed_.end());
-  replaced_[part] = std::move(content);
+  replaced_[part] = StagedPart{std::move(content), {}};
+}
+
+void Package::ReplaceDeflated(const std::string& part, Deflated content) {
+  if (!content.ok) throw std::invalid_argument("no deflated content for /" + part);
+  removed_.erase(std::remove(removed_.begin(), removed_.end(), part), removed_.end());
+  replaced_[part] = StagedPart{{}, std::move(content)};
 }
 
 void Package::Remove(const std::string& part) {
@@ -526,8 +543,8 @@ void Package::Commit() {
     zip_unchange_all(archive_);
     throw WorkbookError(name_, "cannot save: " + reason + "; the file was left as it was");
   };
-  for (auto& [part, content] : replaced_) {
-    zip_source_t* source = SourceFor(archive_, content);
+  for (auto& [part, staged] : replaced_) {
+    zip_source_t* source = SourceFor(archive_, staged);
     if (!source) fail("out of memory");
     // Replaced as a new entry under the stored name: a replaced entry would keep its old
     // compression level, and a big sheet written at the highest level is slow.
@@ -547,8 +564,9 @@ void Package::Commit() {
       zip_source_free(source);
       fail("cannot write /" + part);
     }
-    // Big sheets are compressed quickly rather than tightly.
-    const zip_uint32_t level = content.size() > (8u << 20) ? 1 : 6;
+    // Deflated as the stream made above says; libzip compresses at this level itself only when
+    // that failed.
+    const auto level = static_cast<zip_uint32_t>(DeflateLevel(staged.content.size()));
     zip_set_file_compression(archive_, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, level);
   }
   for (const auto& part : removed_) {

@@ -6,11 +6,19 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/xlsx/deflate.h"
+
 typedef struct zip zip_t;
 
 namespace quillory::xlsx {
 
 struct FileSource;
+
+// A part's new content, as text or already deflated.
+struct StagedPart {
+  std::string content;
+  Deflated deflated;
+};
 
 // The zip container of a workbook; the only class that talks to libzip. Part names are given
 // without a leading slash and matched without regard to case. Failures throw WorkbookError
@@ -33,6 +41,8 @@ class Package {
 
   // Changes staged until Commit(): the new content of a part, or its removal.
   void Replace(const std::string& part, std::string content);
+  // The same, the content already compressed (DeflateRaw, DeflatePieces); it must be ok.
+  void ReplaceDeflated(const std::string& part, Deflated content);
   void Remove(const std::string& part);
   bool HasChanges() const { return !replaced_.empty() || !removed_.empty(); }
 
@@ -53,7 +63,7 @@ class Package {
   std::string path_;                  // empty for a package held in memory
   std::string memory_;                // the bytes of a package held in memory
   std::unique_ptr<FileSource> file_;  // the file of a package opened from disk
-  std::map<std::string, std::string> replaced_;
+  std::map<std::string, StagedPart> replaced_;
   std::vector<std::string> removed_;
 };
 

@@ -89,6 +89,14 @@ class WorksheetPart {
   bool changed() const { return changed_; }
   // The part's text with every write applied.
   std::string Serialize() const;
+  // About how many bytes Serialize() returns.
+  std::size_t SerializedSizeHint() const;
+  // Serialize() cut at rows into pieces of about `piece_bytes`: the first row of each piece, the
+  // first piece starting at 0. AppendPiece(starts, i, out) appends piece i; the pieces in order
+  // are Serialize(), and they can be made on several threads at once.
+  std::vector<std::size_t> PieceStarts(std::size_t piece_bytes) const;
+  void AppendPiece(const std::vector<std::size_t>& starts, std::size_t index,
+                   std::string* out) const;
 
  private:
   struct Row {
@@ -159,6 +167,10 @@ class WorksheetPart {
   std::string FormulaOf(std::size_t index) const;
   void HandOffSharedFormula(std::size_t master);
 
+  // What comes before the first row, up to the end of the sheetData start tag; returns where
+  // that ends in the text.
+  std::size_t AppendHead(std::string* out) const;
+  void AppendTail(std::string* out) const;
   void AppendRows(std::size_t first, std::size_t last, std::size_t copied, std::size_t copy_until,
                   std::string* out) const;
   void AppendRow(const Row& row, std::string* out) const;

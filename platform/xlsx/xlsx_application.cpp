@@ -4,6 +4,7 @@
 
 #include "platform/xlsx/cell_ref.h"
 #include "platform/xlsx/content_types.h"
+#include "platform/xlsx/deflate.h"
 #include "platform/xlsx/package.h"
 #include "platform/xlsx/pivot_tables.h"
 #include "platform/xlsx/relationships.h"
@@ -244,7 +245,18 @@ void XlsxWorkbook::Save() {
   std::vector<XlsxWorksheet*> written;
   for (auto& sheet : worksheets_) {
     if (!sheet->changed()) continue;
-    package_->Replace(sheet->part(), sheet->data().Serialize());
+    // Written and compressed a piece at a time on every core; the whole text is never held.
+    const WorksheetPart& data = sheet->data();
+    const std::vector<std::size_t> starts = data.PieceStarts(kDeflatePieceBytes);
+    Deflated deflated = DeflatePieces(
+        starts.size(),
+        [&](std::size_t index, std::string* text) { data.AppendPiece(starts, index, text); },
+        DeflateLevel(data.SerializedSizeHint()));
+    if (deflated.ok) {
+      package_->ReplaceDeflated(sheet->part(), std::move(deflated));
+    } else {
+      package_->Replace(sheet->part(), data.Serialize());
+    }
     written.push_back(sheet.get());
   }
   if (formula_removed_) {
