@@ -2,12 +2,14 @@
 
 #include <exception>
 #include <new>
+#include <optional>
 #include <string_view>
 
 #include "engine/letters.h"
 #include "engine/words.h"
 #include "workbook/backup_copy.h"
 #include "workbook/cell_walks.h"
+#include "workbook/file_replace.h"
 #include "workbook/text_escape.h"
 #include "workbook/workbook_lock.h"
 
@@ -161,6 +163,7 @@ RunReport ConversionRun::Execute() {
     if (index < count) summary += "\nThe workbooks after it were not touched.";
   };
 
+  std::optional<FolderSyncs> folder_syncs;
   try {
     // Nothing is touched before both questions have their answers.
     const bool in_use = InUse(services_, options_.paths);
@@ -177,6 +180,9 @@ RunReport ConversionRun::Execute() {
     }
     // Having said to proceed anyway, the user is not stopped again by another program's lock file.
     const OtherLocks other_locks = in_use ? OtherLocks::kIgnore : OtherLocks::kRefuse;
+    // A saved workbook's folder is synced while the next workbook is converted; every one is
+    // synced before the run reports.
+    if (!options_.dry_run) folder_syncs.emplace();
 
     report.workbooks.resize(static_cast<std::size_t>(count));
     for (index = 1; index <= count; ++index) {
@@ -257,6 +263,7 @@ RunReport ConversionRun::Execute() {
               DescribeFailure(std::current_exception()));
   }
 
+  if (folder_syncs) folder_syncs->Finish();
   prompts_.Report(report, DescribeMessages(report));
   return report;
 }

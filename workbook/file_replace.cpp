@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -91,7 +92,83 @@ std::map<int, Leftover>& Leftovers() {
 }
 int last_leftover = 0;
 
+thread_local FolderSyncs* installed_syncs = nullptr;
+
 }  // namespace
+
+FolderSyncs::FolderSyncs() : previous_(installed_syncs) {
+  installed_syncs = this;
+}
+
+FolderSyncs::~FolderSyncs() {
+  Finish();
+  {
+    const std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  if (thread_.joinable()) thread_.join();
+  installed_syncs = previous_;
+}
+
+FolderSyncs* FolderSyncs::Installed() {
+  return installed_syncs;
+}
+
+bool FolderSyncs::Hand(int folder, const std::string& target) {
+  std::unique_lock lock(mutex_);
+  if (!thread_.joinable()) {
+    try {
+      thread_ = std::thread([this] { Work(); });
+    } catch (const std::system_error&) {
+      return false;
+    }
+  }
+  try {
+    pending_.emplace_back(folder, target);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  lock.unlock();
+  changed_.notify_all();
+  return true;
+}
+
+void FolderSyncs::Finish() {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [this] { return pending_.empty() && !syncing_; });
+}
+
+void FolderSyncs::Work() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [this] { return stopping_ || !pending_.empty(); });
+    if (pending_.empty()) return;
+    std::vector<std::pair<int, std::string>> folders;
+    folders.swap(pending_);
+    syncing_ = true;
+    lock.unlock();
+    // One sync of a folder, begun after all these renames, makes them all last.
+    std::vector<std::pair<dev_t, ino_t>> synced;
+    for (const auto& [folder, target] : folders) {
+      struct stat status {};
+      const bool known = ::fstat(folder, &status) == 0;
+      const std::pair<dev_t, ino_t> id{status.st_dev, status.st_ino};
+      if (!known || std::find(synced.begin(), synced.end(), id) == synced.end()) {
+        ::fsync(folder);
+        if (known) synced.push_back(id);
+      }
+      ::close(folder);
+      try {
+        RunFileStepHook(FileStep::kFolderSynced, target);
+      } catch (...) {
+      }
+    }
+    lock.lock();
+    syncing_ = false;
+    changed_.notify_all();
+  }
+}
 
 std::optional<FileIdentity> IdentifyOpenFile(int fd) {
   struct stat status {};
@@ -234,7 +311,15 @@ void FileReplacement::Commit() {
     // The new file is in place: nothing is undone.
   }
   // Makes the rename last; a folder that cannot be synced still holds the new file.
+  if (FolderSyncs* syncs = FolderSyncs::Installed(); syncs && syncs->Hand(folder_, target_)) {
+    folder_ = -1;
+    return;
+  }
   ::fsync(folder_);
+  try {
+    RunFileStepHook(FileStep::kFolderSynced, target_);
+  } catch (...) {
+  }
 }
 
 std::string FileReplacement::CommitAsNew(const std::function<std::string(int)>& names, int most) {

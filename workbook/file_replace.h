@@ -6,10 +6,14 @@
 // over the original only when the original is still the file that was opened. The path is never
 // touched after the rename, so a link swapped in at that moment gains nothing.
 
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace quillory::workbook {
 
@@ -47,6 +51,7 @@ enum class FileStep {
   kBeforeSync,    // owner and mode are set; the data is not yet synced
   kBeforeRename,  // synced and checked; the original is still in place
   kRenamed,       // the new file is in place; the folder is not yet synced
+  kFolderSynced,  // the folder is synced: the rename lasts (perhaps on another thread)
 };
 
 // Called at each step with the file being made; what it throws fails that step. For tests only:
@@ -54,6 +59,37 @@ enum class FileStep {
 using FileStepHook = std::function<void(FileStep step, const std::string& path)>;
 void SetFileStepHook(FileStepHook hook);
 void RunFileStepHook(FileStep step, const std::string& path);
+
+// Folder syncs left to a thread of their own. While one is installed on a thread, a replacement
+// committed on that thread hands it the sync of its folder, which only makes the rename last,
+// and returns: the run goes on with the next workbook while the disk catches up. Finish() returns
+// once every folder handed over is synced; no workbook may be reported saved before.
+class FolderSyncs {
+ public:
+  FolderSyncs();   // installed on this thread, over any installed before
+  ~FolderSyncs();  // on the same thread: finishes, then the one installed before is back
+  FolderSyncs(const FolderSyncs&) = delete;
+  FolderSyncs& operator=(const FolderSyncs&) = delete;
+
+  void Finish();
+
+  // The one installed on this thread, if any.
+  static FolderSyncs* Installed();
+  // Takes over `folder`, a descriptor it closes once synced, in which `target` was just put in
+  // place. False when no thread can be had for it: the caller syncs it then, and keeps it.
+  bool Hand(int folder, const std::string& target);
+
+ private:
+  void Work();
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::pair<int, std::string>> pending_;
+  bool syncing_ = false;
+  bool stopping_ = false;
+  std::thread thread_;  // started with the first folder handed over
+  FolderSyncs* previous_;
+};
 
 // The new content of a file, written through fd() and put in place by Commit().
 class FileReplacement {
@@ -73,7 +109,8 @@ class FileReplacement {
   const std::string& path() const { return temporary_; }  // the new file until Commit()
 
   // Gives the new file the original's owner and mode, syncs it, checks that the target is still
-  // the file that was opened (one name only), renames it over the target and syncs the folder.
+  // the file that was opened (one name only), renames it over the target and syncs the folder
+  // (or hands that to the FolderSyncs installed on this thread).
   // Throws WorkbookError naming the workbook when any step fails before the rename; the original
   // is then as it was and the new file is gone.
   void Commit();

@@ -1,10 +1,15 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <map>
+#include <memory>
+#include <mutex>
 
 #include "engine/settings.h"
 #include "engine/words.h"
@@ -12,6 +17,7 @@
 #include "tests/workbook/scratch_folder.h"
 #include "workbook/cell_walks.h"
 #include "workbook/conversion_run.h"
+#include "workbook/file_replace.h"
 
 namespace quillory::workbook {
 namespace {
@@ -389,6 +395,64 @@ TEST_F(Run, BackupIsMadeOnceOpenedAndItsFailureStopsThatWorkbookBeforeAnyWrite) 
   }
   EXPECT_EQ(backups, 1);
   fs::remove_all(folder);
+}
+
+TEST_F(Run, ASavedWorkbooksFolderIsSyncedWhileTheNextIsConvertedAndBeforeTheReport) {
+  testing::ScratchFolder folder;
+  const std::string first = folder / "first.xlsx", second = folder / "second.xlsx";
+  testing::WriteBytes(first, "old");
+  testing::WriteBytes(second, "old");
+  AddBook(first, {{"1"}});
+  AddBook(second, {{"2"}});
+  // Each save puts a real new file in place; the syncs of its folder are held back.
+  office_.on_save = [](const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const std::optional<FileIdentity> opened = IdentifyOpenFile(fd);
+    ::close(fd);
+    FileReplacement replacement(path, opened.value(), path);
+    ASSERT_EQ(::write(replacement.fd(), "new", 3), 3);
+    replacement.Commit();
+  };
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool release = false;
+  int renamed = 0, synced = 0;
+  struct HookReset {
+    ~HookReset() { SetFileStepHook(nullptr); }
+  } hook_reset;
+  SetFileStepHook([&](FileStep step, const std::string&) {
+    std::unique_lock lock(mutex);
+    if (step == FileStep::kRenamed) ++renamed;
+    if (step != FileStep::kFolderSynced) return;
+    changed.wait(lock, [&] { return release; });
+    ++synced;
+  });
+  const auto let_go = [&] {
+    {
+      const std::lock_guard lock(mutex);
+      release = true;
+    }
+    changed.notify_all();
+  };
+  auto run = std::async(std::launch::async, [&] { return Execute({first, second}); });
+  // Whatever fails below, the run is let go before it is waited for.
+  const std::unique_ptr<void, std::function<void(void*)>> let_go_at_exit(&mutex,
+                                                                         [&](void*) { let_go(); });
+  {
+    std::unique_lock lock(mutex);
+    // The second workbook is converted and saved while the first one's folder waits.
+    ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(30), [&] { return renamed == 2; }));
+  }
+  EXPECT_EQ(testing::ReadBytes(first), "new");
+  EXPECT_EQ(testing::ReadBytes(second), "new");
+  // Not reported while a folder is still to be synced.
+  EXPECT_EQ(run.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+  let_go();
+  const RunReport report = run.get();
+  EXPECT_EQ(report.outcome, RunOutcome::Done);
+  EXPECT_EQ(report.workbooks_converted, 2);
+  EXPECT_EQ(synced, 2);
+  EXPECT_EQ(FolderSyncs::Installed(), nullptr);
 }
 
 class LockedRun : public Run {
