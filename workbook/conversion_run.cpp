@@ -69,6 +69,32 @@ class InstanceGuard {
   std::unique_ptr<Workbook> workbook_;
 };
 
+// The backup copy of the workbook being converted, synced meanwhile. Put in place before the
+// workbook is saved; a workbook that ends another way keeps its copy too, if it can be made.
+class PendingBackup {
+ public:
+  explicit PendingBackup(std::unique_ptr<StartedBackup> copy) : copy_(std::move(copy)) {}
+  ~PendingBackup() {
+    try {
+      Finish();
+    } catch (...) {
+      // Nothing was written into the workbook, and it fails or was left for another reason.
+    }
+  }
+  PendingBackup(const PendingBackup&) = delete;
+  PendingBackup& operator=(const PendingBackup&) = delete;
+
+  // Throws WorkbookError when the copy cannot be made.
+  void Finish() {
+    if (!copy_) return;
+    const std::unique_ptr<StartedBackup> copy = std::move(copy_);
+    copy->Finish();
+  }
+
+ private:
+  std::unique_ptr<StartedBackup> copy_;
+};
+
 std::string DescribeMessages(const RunReport& report) {
   std::string details;
   for (const CellMessage& message : report.messages) {
@@ -163,7 +189,7 @@ RunReport ConversionRun::Execute() {
     if (index < count) summary += "\nThe workbooks after it were not touched.";
   };
 
-  std::optional<FolderSyncs> folder_syncs;
+  std::optional<BackgroundSyncs> syncs;
   try {
     // Nothing is touched before both questions have their answers.
     const bool in_use = InUse(services_, options_.paths);
@@ -180,9 +206,9 @@ RunReport ConversionRun::Execute() {
     }
     // Having said to proceed anyway, the user is not stopped again by another program's lock file.
     const OtherLocks other_locks = in_use ? OtherLocks::kIgnore : OtherLocks::kRefuse;
-    // A saved workbook's folder is synced while the next workbook is converted; every one is
-    // synced before the run reports.
-    if (!options_.dry_run) folder_syncs.emplace();
+    // Backups are synced while their workbook is converted, and a saved workbook's folder while
+    // the next one is; all of it is done before the run reports.
+    if (!options_.dry_run) syncs.emplace();
 
     report.workbooks.resize(static_cast<std::size_t>(count));
     for (index = 1; index <= count; ++index) {
@@ -200,9 +226,12 @@ RunReport ConversionRun::Execute() {
       InstanceGuard instance(std::move(made));
       instance.Hold(instance.application().Open(current));
       // Only a workbook that opens gets a backup: the file as it was, before anything is written.
-      if (options_.backup && !options_.dry_run) {
-        MakeBackupCopy(current, services_.now ? services_.now() : std::chrono::system_clock::now());
-      }
+      // It is synced while the cells are converted, and put in place before the save.
+      PendingBackup backup(options_.backup && !options_.dry_run
+                               ? StartBackupCopy(current, services_.now
+                                                              ? services_.now()
+                                                              : std::chrono::system_clock::now())
+                               : nullptr);
 
       CellWalk walk(options_.kind, *letters_base, words_, current);
       walk.max_messages = kMaxCellMessages - report.messages.size();
@@ -220,6 +249,8 @@ RunReport ConversionRun::Execute() {
           ConvertActiveSheet(instance.workbook(), walk);
           break;
         case Scope::Block: {
+          // The backup is in place before anyone is asked anything.
+          backup.Finish();
           instance.application().SetVisible(true);
           const std::optional<Block> block = prompts_.PickBlock(instance.workbook());
           if (!block) {
@@ -242,7 +273,11 @@ RunReport ConversionRun::Execute() {
           throw WorkbookError(current, std::move(refusal));
         }
       }
-      if (options_.dry_run || walk.cells_converted == 0) {
+      const bool saving = !options_.dry_run && walk.cells_converted > 0;
+      // What the save can do before it writes anything is done while the backup is synced.
+      if (saving) instance.workbook().PrepareSave();
+      backup.Finish();
+      if (!saving) {
         instance.workbook().Close();
       } else {
         instance.workbook().Save();
@@ -263,7 +298,7 @@ RunReport ConversionRun::Execute() {
               DescribeFailure(std::current_exception()));
   }
 
-  if (folder_syncs) folder_syncs->Finish();
+  if (syncs) syncs->Finish();
   prompts_.Report(report, DescribeMessages(report));
   return report;
 }

@@ -14,7 +14,10 @@
 #include <cstring>
 #include <exception>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <new>
+#include <system_error>
 #include <vector>
 
 #include "workbook/spreadsheet.h"
@@ -92,15 +95,15 @@ std::map<int, Leftover>& Leftovers() {
 }
 int last_leftover = 0;
 
-thread_local FolderSyncs* installed_syncs = nullptr;
+thread_local BackgroundSyncs* installed_syncs = nullptr;
 
 }  // namespace
 
-FolderSyncs::FolderSyncs() : previous_(installed_syncs) {
+BackgroundSyncs::BackgroundSyncs() : previous_(installed_syncs) {
   installed_syncs = this;
 }
 
-FolderSyncs::~FolderSyncs() {
+BackgroundSyncs::~BackgroundSyncs() {
   Finish();
   {
     const std::lock_guard lock(mutex_);
@@ -111,21 +114,17 @@ FolderSyncs::~FolderSyncs() {
   installed_syncs = previous_;
 }
 
-FolderSyncs* FolderSyncs::Installed() {
+BackgroundSyncs* BackgroundSyncs::Installed() {
   return installed_syncs;
 }
 
-bool FolderSyncs::Hand(int folder, const std::string& target) {
+bool BackgroundSyncs::Sync(int fd, bool folder, std::function<void(int error)> done) {
   std::unique_lock lock(mutex_);
-  if (!thread_.joinable()) {
-    try {
-      thread_ = std::thread([this] { Work(); });
-    } catch (const std::system_error&) {
-      return false;
-    }
-  }
   try {
-    pending_.emplace_back(folder, target);
+    if (!thread_.joinable()) thread_ = std::thread([this] { Work(); });
+    pending_.push_back({fd, folder, std::move(done)});
+  } catch (const std::system_error&) {
+    return false;
   } catch (const std::bad_alloc&) {
     return false;
   }
@@ -134,33 +133,39 @@ bool FolderSyncs::Hand(int folder, const std::string& target) {
   return true;
 }
 
-void FolderSyncs::Finish() {
+void BackgroundSyncs::Finish() {
   std::unique_lock lock(mutex_);
   changed_.wait(lock, [this] { return pending_.empty() && !syncing_; });
 }
 
-void FolderSyncs::Work() {
+void BackgroundSyncs::Work() {
   std::unique_lock lock(mutex_);
   for (;;) {
     changed_.wait(lock, [this] { return stopping_ || !pending_.empty(); });
     if (pending_.empty()) return;
-    std::vector<std::pair<int, std::string>> folders;
-    folders.swap(pending_);
+    std::vector<Job> jobs;
+    jobs.swap(pending_);
     syncing_ = true;
     lock.unlock();
     // One sync of a folder, begun after all these renames, makes them all last.
-    std::vector<std::pair<dev_t, ino_t>> synced;
-    for (const auto& [folder, target] : folders) {
+    std::vector<std::pair<std::pair<dev_t, ino_t>, int>> folders_synced;
+    for (Job& job : jobs) {
       struct stat status {};
-      const bool known = ::fstat(folder, &status) == 0;
+      const bool known = job.folder && ::fstat(job.fd, &status) == 0;
       const std::pair<dev_t, ino_t> id{status.st_dev, status.st_ino};
-      if (!known || std::find(synced.begin(), synced.end(), id) == synced.end()) {
-        ::fsync(folder);
-        if (known) synced.push_back(id);
+      int error = 0;
+      const auto synced =
+          std::find_if(folders_synced.begin(), folders_synced.end(),
+                       [&](const auto& folder) { return known && folder.first == id; });
+      if (synced != folders_synced.end()) {
+        error = synced->second;
+      } else {
+        error = ::fsync(job.fd) == 0 ? 0 : errno;
+        if (known) folders_synced.emplace_back(id, error);
       }
-      ::close(folder);
+      ::close(job.fd);
       try {
-        RunFileStepHook(FileStep::kFolderSynced, target);
+        if (job.done) job.done(error);
       } catch (...) {
       }
     }
@@ -253,6 +258,11 @@ void FileReplacement::Discard() {
 }
 
 void FileReplacement::Prepare(std::uint32_t mode) {
+  SetOwnerAndMode(mode);
+  if (::fsync(fd_) != 0) Fail(Reason("writing the new file failed", errno));
+}
+
+void FileReplacement::SetOwnerAndMode(std::uint32_t mode) {
   if (fd_ < 0 || committed_) Fail("the new file is gone");
   RunFileStepHook(FileStep::kWritten, temporary_);
   // The original's owner where this user may give it (root may; others keep at least the group
@@ -265,7 +275,6 @@ void FileReplacement::Prepare(std::uint32_t mode) {
     Fail(Reason("the new file's permissions cannot be set", errno));
   }
   RunFileStepHook(FileStep::kBeforeSync, temporary_);
-  if (::fsync(fd_) != 0) Fail(Reason("writing the new file failed", errno));
 }
 
 void FileReplacement::Commit() {
@@ -311,21 +320,56 @@ void FileReplacement::Commit() {
     // The new file is in place: nothing is undone.
   }
   // Makes the rename last; a folder that cannot be synced still holds the new file.
-  if (FolderSyncs* syncs = FolderSyncs::Installed(); syncs && syncs->Hand(folder_, target_)) {
+  const auto synced = [target = target_](int) {
+    try {
+      RunFileStepHook(FileStep::kFolderSynced, target);
+    } catch (...) {
+    }
+  };
+  if (BackgroundSyncs* syncs = BackgroundSyncs::Installed();
+      syncs && syncs->Sync(folder_, true, synced)) {
     folder_ = -1;
     return;
   }
   ::fsync(folder_);
-  try {
-    RunFileStepHook(FileStep::kFolderSynced, target_);
-  } catch (...) {
-  }
+  synced(0);
 }
 
 std::string FileReplacement::CommitAsNew(const std::function<std::string(int)>& names, int most) {
+  SyncAsNew();
+  return PlaceAsNew(names, most);
+}
+
+void FileReplacement::SyncAsNew() {
+  try {
+    SetOwnerAndMode(opened_.mode & 0666u);
+    BackgroundSyncs* syncs = BackgroundSyncs::Installed();
+    const int copy = syncs ? ::fcntl(fd_, F_DUPFD_CLOEXEC, 0) : -1;
+    if (copy >= 0) {
+      auto result = std::make_shared<std::promise<int>>();
+      sync_ = result->get_future();
+      if (syncs->Sync(copy, false, [result](int error) { result->set_value(error); })) return;
+      sync_ = {};
+      ::close(copy);
+    }
+    if (::fsync(fd_) != 0) Fail(Reason("writing the new file failed", errno));
+  } catch (const WorkbookError&) {
+    Discard();
+    throw;
+  } catch (const std::exception& error) {
+    Fail(error.what());
+  }
+}
+
+std::string FileReplacement::PlaceAsNew(const std::function<std::string(int)>& names, int most) {
   std::string placed;
   try {
-    Prepare(opened_.mode & 0666u);
+    if (sync_.valid()) {
+      if (const int error = sync_.get(); error != 0) {
+        Fail(Reason("writing the new file failed", error));
+      }
+    }
+    if (fd_ < 0 || committed_) Fail("the new file is gone");
     RunFileStepHook(FileStep::kBeforeRename, temporary_);
     for (int copy = 1; copy <= most && placed.empty(); ++copy) {
       const std::string candidate = names(copy);

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -60,35 +61,42 @@ using FileStepHook = std::function<void(FileStep step, const std::string& path)>
 void SetFileStepHook(FileStepHook hook);
 void RunFileStepHook(FileStep step, const std::string& path);
 
-// Folder syncs left to a thread of their own. While one is installed on a thread, a replacement
-// committed on that thread hands it the sync of its folder, which only makes the rename last,
-// and returns: the run goes on with the next workbook while the disk catches up. Finish() returns
-// once every folder handed over is synced; no workbook may be reported saved before.
-class FolderSyncs {
+// Syncs left to a thread of their own, so that the run goes on while the disk catches up. While
+// one is installed on a thread, a replacement committed on that thread hands it the sync of its
+// folder, which only makes the rename last, and returns; a new file committed in two steps
+// (SyncAsNew, PlaceAsNew) is synced there while the caller works. Finish() returns once every
+// sync handed over is done: no workbook may be reported saved before.
+class BackgroundSyncs {
  public:
-  FolderSyncs();   // installed on this thread, over any installed before
-  ~FolderSyncs();  // on the same thread: finishes, then the one installed before is back
-  FolderSyncs(const FolderSyncs&) = delete;
-  FolderSyncs& operator=(const FolderSyncs&) = delete;
+  BackgroundSyncs();   // installed on this thread, over any installed before
+  ~BackgroundSyncs();  // on the same thread: finishes, then the one installed before is back
+  BackgroundSyncs(const BackgroundSyncs&) = delete;
+  BackgroundSyncs& operator=(const BackgroundSyncs&) = delete;
 
   void Finish();
 
   // The one installed on this thread, if any.
-  static FolderSyncs* Installed();
-  // Takes over `folder`, a descriptor it closes once synced, in which `target` was just put in
-  // place. False when no thread can be had for it: the caller syncs it then, and keeps it.
-  bool Hand(int folder, const std::string& target);
+  static BackgroundSyncs* Installed();
+  // Syncs `fd`, a descriptor it takes over and closes, then calls `done` with 0 or the errno of
+  // the failed sync, on its own thread. A folder handed over several times before its turn comes
+  // is synced once. False when no thread can be had: the caller keeps `fd` and syncs it.
+  bool Sync(int fd, bool folder, std::function<void(int error)> done);
 
  private:
+  struct Job {
+    int fd = -1;
+    bool folder = false;
+    std::function<void(int error)> done;
+  };
   void Work();
 
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::vector<std::pair<int, std::string>> pending_;
+  std::vector<Job> pending_;
   bool syncing_ = false;
   bool stopping_ = false;
-  std::thread thread_;  // started with the first folder handed over
-  FolderSyncs* previous_;
+  std::thread thread_;  // started with the first sync handed over
+  BackgroundSyncs* previous_;
 };
 
 // The new content of a file, written through fd() and put in place by Commit().
@@ -110,7 +118,7 @@ class FileReplacement {
 
   // Gives the new file the original's owner and mode, syncs it, checks that the target is still
   // the file that was opened (one name only), renames it over the target and syncs the folder
-  // (or hands that to the FolderSyncs installed on this thread).
+  // (or hands that to the BackgroundSyncs installed on this thread).
   // Throws WorkbookError naming the workbook when any step fails before the rename; the original
   // is then as it was and the new file is gone.
   void Commit();
@@ -120,6 +128,12 @@ class FileReplacement {
   // the first of names(1), names(2), ... up to names(most) (paths in the same folder) that does
   // not exist yet. The folder is not synced: the save that follows syncs it. Returns the name.
   std::string CommitAsNew(const std::function<std::string(int)>& names, int most);
+  // CommitAsNew() in two steps, so that the caller can work while the new file is synced:
+  // SyncAsNew() sets owner and mode and starts the sync (on the BackgroundSyncs installed on this
+  // thread, or here); PlaceAsNew() waits for it and puts the file in place. A replacement
+  // dropped in between removes its file.
+  void SyncAsNew();
+  std::string PlaceAsNew(const std::function<std::string(int)>& names, int most);
 
   // After Commit(): the descriptor of the file now in place, handed to the caller.
   int ReleaseDescriptor();
@@ -127,6 +141,7 @@ class FileReplacement {
  private:
   void Discard();
   void Prepare(std::uint32_t mode);  // owner, mode, sync
+  void SetOwnerAndMode(std::uint32_t mode);
   [[noreturn]] void Fail(const std::string& reason);
 
   std::string name_;
@@ -140,6 +155,7 @@ class FileReplacement {
   int fd_ = -1;
   bool committed_ = false;
   int leftover_ = 0;
+  std::future<int> sync_;  // SyncAsNew()'s sync, when another thread does it: 0 or its errno
 };
 
 // Copies what is left to read of `from` to `to`; 0, or the errno of the failure.

@@ -425,8 +425,9 @@ std::unique_ptr<Package> Package::OpenMemory(std::string bytes, const std::strin
 
 long long Package::Locate(std::string_view part) const {
   const std::string name(part);
-  zip_int64_t index = zip_name_locate(archive_, name.c_str(), 0);
-  if (index < 0) index = zip_name_locate(archive_, name.c_str(), ZIP_FL_NOCASE);
+  zip_t* archive = Archive();
+  zip_int64_t index = zip_name_locate(archive, name.c_str(), 0);
+  if (index < 0) index = zip_name_locate(archive, name.c_str(), ZIP_FL_NOCASE);
   return index;
 }
 
@@ -454,7 +455,8 @@ std::string Package::Read(std::string_view part) const {
   zip_stat_t stat;
   zip_stat_init(&stat);
   std::size_t expected = 1 << 16;
-  if (zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &stat) == 0 &&
+  zip_t* archive = Archive();
+  if (zip_stat_index(archive, static_cast<zip_uint64_t>(index), 0, &stat) == 0 &&
       (stat.valid & ZIP_STAT_SIZE)) {
     if (stat.size > kMaxPartSize) {
       throw WorkbookError(name_, "the part /" + std::string(part) + " is too large to read");
@@ -462,16 +464,16 @@ std::string Package::Read(std::string_view part) const {
     // Declared sizes may lie; trust them only up to a sane amount.
     expected = static_cast<std::size_t>(std::min<zip_uint64_t>(stat.size, 256u << 20)) + 1;
   }
-  zip_file_t* file = zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0);
+  zip_file_t* file = zip_fopen_index(archive, static_cast<zip_uint64_t>(index), 0);
   if (!file) {
-    const int code = zip_error_code_zip(zip_get_error(archive_));
+    const int code = zip_error_code_zip(zip_get_error(archive));
     if (code == ZIP_ER_NOPASSWD || code == ZIP_ER_WRONGPASSWD || code == ZIP_ER_ENCRNOTSUPP) {
       throw WorkbookError(name_,
                           "the workbook is password-protected (encrypted); remove the "
                           "password in the spreadsheet application and try again");
     }
     throw WorkbookError(name_, "the part /" + std::string(part) + " cannot be read (" +
-                                   zip_strerror(archive_) + "); the file is damaged");
+                                   zip_strerror(archive) + "); the file is damaged");
   }
   // Read straight into the result, growing it if the declared size was short.
   std::string content(expected, '\0');
@@ -538,6 +540,7 @@ void Package::Commit() {
                                    " is read-only (the new file is written beside the old one)");
   }
 
+  Archive();
   auto fail = [&](const std::string& what) {
     const std::string reason = what + ": " + zip_strerror(archive_);
     zip_unchange_all(archive_);
@@ -591,14 +594,16 @@ void Package::Commit() {
   archive_ = nullptr;
   replaced_.clear();
   removed_.clear();
-  Reopen();
 }
 
-void Package::Reopen() {
-  // From the file just written, through its own descriptor: the path is not looked at again.
+zip_t* Package::Archive() const {
+  if (archive_) return archive_;
+  // After a save, from the file just written, through its own descriptor: the path is not looked
+  // at again. Only when it is needed: a workbook is mostly closed once saved.
   int code = 0;
   archive_ = OpenArchive(*file_, code);
   if (!archive_) RejectZipError(code, "PK", name_);
+  return archive_;
 }
 
 }  // namespace quillory::xlsx

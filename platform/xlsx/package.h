@@ -56,9 +56,10 @@ class Package {
   Package(zip_t* archive, std::string name, std::string path, std::string bytes,
           std::unique_ptr<FileSource> file);
   long long Locate(std::string_view part) const;
-  void Reopen();
+  // The open archive; after a save, the new file opened anew.
+  zip_t* Archive() const;
 
-  zip_t* archive_ = nullptr;
+  mutable zip_t* archive_ = nullptr;
   std::string name_;
   std::string path_;                  // empty for a package held in memory
   std::string memory_;                // the bytes of a package held in memory

@@ -39,6 +39,9 @@ class XlsxWorksheet : public workbook::Worksheet {
 
   const std::string& part() const { return part_; }
   bool changed() const { return data_ && data_->changed(); }
+  // True while the package holds the sheet's text as it now is, to be saved.
+  bool staged() const { return staged_; }
+  void SetStaged(bool staged) { staged_ = staged; }
   WorksheetPart& data() const;
   // After a save the part is read again from the file, when it is next needed.
   void Unload() { data_.reset(); }
@@ -52,6 +55,7 @@ class XlsxWorksheet : public workbook::Worksheet {
   mutable std::unique_ptr<WorksheetPart> data_;
   std::optional<std::vector<PivotTableCells>> pivot_tables_;  // read on the first write
   bool hidden_ = false;
+  bool staged_ = false;
 };
 
 class XlsxWorkbook : public workbook::Workbook {
@@ -69,6 +73,7 @@ class XlsxWorkbook : public workbook::Workbook {
     return sheets;
   }
   workbook::Worksheet& ActiveSheet() override;
+  void PrepareSave() override;
   void Save() override;
   void Close() override {
     worksheets_.clear();
@@ -166,6 +171,7 @@ void XlsxWorksheet::WriteString(std::int32_t row, std::int32_t column, std::stri
                                           CellName(row, column) +
                                           " cannot be written (remove the sheet protection first)");
   }
+  staged_ = false;
   if (data().WriteString(row, column, value) == WorksheetPart::WriteResult::FormulaRemoved) {
     book_.NoteFormulaRemoved();
   }
@@ -240,11 +246,10 @@ workbook::Worksheet& XlsxWorkbook::ActiveSheet() {
   return *sheet;
 }
 
-void XlsxWorkbook::Save() {
+void XlsxWorkbook::PrepareSave() {
   CheckOpen();
-  std::vector<XlsxWorksheet*> written;
   for (auto& sheet : worksheets_) {
-    if (!sheet->changed()) continue;
+    if (!sheet->changed() || sheet->staged()) continue;
     // Written and compressed a piece at a time on every core; the whole text is never held.
     const WorksheetPart& data = sheet->data();
     const std::vector<std::size_t> starts = data.PieceStarts(kDeflatePieceBytes);
@@ -257,7 +262,16 @@ void XlsxWorkbook::Save() {
     } else {
       package_->Replace(sheet->part(), data.Serialize());
     }
-    written.push_back(sheet.get());
+    sheet->SetStaged(true);
+  }
+}
+
+void XlsxWorkbook::Save() {
+  CheckOpen();
+  PrepareSave();
+  std::vector<XlsxWorksheet*> written;
+  for (auto& sheet : worksheets_) {
+    if (sheet->staged()) written.push_back(sheet.get());
   }
   if (formula_removed_) {
     // Cached results of the remaining formulas may depend on what was overwritten: drop the
@@ -281,7 +295,10 @@ void XlsxWorkbook::Save() {
   }
   package_->Commit();
   // The file now holds the written sheets; carry on from them.
-  for (XlsxWorksheet* sheet : written) sheet->Unload();
+  for (XlsxWorksheet* sheet : written) {
+    sheet->Unload();
+    sheet->SetStaged(false);
+  }
   formula_removed_ = false;
 }
 

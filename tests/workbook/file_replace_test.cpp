@@ -149,7 +149,7 @@ TEST_F(Replace, TheFolderIsSyncedBeforeCommitReturnsUnlessASyncThreadTakesIt) {
 
   release = false;
   {
-    FolderSyncs syncs;
+    BackgroundSyncs syncs;
     ReplaceNow();
     ReplaceNow();
     // In place at once; the folder is synced on the syncs' own thread, and Finish() waits.
@@ -167,7 +167,7 @@ TEST_F(Replace, TheFolderIsSyncedBeforeCommitReturnsUnlessASyncThreadTakesIt) {
     EXPECT_NE(synced_on[1], std::this_thread::get_id());
     EXPECT_NE(synced_on[2], std::this_thread::get_id());
   }
-  EXPECT_EQ(FolderSyncs::Installed(), nullptr);
+  EXPECT_EQ(BackgroundSyncs::Installed(), nullptr);
   EXPECT_EQ(folder_.Names(), std::vector<std::string>{"book.xlsx"});
 }
 

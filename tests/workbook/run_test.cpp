@@ -420,9 +420,12 @@ TEST_F(Run, ASavedWorkbooksFolderIsSyncedWhileTheNextIsConvertedAndBeforeTheRepo
   struct HookReset {
     ~HookReset() { SetFileStepHook(nullptr); }
   } hook_reset;
-  SetFileStepHook([&](FileStep step, const std::string&) {
+  SetFileStepHook([&](FileStep step, const std::string& path) {
     std::unique_lock lock(mutex);
-    if (step == FileStep::kRenamed) ++renamed;
+    if (step == FileStep::kRenamed && (path == first || path == second)) {
+      ++renamed;
+      changed.notify_all();
+    }
     if (step != FileStep::kFolderSynced) return;
     changed.wait(lock, [&] { return release; });
     ++synced;
@@ -452,7 +455,30 @@ TEST_F(Run, ASavedWorkbooksFolderIsSyncedWhileTheNextIsConvertedAndBeforeTheRepo
   EXPECT_EQ(report.outcome, RunOutcome::Done);
   EXPECT_EQ(report.workbooks_converted, 2);
   EXPECT_EQ(synced, 2);
-  EXPECT_EQ(FolderSyncs::Installed(), nullptr);
+  EXPECT_EQ(BackgroundSyncs::Installed(), nullptr);
+}
+
+TEST_F(Run, ABackupSyncedWhileItsWorkbookIsConvertedIsInPlaceBeforeTheSave) {
+  testing::ScratchFolder folder;
+  std::vector<std::string> paths;
+  for (const char* name : {"a.xlsx", "b.xlsx", "c.xlsx"}) {
+    paths.push_back(folder / name);
+    testing::WriteBytes(paths.back(), std::string("bytes of ") + name);
+    AddBook(paths.back(), {{"1"}, {"2"}});
+  }
+  options_.backup = true;
+  std::vector<std::string> seen;
+  office_.on_save = [&](const std::string& path) {
+    const std::string stem = fs::path(path).stem().string() + " Backup ";
+    for (const std::string& name : folder.Names()) {
+      if (name.rfind(stem, 0) == 0) seen.push_back(testing::ReadBytes(folder / name));
+    }
+  };
+  const RunReport report = Execute(paths);
+  EXPECT_EQ(report.outcome, RunOutcome::Done);
+  EXPECT_EQ(seen,
+            (std::vector<std::string>{"bytes of a.xlsx", "bytes of b.xlsx", "bytes of c.xlsx"}));
+  EXPECT_EQ(folder.Names().size(), 6u) << "a temporary file was left behind";
 }
 
 class LockedRun : public Run {

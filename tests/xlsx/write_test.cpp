@@ -513,6 +513,31 @@ TEST(WriteString, ABigSheetIsReadWrittenAndCompressedInPiecesCorrectly) {
             std::to_string((kRows - 1) * 100 + kColumns - 1));
 }
 
+TEST(WriteString, WritesAfterASavePreparedAreSavedToo) {
+  ScratchDir dir;
+  const std::string path = dir / "m.xlsx";
+  MakeMixedWorkbook(path);
+  {
+    auto book = MakeEmbeddedApplication()->Open(path);
+    auto* data = SheetNamed(*book, "Data");
+    data->WriteString(2, 1, "Forty Two");
+    book->PrepareSave();
+    book->PrepareSave();
+    data->WriteString(4, 3, "kept no more");
+    SheetNamed(*book, "Other")->WriteString(1, 1, "Three Point Five");
+    book->Save();
+    // Saved, prepared and saved again, all from the file just written.
+    data->WriteString(1, 1, "label in words");
+    book->PrepareSave();
+    book->Save();
+  }
+  auto book = MakeEmbeddedApplication()->Open(path);
+  EXPECT_EQ(SheetNamed(*book, "Data")->Text(2, 1), "Forty Two");
+  EXPECT_EQ(SheetNamed(*book, "Data")->Text(4, 3), "kept no more");
+  EXPECT_EQ(SheetNamed(*book, "Data")->Text(1, 1), "label in words");
+  EXPECT_EQ(SheetNamed(*book, "Other")->Text(1, 1), "Three Point Five");
+}
+
 TEST(PackageSave, PartsStagedCompressedReadBackAndAreStoredAsMade) {
   ScratchDir dir;
   const std::string path = dir / "m.xlsx";
