@@ -274,7 +274,8 @@ RunReport ConversionRun::Execute() {
         }
       }
       const bool saving = !options_.dry_run && walk.cells_converted > 0;
-      // What the save can do before it writes anything is done while the backup is synced.
+      // What the save can do before the workbook is replaced is done while the backup is
+      // synced; the backup is in place before the workbook is replaced.
       if (saving) instance.workbook().PrepareSave();
       backup.Finish();
       if (!saving) {

@@ -110,7 +110,7 @@ BackgroundSyncs::~BackgroundSyncs() {
     stopping_ = true;
   }
   changed_.notify_all();
-  if (thread_.joinable()) thread_.join();
+  for (std::thread& thread : threads_) thread.join();
   installed_syncs = previous_;
 }
 
@@ -119,12 +119,24 @@ BackgroundSyncs* BackgroundSyncs::Installed() {
 }
 
 bool BackgroundSyncs::Sync(int fd, bool folder, std::function<void(int error)> done) {
+  Job job{fd, folder, 0, 0, std::move(done)};
+  if (folder) {
+    struct stat status {};
+    if (::fstat(fd, &status) == 0) {
+      job.device = static_cast<std::uint64_t>(status.st_dev);
+      job.inode = static_cast<std::uint64_t>(status.st_ino);
+    }
+  }
   std::unique_lock lock(mutex_);
   try {
-    if (!thread_.joinable()) thread_ = std::thread([this] { Work(); });
-    pending_.push_back({fd, folder, std::move(done)});
+    // Another thread when none is free, so that syncs are under way side by side.
+    if (idle_ == 0 && threads_.size() < kMostThreads) {
+      threads_.emplace_back([this] { Work(); });
+    }
+    pending_.push_back(std::move(job));
   } catch (const std::system_error&) {
-    return false;
+    if (threads_.empty()) return false;
+    pending_.push_back(std::move(job));
   } catch (const std::bad_alloc&) {
     return false;
   }
@@ -135,34 +147,36 @@ bool BackgroundSyncs::Sync(int fd, bool folder, std::function<void(int error)> d
 
 void BackgroundSyncs::Finish() {
   std::unique_lock lock(mutex_);
-  changed_.wait(lock, [this] { return pending_.empty() && !syncing_; });
+  changed_.wait(lock, [this] { return pending_.empty() && active_ == 0; });
 }
 
 void BackgroundSyncs::Work() {
   std::unique_lock lock(mutex_);
   for (;;) {
+    ++idle_;
     changed_.wait(lock, [this] { return stopping_ || !pending_.empty(); });
+    --idle_;
     if (pending_.empty()) return;
+    // The oldest job, and with a folder every later one for the same folder: one sync, begun
+    // after all their renames, makes them all last.
     std::vector<Job> jobs;
-    jobs.swap(pending_);
-    syncing_ = true;
-    lock.unlock();
-    // One sync of a folder, begun after all these renames, makes them all last.
-    std::vector<std::pair<std::pair<dev_t, ino_t>, int>> folders_synced;
-    for (Job& job : jobs) {
-      struct stat status {};
-      const bool known = job.folder && ::fstat(job.fd, &status) == 0;
-      const std::pair<dev_t, ino_t> id{status.st_dev, status.st_ino};
-      int error = 0;
-      const auto synced =
-          std::find_if(folders_synced.begin(), folders_synced.end(),
-                       [&](const auto& folder) { return known && folder.first == id; });
-      if (synced != folders_synced.end()) {
-        error = synced->second;
-      } else {
-        error = ::fsync(job.fd) == 0 ? 0 : errno;
-        if (known) folders_synced.emplace_back(id, error);
+    jobs.push_back(std::move(pending_.front()));
+    pending_.erase(pending_.begin());
+    const Job& first = jobs.front();
+    if (first.folder && first.inode != 0) {
+      for (auto it = pending_.begin(); it != pending_.end();) {
+        if (it->folder && it->device == first.device && it->inode == first.inode) {
+          jobs.push_back(std::move(*it));
+          it = pending_.erase(it);
+        } else {
+          ++it;
+        }
       }
+    }
+    ++active_;
+    lock.unlock();
+    const int error = ::fsync(jobs.front().fd) == 0 ? 0 : errno;
+    for (Job& job : jobs) {
       ::close(job.fd);
       try {
         if (job.done) job.done(error);
@@ -170,7 +184,7 @@ void BackgroundSyncs::Work() {
       }
     }
     lock.lock();
-    syncing_ = false;
+    --active_;
     changed_.notify_all();
   }
 }
@@ -258,8 +272,45 @@ void FileReplacement::Discard() {
 }
 
 void FileReplacement::Prepare(std::uint32_t mode) {
+  if (sync_.valid()) {
+    if (const int error = sync_.get(); error != 0) {
+      Fail(Reason("writing the new file failed", error));
+    }
+    return;
+  }
+  if (synced_) return;
   SetOwnerAndMode(mode);
   if (::fsync(fd_) != 0) Fail(Reason("writing the new file failed", errno));
+}
+
+void FileReplacement::StartSync(std::uint32_t mode) {
+  try {
+    SetOwnerAndMode(mode);
+    BackgroundSyncs* syncs = BackgroundSyncs::Installed();
+    const int copy = syncs ? ::fcntl(fd_, F_DUPFD_CLOEXEC, 0) : -1;
+    if (copy >= 0) {
+      auto result = std::make_shared<std::promise<int>>();
+      sync_ = result->get_future();
+      if (syncs->Sync(copy, false, [result](int error) { result->set_value(error); })) return;
+      sync_ = {};
+      ::close(copy);
+    }
+    if (::fsync(fd_) != 0) Fail(Reason("writing the new file failed", errno));
+    synced_ = true;
+  } catch (const WorkbookError&) {
+    Discard();
+    throw;
+  } catch (const std::exception& error) {
+    Fail(error.what());
+  }
+}
+
+void FileReplacement::SyncMeanwhile() {
+  StartSync(opened_.mode & 07777u);
+}
+
+void FileReplacement::SyncAsNew() {
+  StartSync(opened_.mode & 0666u);
 }
 
 void FileReplacement::SetOwnerAndMode(std::uint32_t mode) {
@@ -340,36 +391,12 @@ std::string FileReplacement::CommitAsNew(const std::function<std::string(int)>& 
   return PlaceAsNew(names, most);
 }
 
-void FileReplacement::SyncAsNew() {
-  try {
-    SetOwnerAndMode(opened_.mode & 0666u);
-    BackgroundSyncs* syncs = BackgroundSyncs::Installed();
-    const int copy = syncs ? ::fcntl(fd_, F_DUPFD_CLOEXEC, 0) : -1;
-    if (copy >= 0) {
-      auto result = std::make_shared<std::promise<int>>();
-      sync_ = result->get_future();
-      if (syncs->Sync(copy, false, [result](int error) { result->set_value(error); })) return;
-      sync_ = {};
-      ::close(copy);
-    }
-    if (::fsync(fd_) != 0) Fail(Reason("writing the new file failed", errno));
-  } catch (const WorkbookError&) {
-    Discard();
-    throw;
-  } catch (const std::exception& error) {
-    Fail(error.what());
-  }
-}
-
 std::string FileReplacement::PlaceAsNew(const std::function<std::string(int)>& names, int most) {
   std::string placed;
   try {
-    if (sync_.valid()) {
-      if (const int error = sync_.get(); error != 0) {
-        Fail(Reason("writing the new file failed", error));
-      }
-    }
     if (fd_ < 0 || committed_) Fail("the new file is gone");
+    if (!sync_.valid() && !synced_) Fail("the new file was not synced");
+    Prepare(0);
     RunFileStepHook(FileStep::kBeforeRename, temporary_);
     for (int copy = 1; copy <= most && placed.empty(); ++copy) {
       const std::string candidate = names(copy);

@@ -61,10 +61,11 @@ using FileStepHook = std::function<void(FileStep step, const std::string& path)>
 void SetFileStepHook(FileStepHook hook);
 void RunFileStepHook(FileStep step, const std::string& path);
 
-// Syncs left to a thread of their own, so that the run goes on while the disk catches up. While
-// one is installed on a thread, a replacement committed on that thread hands it the sync of its
-// folder, which only makes the rename last, and returns; a new file committed in two steps
-// (SyncAsNew, PlaceAsNew) is synced there while the caller works. Finish() returns once every
+// Syncs left to threads of their own, so that the run goes on while the disk catches up, and so
+// that several syncs are under way at once (a disk finishes those together). While one is
+// installed on a thread, a replacement committed on that thread hands it the sync of its folder,
+// which only makes the rename last, and returns; a new file whose sync was started early
+// (SyncMeanwhile, SyncAsNew) is synced there while the caller works. Finish() returns once every
 // sync handed over is done: no workbook may be reported saved before.
 class BackgroundSyncs {
  public:
@@ -78,14 +79,17 @@ class BackgroundSyncs {
   // The one installed on this thread, if any.
   static BackgroundSyncs* Installed();
   // Syncs `fd`, a descriptor it takes over and closes, then calls `done` with 0 or the errno of
-  // the failed sync, on its own thread. A folder handed over several times before its turn comes
-  // is synced once. False when no thread can be had: the caller keeps `fd` and syncs it.
+  // the failed sync, on one of its threads. A folder handed over several times before a thread
+  // takes it is synced once. False when no thread can be had: the caller keeps `fd` and syncs it.
   bool Sync(int fd, bool folder, std::function<void(int error)> done);
 
  private:
+  static constexpr std::size_t kMostThreads = 4;
   struct Job {
     int fd = -1;
     bool folder = false;
+    std::uint64_t device = 0;  // of a folder
+    std::uint64_t inode = 0;
     std::function<void(int error)> done;
   };
   void Work();
@@ -93,9 +97,10 @@ class BackgroundSyncs {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<Job> pending_;
-  bool syncing_ = false;
+  std::size_t idle_ = 0;    // threads waiting for a job
+  std::size_t active_ = 0;  // jobs being done
   bool stopping_ = false;
-  std::thread thread_;  // started with the first sync handed over
+  std::vector<std::thread> threads_;  // started as jobs come
   BackgroundSyncs* previous_;
 };
 
@@ -135,13 +140,18 @@ class FileReplacement {
   void SyncAsNew();
   std::string PlaceAsNew(const std::function<std::string(int)>& names, int most);
 
+  // The first part of Commit() ahead of time, once the new file is complete: owner and mode are
+  // set and its sync is started as SyncAsNew() starts it. Commit() then waits for that sync.
+  void SyncMeanwhile();
+
   // After Commit(): the descriptor of the file now in place, handed to the caller.
   int ReleaseDescriptor();
 
  private:
   void Discard();
-  void Prepare(std::uint32_t mode);  // owner, mode, sync
+  void Prepare(std::uint32_t mode);  // owner, mode, sync: now, or the one started early
   void SetOwnerAndMode(std::uint32_t mode);
+  void StartSync(std::uint32_t mode);
   [[noreturn]] void Fail(const std::string& reason);
 
   std::string name_;
@@ -155,7 +165,8 @@ class FileReplacement {
   int fd_ = -1;
   bool committed_ = false;
   int leftover_ = 0;
-  std::future<int> sync_;  // SyncAsNew()'s sync, when another thread does it: 0 or its errno
+  std::future<int> sync_;  // the sync started early, when another thread does it: 0 or errno
+  bool synced_ = false;    // the sync started early was done here
 };
 
 // Copies what is left to read of `from` to `to`; 0, or the errno of the failure.

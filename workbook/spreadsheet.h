@@ -95,9 +95,10 @@ class Workbook {
   // reason; a dry run asks where the run would save, so that it refuses the same workbooks.
   virtual std::string SaveRefusal() { return ""; }
 
-  // Does what a save can do before it writes anything (the embedded engine compresses its
-  // changed sheets), so that the run can do it while a backup copy is synced. Save() does it
-  // anyway when it was not done, or when cells were written since.
+  // Does what a save can do before the file is replaced (the embedded engine writes the new
+  // file beside it and starts its sync), so that the run can do it while a backup copy is
+  // synced. Throws WorkbookError as Save() does. Save() does it anyway when it was not done, or
+  // when cells were written since; a workbook closed instead leaves nothing of it behind.
   virtual void PrepareSave() {}
 
   // Saves in place, same name and format. Throws WorkbookError and leaves the file as it was

@@ -267,23 +267,9 @@ zip_int64_t FileSourceCall(FileSource& source, void* data, zip_uint64_t length,
       const off_t offset = ::lseek(source.replacement->fd(), 0, SEEK_CUR);
       return offset < 0 ? Failed(source, ZIP_ER_TELL, errno) : offset;
     }
-    case ZIP_SOURCE_COMMIT_WRITE: {
-      // libzip does not roll back after a failed commit: the replacement cleans up itself.
-      std::unique_ptr<workbook::FileReplacement> replacement = std::move(source.replacement);
-      try {
-        replacement->Commit();
-      } catch (const workbook::WorkbookError& error) {
-        source.failure = error;
-        return Failed(source, ZIP_ER_WRITE, 0);
-      }
-      // From now on the package reads the file it wrote.
-      const int fd = replacement->ReleaseDescriptor();
-      ::close(source.fd);
-      source.fd = fd;
-      source.offset = 0;
-      if (const auto identity = workbook::IdentifyOpenFile(fd)) source.opened = *identity;
+    case ZIP_SOURCE_COMMIT_WRITE:
+      // The new file is complete; the package puts it in place (Package::Commit).
       return 0;
-    }
     case ZIP_SOURCE_ROLLBACK_WRITE:
       source.replacement.reset();
       return 0;
@@ -501,27 +487,34 @@ std::string Package::Read(std::string_view part) const {
   return content;
 }
 
+void Package::DropWritten() {
+  if (file_) file_->replacement.reset();
+}
+
 void Package::Replace(const std::string& part, std::string content) {
+  DropWritten();
   removed_.erase(std::remove(removed_.begin(), removed_.end(), part), removed_.end());
   replaced_[part] = StagedPart{std::move(content), {}};
 }
 
 void Package::ReplaceDeflated(const std::string& part, Deflated content) {
   if (!content.ok) throw std::invalid_argument("no deflated content for /" + part);
+  DropWritten();
   removed_.erase(std::remove(removed_.begin(), removed_.end(), part), removed_.end());
   replaced_[part] = StagedPart{{}, std::move(content)};
 }
 
 void Package::Remove(const std::string& part) {
+  DropWritten();
   replaced_.erase(part);
   if (std::find(removed_.begin(), removed_.end(), part) == removed_.end()) {
     removed_.push_back(part);
   }
 }
 
-void Package::Commit() {
+void Package::Write() {
   if (path_.empty()) throw WorkbookError(name_, "a workbook held in memory cannot be saved");
-  if (!HasChanges()) return;
+  if (!HasChanges() || file_->replacement) return;
   struct stat info {};
   if (::stat(path_.c_str(), &info) != 0) {
     throw WorkbookError(name_, std::string("cannot save: ") + std::strerror(errno));
@@ -579,21 +572,53 @@ void Package::Commit() {
     }
   }
   if (zip_close(archive_) != 0) {
-    if (file_ && file_->failure) {
-      std::string reason = file_->failure->reason();
+    file_->replacement.reset();
+    if (file_->failure) {
+      const WorkbookError failure = *file_->failure;
       file_->failure.reset();
       zip_unchange_all(archive_);
-      if (reason.find("nothing was written") == std::string::npos &&
-          reason.find("left unchanged") == std::string::npos) {
-        reason += "; the file was left as it was";
-      }
-      throw WorkbookError(name_, reason);
+      throw SaveFailure(failure);
     }
     fail("writing the new file failed");
   }
+  // The archive is closed; it is opened anew when it is read again (the original until the new
+  // file is in place). The new file is synced while the caller goes on.
   archive_ = nullptr;
+  try {
+    file_->replacement->SyncMeanwhile();
+  } catch (const WorkbookError& failure) {
+    file_->replacement.reset();
+    throw SaveFailure(failure);
+  }
+}
+
+void Package::Commit() {
+  if (path_.empty()) throw WorkbookError(name_, "a workbook held in memory cannot be saved");
+  if (!HasChanges()) return;
+  Write();
+  const std::unique_ptr<workbook::FileReplacement> replacement = std::move(file_->replacement);
+  try {
+    replacement->Commit();
+  } catch (const WorkbookError& failure) {
+    throw SaveFailure(failure);
+  }
+  // From now on the package reads the file it wrote.
+  const int fd = replacement->ReleaseDescriptor();
+  ::close(file_->fd);
+  file_->fd = fd;
+  file_->offset = 0;
+  if (const auto identity = workbook::IdentifyOpenFile(fd)) file_->opened = *identity;
   replaced_.clear();
   removed_.clear();
+}
+
+WorkbookError Package::SaveFailure(const WorkbookError& failure) const {
+  std::string reason = failure.reason();
+  if (reason.find("nothing was written") == std::string::npos &&
+      reason.find("left unchanged") == std::string::npos) {
+    reason += "; the file was left as it was";
+  }
+  return WorkbookError(name_, reason);
 }
 
 zip_t* Package::Archive() const {

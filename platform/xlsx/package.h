@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/xlsx/deflate.h"
+#include "workbook/spreadsheet.h"
 
 typedef struct zip zip_t;
 
@@ -51,6 +52,9 @@ class Package {
   // workbook::FileReplacement). Parts not changed are copied through as stored. On failure the
   // original is untouched, the changes stay staged, and WorkbookError is thrown.
   void Commit();
+  // The first part of Commit() ahead of time: the new file is written and its sync started, so
+  // the caller can work until Commit() puts it in place. A change staged meanwhile drops it.
+  void Write();
 
  private:
   Package(zip_t* archive, std::string name, std::string path, std::string bytes,
@@ -58,6 +62,9 @@ class Package {
   long long Locate(std::string_view part) const;
   // The open archive; after a save, the new file opened anew.
   zip_t* Archive() const;
+  void DropWritten();
+  // A failure of the new file, as the user is told.
+  workbook::WorkbookError SaveFailure(const workbook::WorkbookError& failure) const;
 
   mutable zip_t* archive_ = nullptr;
   std::string name_;

@@ -103,6 +103,7 @@ class XlsxWorkbook : public workbook::Workbook {
   std::vector<std::pair<std::string, XlsxWorksheet*>> tabs_;
   std::size_t active_tab_ = 0;
   bool formula_removed_ = false;
+  bool calculation_staged_ = false;  // the calculation chain's removal, for the next save
 };
 
 WorksheetPart& XlsxWorksheet::data() const {
@@ -264,16 +265,7 @@ void XlsxWorkbook::PrepareSave() {
     }
     sheet->SetStaged(true);
   }
-}
-
-void XlsxWorkbook::Save() {
-  CheckOpen();
-  PrepareSave();
-  std::vector<XlsxWorksheet*> written;
-  for (auto& sheet : worksheets_) {
-    if (sheet->staged()) written.push_back(sheet.get());
-  }
-  if (formula_removed_) {
+  if (formula_removed_ && !calculation_staged_) {
     // Cached results of the remaining formulas may depend on what was overwritten: drop the
     // calculation chain and have the application recalculate on load.
     const std::string rels_part = Relationships::PathFor(workbook_part_);
@@ -292,14 +284,24 @@ void XlsxWorkbook::Save() {
     }
     package_->Replace(workbook_part_,
                       WorkbookPart::WithFullCalcOnLoad(package_->Read(workbook_part_)));
+    calculation_staged_ = true;
   }
+  // The new file is written and synced while the caller goes on; Save() puts it in place.
+  package_->Write();
+}
+
+void XlsxWorkbook::Save() {
+  CheckOpen();
+  PrepareSave();
   package_->Commit();
   // The file now holds the written sheets; carry on from them.
-  for (XlsxWorksheet* sheet : written) {
+  for (auto& sheet : worksheets_) {
+    if (!sheet->staged()) continue;
     sheet->Unload();
     sheet->SetStaged(false);
   }
   formula_removed_ = false;
+  calculation_staged_ = false;
 }
 
 class XlsxApplication : public workbook::Application {
