@@ -1,6 +1,7 @@
 #include "platform/xlsx/worksheet_part.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <exception>
@@ -19,21 +20,30 @@ namespace {
 using xml::Token;
 using xml::TokenKind;
 
+// For each byte: 1 when it cannot go into cell text as it is (not printable ASCII, a markup
+// character or the escape character), 2 for a space.
+constexpr std::array<std::uint8_t, 256> kCellTextBytes = [] {
+  std::array<std::uint8_t, 256> kinds{};
+  for (int c = 0; c < 256; ++c) {
+    kinds[c] = (c < 0x20 || c >= 0x7F || c == '_' || c == '&' || c == '<' || c == '>') ? 1 : 0;
+  }
+  kinds[' '] = 2;
+  return kinds;
+}();
+
 // Text that goes into the markup as it is, in one pass: printable ASCII without markup
 // characters, the escape character or spaces that xml:space would have to keep. Number words
 // always are.
 bool IsPlainCellText(std::string_view text) {
   if (text.empty() || text.front() == ' ' || text.back() == ' ') return false;
-  char previous = 0;
+  unsigned refused = 0;
+  unsigned previous = 0;
   for (const char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 0x20 || u >= 0x7F || c == '_' || c == '&' || c == '<' || c == '>' ||
-        (c == ' ' && previous == ' ')) {
-      return false;
-    }
-    previous = c;
+    const unsigned kind = kCellTextBytes[static_cast<unsigned char>(c)];
+    refused |= (kind & 1) | (kind & previous);  // two spaces in a row: 2 & 2
+    previous = kind;
   }
-  return true;
+  return refused == 0;
 }
 
 bool ParseUnsigned(std::string_view text, std::uint32_t* value) {
