@@ -62,7 +62,9 @@ std::uint32_t DistanceMeaning(int symbol) {
 class BitReader {
  public:
   explicit BitReader(std::string_view bytes)
-      : next_(reinterpret_cast<const unsigned char*>(bytes.data())), end_(next_ + bytes.size()) {}
+      : begin_(reinterpret_cast<const unsigned char*>(bytes.data())),
+        next_(begin_),
+        end_(begin_ + bytes.size()) {}
 
   // At least 56 bits are buffered afterwards. False once reading has run well past the end.
   bool Refill() {
@@ -76,11 +78,14 @@ class BitReader {
       return true;
     }
     while (have_ <= 56) {
-      bits_ |= static_cast<std::uint64_t>(next_ < end_ ? *next_ : 0) << have_;
-      ++next_;
+      if (next_ < end_) {
+        bits_ |= static_cast<std::uint64_t>(*next_++) << have_;
+      } else {
+        ++past_end_;
+      }
       have_ += 8;
     }
-    return next_ <= end_ + 16;
+    return past_end_ <= 16;
   }
   std::uint32_t Peek(int count) const {
     return static_cast<std::uint32_t>(bits_ & ((std::uint64_t{1} << count) - 1));
@@ -88,14 +93,17 @@ class BitReader {
   void Drop(int count) {
     bits_ >>= count;
     have_ -= count;
-    used_ += static_cast<std::uint64_t>(count);
   }
   std::uint32_t Take(int count) {
     const std::uint32_t value = Peek(count);
     Drop(count);
     return value;
   }
-  std::uint64_t used() const { return used_; }
+  // Bits read so far, zeros past the end included.
+  std::uint64_t used() const {
+    return (static_cast<std::uint64_t>(next_ - begin_) + past_end_) * 8 -
+           static_cast<std::uint64_t>(have_);
+  }
 
   void ToByteBoundary() { Drop(have_ & 7); }
   // Skips `count` whole bytes from a byte boundary; false when the stream ends first.
@@ -106,21 +114,20 @@ class BitReader {
       return true;
     }
     count -= buffered;
-    used_ += static_cast<std::uint64_t>(have_);
+    if (past_end_ > 0 || static_cast<std::uint64_t>(end_ - next_) < count) return false;
     bits_ = 0;
     have_ = 0;
-    if (next_ > end_ || static_cast<std::uint64_t>(end_ - next_) < count) return false;
     next_ += count;
-    used_ += count * 8;
     return true;
   }
 
  private:
+  const unsigned char* begin_;
   const unsigned char* next_;  // the first byte not yet buffered
   const unsigned char* end_;
   std::uint64_t bits_ = 0;
-  int have_ = 0;  // bits buffered
-  std::uint64_t used_ = 0;
+  int have_ = 0;                // bits buffered
+  std::uint64_t past_end_ = 0;  // zero bytes buffered past the end
 };
 
 // A canonical Huffman code: a table for short codes, counts and sorted symbols for the rest.
