@@ -614,6 +614,30 @@ const WorksheetPart::Cell* WorksheetPart::Find(std::int32_t row, std::int32_t co
   return cell;
 }
 
+const WorksheetPart::Cell* WorksheetPart::FindForWrite(std::int32_t row, std::int32_t column,
+                                                       std::size_t* index) {
+  // Cells are mostly written row by row: the row of the last write, or the next, is tried first.
+  std::size_t at = last_write_row_;
+  if (at >= rows_.size() || rows_[at].row != row) {
+    ++at;
+    if (at >= rows_.size() || rows_[at].row != row) {
+      at = static_cast<std::size_t>(
+          std::lower_bound(rows_.begin(), rows_.end(), row,
+                           [](const Row& r, std::int32_t value) { return r.row < value; }) -
+          rows_.begin());
+      if (at == rows_.size() || rows_[at].row != row) return nullptr;
+    }
+  }
+  last_write_row_ = at;
+  const Cell* first = cells_.data() + rows_[at].first_cell;
+  const Cell* last = first + rows_[at].cell_count;
+  const Cell* cell = std::lower_bound(
+      first, last, column, [](const Cell& c, std::int32_t value) { return c.column < value; });
+  if (cell == last || cell->column != column) return nullptr;
+  *index = static_cast<std::size_t>(cell - cells_.data());
+  return cell;
+}
+
 std::string WorksheetPart::CellText(const Cell& cell, const SharedStrings& strings,
                                     const Styles& styles) const {
   if (cell.edit >= 0) {
@@ -803,7 +827,7 @@ WorksheetPart::WriteResult WorksheetPart::WriteString(std::int32_t row, std::int
                    RangeName(blocked->range) + ") and cannot be replaced on its own");
   }
   std::size_t index = 0;
-  const Cell* found = Find(row, column, &index);
+  const Cell* found = FindForWrite(row, column, &index);
   const bool added_before = !found && added_.count({row, column}) > 0;
   if (!found && !added_before && value.empty()) return WriteResult::Written;  // stays empty
   changed_ = true;

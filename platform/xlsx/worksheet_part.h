@@ -158,6 +158,8 @@ class WorksheetPart {
   bool ReadPlainValue(const xml::Token& start, Cell* cell, std::size_t* end) const;
   [[noreturn]] void Malformed(std::size_t offset, std::string_view what) const;
   const Cell* Find(std::int32_t row, std::int32_t column, std::size_t* index = nullptr) const;
+  // Find() for WriteString(), quicker for writes row by row.
+  const Cell* FindForWrite(std::int32_t row, std::int32_t column, std::size_t* index);
   std::string CellText(const Cell& cell, const SharedStrings& strings, const Styles& styles) const;
   std::string_view Written(std::int32_t edit) const {
     return std::string_view(written_).substr(edits_[edit].offset, edits_[edit].size);
@@ -211,6 +213,7 @@ class WorksheetPart {
   std::vector<Edit> edits_;
   bool changed_ = false;
   bool protected_ = false;
+  std::size_t last_write_row_ = 0;  // index into rows_ of the row last written
 };
 
 template <typename Visit>
