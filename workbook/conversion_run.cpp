@@ -10,6 +10,7 @@
 #include "workbook/backup_copy.h"
 #include "workbook/cell_walks.h"
 #include "workbook/file_replace.h"
+#include "workbook/regular_file.h"
 #include "workbook/text_escape.h"
 #include "workbook/workbook_lock.h"
 
@@ -216,6 +217,10 @@ RunReport ConversionRun::Execute() {
       WorkbookResult& result = report.workbooks[static_cast<std::size_t>(index - 1)];
       if (Cancelled()) throw RunCancelled();
       prompts_.Progress({index, count, current, 0, 0});
+      // A named pipe or a device would block the backup copy or the opening for ever.
+      if (const std::string why = WhyNotARegularFile(current); !why.empty()) {
+        throw WorkbookError(current, why);
+      }
       // Held until the workbook is saved or closed (it outlives the instance below).
       const std::unique_ptr<WorkbookLock> lock =
           options_.dry_run ? nullptr : WorkbookLock::Acquire(current, other_locks);
@@ -225,8 +230,21 @@ RunReport ConversionRun::Execute() {
       if (!made) throw WorkbookError(current, "no spreadsheet application can open this file");
       InstanceGuard instance(std::move(made));
       instance.Hold(instance.application().Open(current));
-      // Only a workbook that opens gets a backup: the file as it was, before anything is written.
-      // It is synced while the cells are converted, and put in place before the save.
+
+      std::optional<Block> block;
+      if (options_.scope == Scope::Block) {
+        instance.application().SetVisible(true);
+        block = prompts_.PickBlock(instance.workbook());
+        if (!block) {
+          // Closed unsaved by the guard; the run goes on with the next workbook.
+          result = {WorkbookOutcome::Skipped, std::string(kNoBlock)};
+          summary += "\n" + current + " was skipped: " + result.reason + ".";
+          continue;
+        }
+      }
+      // Only a workbook that opens and is to be converted gets a backup: the file as it was,
+      // before anything is written. It is synced while the cells are converted, and put in
+      // place before the save.
       PendingBackup backup(options_.backup && !options_.dry_run
                                ? StartBackupCopy(current, services_.now
                                                               ? services_.now()
@@ -248,20 +266,9 @@ RunReport ConversionRun::Execute() {
         case Scope::ActiveSheet:
           ConvertActiveSheet(instance.workbook(), walk);
           break;
-        case Scope::Block: {
-          // The backup is in place before anyone is asked anything.
-          backup.Finish();
-          instance.application().SetVisible(true);
-          const std::optional<Block> block = prompts_.PickBlock(instance.workbook());
-          if (!block) {
-            // Closed unsaved by the guard; the run goes on with the next workbook.
-            result = {WorkbookOutcome::Skipped, std::string(kNoBlock)};
-            summary += "\n" + current + " was skipped: " + result.reason + ".";
-            continue;
-          }
+        case Scope::Block:
           ConvertBlock(*block, walk);
           break;
-        }
       }
 
       // A cancel that came after the last cell still leaves the file as it was.
@@ -272,6 +279,7 @@ RunReport ConversionRun::Execute() {
         if (std::string refusal = instance.workbook().SaveRefusal(); !refusal.empty()) {
           throw WorkbookError(current, std::move(refusal));
         }
+        if (options_.dry_run) instance.workbook().CheckSave();
       }
       const bool saving = !options_.dry_run && walk.cells_converted > 0;
       // What the save can do before the workbook is replaced is done while the backup is

@@ -101,6 +101,10 @@ class Workbook {
   // when cells were written since; a workbook closed instead leaves nothing of it behind.
   virtual void PrepareSave() {}
 
+  // For a dry run: goes as far as Save() would short of replacing the file, and throws as Save()
+  // would when a save could not be completed. Nothing is written beside the workbook.
+  virtual void CheckSave() {}
+
   // Saves in place, same name and format. Throws WorkbookError and leaves the file as it was
   // when the save cannot be completed.
   virtual void Save() = 0;

@@ -6,6 +6,8 @@
 #include <cctype>
 #include <filesystem>
 
+#include "workbook/regular_file.h"
+
 namespace quillory::libreoffice {
 
 std::vector<std::string> ExpectedFilters(const std::string& path) {
@@ -35,6 +37,8 @@ std::string WhyNotWritable(const std::string& path) {
   std::error_code error;
   const fs::path file(path);
   if (!fs::exists(file, error)) return "the file does not exist";
+  // A named pipe or device: LibreOffice would wait on it for ever.
+  if (std::string why = workbook::WhyNotARegularFile(path); !why.empty()) return why;
   if (!fs::is_regular_file(file, error)) return "it is not a regular file";
   if (access(path.c_str(), R_OK) != 0) return "the file cannot be read (permission denied)";
   // The permission bits too: a file marked read-only stays so even for a user who could write it.

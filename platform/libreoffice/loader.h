@@ -13,7 +13,8 @@ namespace quillory::libreoffice {
 std::unique_ptr<workbook::Application> MakeLibreOfficeApplication();
 
 struct LoaderSettings {
-  // The plugin file; empty: beside the executable, then in the build folder.
+  // The plugin file; empty: beside the executable, then in ../lib/quillory from it, then (for a
+  // program in the build folder) the one built there.
   std::string plugin_path;
   OfficeSettings office;
 };

@@ -17,6 +17,9 @@ struct OfficeSettings {
   std::chrono::milliseconds call_timeout{std::chrono::seconds(60)};   // everything else
   // How long the instance stays up with no application using it, for the next workbook.
   std::chrono::milliseconds idle_timeout{std::chrono::seconds(30)};
+  // Whether a save reads back the copy LibreOffice stored and compares it with the workbook before
+  // it replaces the file. Turned off only to measure what that costs.
+  bool read_back_saves = true;
 };
 
 class Plugin {

@@ -13,12 +13,14 @@
 #include <com/sun/star/lang/Locale.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/sheet/CellFlags.hpp>
+#include <com/sun/star/sheet/DataPilotOutputRangeType.hpp>
 #include <com/sun/star/sheet/FormulaResult.hpp>
 #include <com/sun/star/sheet/XCellRangeAddressable.hpp>
 #include <com/sun/star/sheet/XCellRangeData.hpp>
 #include <com/sun/star/sheet/XCellRangeFormula.hpp>
 #include <com/sun/star/sheet/XCellRangesQuery.hpp>
 #include <com/sun/star/sheet/XDataPilotTable.hpp>
+#include <com/sun/star/sheet/XDataPilotTable2.hpp>
 #include <com/sun/star/sheet/XDataPilotTablesSupplier.hpp>
 #include <com/sun/star/sheet/XSheetCellCursor.hpp>
 #include <com/sun/star/sheet/XSheetCellRanges.hpp>
@@ -52,6 +54,7 @@
 #include <set>
 #include <sstream>
 #include <tuple>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/libreoffice/biff_sheets.h"
@@ -61,6 +64,7 @@
 #include "platform/libreoffice/odf_settings.h"
 #include "platform/libreoffice/office.h"
 #include "platform/libreoffice/plugin_api.h"
+#include "platform/libreoffice/read_back.h"
 #include "platform/xlsx/number_format.h"
 #include "workbook/file_replace.h"
 
@@ -93,12 +97,38 @@ uno::Sequence<beans::PropertyValue> Properties(std::initializer_list<beans::Prop
   return properties;
 }
 
-std::string CellName(std::int32_t row, std::int32_t column) {
-  std::string letters;
-  for (std::int32_t c = column; c > 0; c = (c - 1) / 26) {
-    letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
+// The displayed text of every cell of sheet `index` (0-based) of `document`, as comma-separated
+// text: one export of the sheet as "text as shown", written into `folder` (made anew, removed).
+std::string ExportShownTexts(const uno::Reference<lang::XComponent>& document, int index,
+                             const std::string& folder) {
+  std::error_code ignored;
+  fs::remove_all(folder, ignored);
+  fs::create_directories(folder);
+  struct Removed {
+    const std::string& folder;
+    ~Removed() {
+      std::error_code ignored;
+      fs::remove_all(folder, ignored);
+    }
+  } removed{folder};
+  uno::Reference<frame::XStorable> storable(document, uno::UNO_QUERY_THROW);
+  // Field separator, quote, UTF-8, from line 1, -, en-US, quote text, -, as shown,
+  // no formulas, keep spaces, this sheet only.
+  const std::string options =
+      "44,34,76,1,,1033,true,false,true,false,false," + std::to_string(index + 1);
+  const auto args = Properties({
+      Property("FilterName", uno::Any(Utf16("Text - txt - csv (StarCalc)"))),
+      Property("FilterOptions", uno::Any(Utf16(options))),
+  });
+  storable->storeToURL(Utf16(FileUrl(folder + "/sheet.csv")), args);
+  // LibreOffice may name the file after the sheet.
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
   }
-  return letters + std::to_string(row);
+  return "";
 }
 
 struct Range {
@@ -193,6 +223,7 @@ class UnoWorkbook : public workbook::Workbook {
   std::vector<workbook::Worksheet*> Worksheets() override;
   workbook::Worksheet& ActiveSheet() override;
   std::string SaveRefusal() override;
+  void CheckSave() override;
   void Save() override;
   void Close() override;
 
@@ -224,6 +255,16 @@ class UnoWorkbook : public workbook::Workbook {
 
  private:
   void LoadSheets();
+  // The cells of every sheet of `document` (this workbook, or the copy of it a save stored),
+  // for comparing the two; `scratch` is a folder for exports. `which` names it in failures.
+  std::vector<SheetState> ReadState(const uno::Reference<lang::XComponent>& document,
+                                    const std::string& scratch, const std::string& which);
+  // Opens the copy a save stored at `stored` as LibreOffice will read it and throws when it does
+  // not give back this workbook's cells.
+  void CheckReadBack(const std::string& stored, const std::string& scratch);
+  // Stores the workbook in `folder` (made anew) as a save does, with its view settings, and checks
+  // that it reads back; returns the file. Throws when a save could not be completed.
+  std::string StoreChecked(const std::string& folder);
 
   std::string path_;
   std::string target_;             // the file a save replaces (through a link, the file itself)
@@ -446,30 +487,9 @@ void UnoWorksheet::LoadSnapshot() const {
   }
   const std::string folder = scratch + "/" + std::to_string(index_) + "-" +
                              std::to_string(reinterpret_cast<std::uintptr_t>(this));
-  std::error_code ignored;
-  fs::remove_all(folder, ignored);
-  fs::create_directories(folder);
-  book_.Guarded("reading the cells of sheet " + name_, [&] {
-    uno::Reference<frame::XStorable> storable(book_.Component(), uno::UNO_QUERY_THROW);
-    // Field separator, quote, UTF-8, from line 1, -, en-US, quote text, -, as shown,
-    // no formulas, keep spaces, this sheet only.
-    const std::string options =
-        "44,34,76,1,,1033,true,false,true,false,false," + std::to_string(index_ + 1);
-    const auto args = Properties({
-        Property("FilterName", uno::Any(Utf16("Text - txt - csv (StarCalc)"))),
-        Property("FilterOptions", uno::Any(Utf16(options))),
-    });
-    storable->storeToURL(Utf16(FileUrl(folder + "/sheet.csv")), args);
+  const std::string csv = book_.Guarded("reading the cells of sheet " + name_, [&] {
+    return ExportShownTexts(book_.Component(), index_, folder);
   });
-  std::string csv;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    std::ifstream in(entry.path(), std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    csv = text.str();
-    break;
-  }
-  fs::remove_all(folder, ignored);
   snapshot_.clear();
   ForEachCsvCell(csv, [&](int row, int column, std::string text) {
     snapshot_.push_back({row, column, Displayed(row, column, std::move(text))});
@@ -834,29 +854,186 @@ std::string UnoWorkbook::SaveRefusal() {
   return "";
 }
 
-void UnoWorkbook::Save() {
-  if (const std::string refusal = SaveRefusal(); !refusal.empty()) {
-    throw WorkbookError(path_, refusal);
-  }
-  for (auto& sheet : sheets_) sheet->Flush();
-
-  // Stored first in the instance's private folder, where nothing else can touch it; the original
-  // is replaced only once the new file is complete, through the same step as every save.
-  const std::string scratch = Office::Shared().ScratchFolder();
-  if (scratch.empty()) {
-    throw WorkbookError(path_, "the LibreOffice instance that had it open has ended");
-  }
-  struct Folder {
-    std::string path;
-    ~Folder() {
-      std::error_code ignored;
-      fs::remove_all(path, ignored);
+std::vector<SheetState> UnoWorkbook::ReadState(const uno::Reference<lang::XComponent>& document,
+                                               const std::string& scratch,
+                                               const std::string& which) {
+  using Sheets = std::vector<std::pair<std::string, uno::Reference<sheet::XSpreadsheet>>>;
+  const Sheets sheets = Guarded("listing the sheets of " + which, [&] {
+    uno::Reference<container::XIndexAccess> all(
+        uno::Reference<sheet::XSpreadsheetDocument>(document, uno::UNO_QUERY_THROW)->getSheets(),
+        uno::UNO_QUERY_THROW);
+    Sheets list;
+    for (sal_Int32 i = 0; i < all->getCount(); ++i) {
+      uno::Reference<sheet::XSpreadsheet> sheet(all->getByIndex(i), uno::UNO_QUERY_THROW);
+      list.emplace_back(
+          Utf8(uno::Reference<container::XNamed>(sheet, uno::UNO_QUERY_THROW)->getName()), sheet);
     }
-  } folder{scratch + "/save-" + std::to_string(reinterpret_cast<std::uintptr_t>(this))};
+    return list;
+  });
+  const auto key = [](std::int64_t row, std::int64_t column) { return row << 32 | column; };
+  std::vector<SheetState> states;
+  for (std::size_t index = 0; index < sheets.size(); ++index) {
+    const auto& [name, sheet] = sheets[index];
+    const std::string what = "reading sheet " + name + " of " + which;
+    SheetState state{name, {}, {}};
+    // Where the non-empty cells lie, and which of them hold formulas.
+    std::vector<table::CellRangeAddress> contents;
+    std::unordered_set<std::int64_t> formulas;
+    Guarded(what, [&] {
+      uno::Reference<sheet::XCellRangesQuery> query(sheet, uno::UNO_QUERY_THROW);
+      const auto found =
+          query
+              ->queryContentCells(sheet::CellFlags::VALUE | sheet::CellFlags::DATETIME |
+                                  sheet::CellFlags::STRING | sheet::CellFlags::FORMULA)
+              ->getRangeAddresses();
+      contents.assign(found.begin(), found.end());
+      for (const auto& address :
+           query->queryContentCells(sheet::CellFlags::FORMULA)->getRangeAddresses()) {
+        for (sal_Int32 r = address.StartRow; r <= address.EndRow; ++r) {
+          for (sal_Int32 c = address.StartColumn; c <= address.EndColumn; ++c) {
+            formulas.insert(key(r + 1, c + 1));
+          }
+        }
+      }
+    });
+    // Their contents, in bands of rows across the columns in use: one call per band that holds
+    // any, none of more than this many cells.
+    if (!contents.empty()) {
+      constexpr std::int64_t kBlockCells = std::int64_t{1} << 16;
+      sal_Int32 first_row = contents.front().StartRow, last_row = contents.front().EndRow;
+      sal_Int32 first_column = contents.front().StartColumn;
+      sal_Int32 last_column = contents.front().EndColumn;
+      for (const auto& address : contents) {
+        first_row = std::min(first_row, address.StartRow);
+        last_row = std::max(last_row, address.EndRow);
+        first_column = std::min(first_column, address.StartColumn);
+        last_column = std::max(last_column, address.EndColumn);
+      }
+      const sal_Int32 band = static_cast<sal_Int32>(
+          std::max<std::int64_t>(1, kBlockCells / (last_column - first_column + 1)));
+      std::vector<char> used(static_cast<std::size_t>((last_row - first_row) / band) + 1);
+      for (const auto& address : contents) {
+        for (sal_Int32 b = (address.StartRow - first_row) / band;
+             b <= (address.EndRow - first_row) / band; ++b) {
+          used[static_cast<std::size_t>(b)] = 1;
+        }
+      }
+      for (std::size_t b = 0; b < used.size(); ++b) {
+        if (!used[b]) continue;
+        const sal_Int32 top = first_row + static_cast<sal_Int32>(b) * band;
+        const sal_Int32 bottom = std::min(last_row, top + band - 1);
+        const auto rows = Guarded(what, [&] {
+          return uno::Reference<sheet::XCellRangeFormula>(
+                     sheet->getCellRangeByPosition(first_column, top, last_column, bottom),
+                     uno::UNO_QUERY_THROW)
+              ->getFormulaArray();
+        });
+        for (sal_Int32 r = 0; r < rows.getLength(); ++r) {
+          for (sal_Int32 c = 0; c < rows[r].getLength(); ++c) {
+            if (rows[r][c].isEmpty()) continue;
+            const std::int32_t row = top + r + 1, column = first_column + c + 1;
+            state.cells.push_back(
+                {row, column, formulas.count(key(row, column)) != 0, Utf8(rows[r][c]), {}});
+          }
+        }
+      }
+    }
+    Guarded(what, [&] {
+      uno::Reference<sheet::XDataPilotTablesSupplier> supplier(sheet, uno::UNO_QUERY);
+      if (!supplier.is()) return;
+      uno::Reference<container::XIndexAccess> tables(supplier->getDataPilotTables(),
+                                                     uno::UNO_QUERY_THROW);
+      for (sal_Int32 i = 0; i < tables->getCount(); ++i) {
+        // The whole output, with the filter fields above the table.
+        uno::Reference<sheet::XDataPilotTable2> table(tables->getByIndex(i), uno::UNO_QUERY_THROW);
+        const Range area =
+            ToRange(table->getOutputRangeByType(sheet::DataPilotOutputRangeType::WHOLE));
+        state.pivot_tables.push_back(
+            {area.first_row, area.first_column, area.last_row, area.last_column});
+      }
+    });
+    // Their displayed texts.
+    const std::string csv = Guarded(what, [&] {
+      return ExportShownTexts(document, static_cast<int>(index), scratch + "/shown.export");
+    });
+    std::size_t next = 0;
+    std::vector<CellState> shown_only;
+    ForEachCsvCell(csv, [&](int row, int column, std::string text) {
+      const auto before = [&](const CellState& cell) {
+        return std::tie(cell.row, cell.column) < std::tie(row, column);
+      };
+      while (next < state.cells.size() && before(state.cells[next])) ++next;
+      if (next < state.cells.size() && state.cells[next].row == row &&
+          state.cells[next].column == column) {
+        state.cells[next].shown = std::move(text);
+      } else {
+        shown_only.push_back({row, column, false, {}, std::move(text)});
+      }
+    });
+    if (!shown_only.empty()) {
+      state.cells.insert(state.cells.end(), shown_only.begin(), shown_only.end());
+      std::sort(state.cells.begin(), state.cells.end(), [](const CellState& a, const CellState& b) {
+        return std::tie(a.row, a.column) < std::tie(b.row, b.column);
+      });
+    }
+    states.push_back(std::move(state));
+  }
+  return states;
+}
+
+void UnoWorkbook::CheckReadBack(const std::string& stored, const std::string& scratch) {
+  const std::vector<SheetState> saved_from = ReadState(component_, scratch, "the workbook");
+  rtl::Reference<AbortingInteractionHandler> handler(new AbortingInteractionHandler);
+  const auto args = Properties({
+      Property("Hidden", uno::Any(true)),
+      Property("ReadOnly", uno::Any(true)),
+      Property("AsTemplate", uno::Any(false)),
+      Property("FilterName", uno::Any(Utf16(filter_))),
+      Property("MacroExecutionMode", uno::Any(document::MacroExecMode::NEVER_EXECUTE)),
+      Property("UpdateDocMode", uno::Any(document::UpdateDocMode::NO_UPDATE)),
+      Property("InteractionHandler",
+               uno::Any(uno::Reference<task::XInteractionHandler>(handler.get()))),
+  });
+  struct Copy {
+    UnoWorkbook& book;
+    uno::Reference<lang::XComponent> component;
+    ~Copy() {
+      if (!component.is()) return;
+      try {
+        book.Guarded("closing the saved copy", [&] {
+          uno::Reference<util::XCloseable> closeable(component, uno::UNO_QUERY);
+          if (closeable.is())
+            closeable->close(true);
+          else
+            component->dispose();
+        });
+      } catch (...) {
+      }
+    }
+  } copy{*this, {}};
+  copy.component = Guarded(
+      "reading back the saved copy",
+      [&] {
+        return Office::Shared().Desktop()->loadComponentFromURL(Utf16(FileUrl(stored)), "_blank", 0,
+                                                                args);
+      },
+      true);
+  if (!copy.component.is()) {
+    throw WorkbookError(path_,
+                        "LibreOffice could not read back the copy it saved, so it was not put in "
+                        "place; the file was left unchanged");
+  }
+  const std::vector<SheetState> read_back = ReadState(copy.component, scratch, "the saved copy");
+  const ReadBackChanges changes = CompareReadBack(saved_from, read_back);
+  if (changes.count != 0) throw WorkbookError(path_, DescribeReadBackChanges(changes));
+}
+
+std::string UnoWorkbook::StoreChecked(const std::string& folder) {
+  for (auto& sheet : sheets_) sheet->Flush();
   std::error_code ignored;
-  fs::remove_all(folder.path, ignored);
-  fs::create_directories(folder.path);
-  const std::string stored = folder.path + "/" + fs::path(target_).filename().string();
+  fs::remove_all(folder, ignored);
+  fs::create_directories(folder);
+  const std::string stored = folder + "/" + fs::path(target_).filename().string();
   Guarded(
       "saving",
       [&] {
@@ -874,6 +1051,56 @@ void UnoWorkbook::Save() {
                         "its view settings (active sheet, frozen panes, zoom) could not be put "
                         "back into the saved file; it was left unchanged");
   }
+  // The original is replaced only by a copy that gives back every cell as the workbook has it:
+  // LibreOffice may write a formula or a format it cannot read back the same.
+  try {
+    if (settings_.read_back_saves) CheckReadBack(stored, folder);
+  } catch (const WorkbookError& error) {
+    const std::string& reason = error.reason();
+    if (reason.find("left unchanged") != std::string::npos ||
+        reason.find("left as it was") != std::string::npos) {
+      throw;
+    }
+    throw WorkbookError(path_, reason + "; the file was left unchanged");
+  }
+  return stored;
+}
+
+// The instance's private folder for one save, removed with the object: nothing else can touch
+// what is stored there.
+struct SaveFolder {
+  explicit SaveFolder(const void* book) {
+    const std::string scratch = Office::Shared().ScratchFolder();
+    if (!scratch.empty()) {
+      path = scratch + "/save-" + std::to_string(reinterpret_cast<std::uintptr_t>(book));
+    }
+  }
+  ~SaveFolder() {
+    std::error_code ignored;
+    if (!path.empty()) fs::remove_all(path, ignored);
+  }
+  std::string path;  // "" when no instance runs
+};
+
+void UnoWorkbook::CheckSave() {
+  SaveFolder folder(this);
+  if (folder.path.empty()) {
+    throw WorkbookError(path_, "the LibreOffice instance that had it open has ended");
+  }
+  StoreChecked(folder.path);
+}
+
+void UnoWorkbook::Save() {
+  if (const std::string refusal = SaveRefusal(); !refusal.empty()) {
+    throw WorkbookError(path_, refusal);
+  }
+  // Stored and checked first in the instance's private folder; the original is replaced only
+  // once the new file is complete, through the same step as every save.
+  SaveFolder folder(this);
+  if (folder.path.empty()) {
+    throw WorkbookError(path_, "the LibreOffice instance that had it open has ended");
+  }
+  const std::string stored = StoreChecked(folder.path);
 
   const int in = ::open(stored.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) {

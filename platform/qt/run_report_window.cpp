@@ -102,7 +102,12 @@ class CellsLeftModel final : public QAbstractTableModel {
   const std::vector<workbook::CellMessage>& cells_;
 };
 
-QString CsvField(const QString& text) {
+// A field as a spreadsheet reads it back: a text that would start a formula (=, +, -, @, a tab
+// or a carriage return first) is kept a text by a leading apostrophe, so a hostile cell cannot
+// become a formula in whatever opens the file.
+QString CsvField(QString text) {
+  static const QString kFormulaStarts = QStringLiteral("=+-@\t\r");
+  if (!text.isEmpty() && kFormulaStarts.contains(text.front())) text.prepend(QLatin1Char('\''));
   if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
       !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'))) {
     return text;

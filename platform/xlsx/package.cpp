@@ -4,16 +4,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <stdexcept>
+#include <unordered_map>
 
 #include "platform/xlsx/deflate.h"
 #include "workbook/file_replace.h"
+#include "workbook/regular_file.h"
 #include "workbook/spreadsheet.h"
 
 namespace quillory::xlsx {
@@ -88,7 +92,15 @@ bool Contains(std::string_view haystack, std::string_view needle) {
                       "converted through LibreOffice, so choose the LibreOffice backend for it");
 }
 
+// Running out of memory is no fault of the file: it is reported as such, never as damage.
+bool OutOfMemory(const zip_error_t* error) {
+  const int code = zip_error_code_zip(error);
+  return code == ZIP_ER_MEMORY ||
+         (code == ZIP_ER_ZLIB && zip_error_code_system(error) == Z_MEM_ERROR);
+}
+
 [[noreturn]] void RejectZipError(int code, std::string_view head, const std::string& name) {
+  if (code == ZIP_ER_MEMORY) throw std::bad_alloc();
   if (code == ZIP_ER_NOZIP && !head.starts_with("PK")) {
     throw WorkbookError(name, "not a workbook: the file is not an xlsx package (zip)");
   }
@@ -337,23 +349,23 @@ std::string ReadHead(int fd, std::size_t size) {
 }  // namespace
 
 Package::Package(zip_t* archive, std::string name, std::string path, std::string bytes,
-                 std::unique_ptr<FileSource> file)
+                 const ReadLimits& limits, std::uint64_t size, std::unique_ptr<FileSource> file)
     : archive_(archive),
       name_(std::move(name)),
       path_(std::move(path)),
       memory_(std::move(bytes)),
-      file_(std::move(file)) {}
+      file_(std::move(file)),
+      budget_(limits, size) {}
 
 Package::~Package() {
   if (archive_) zip_discard(archive_);
 }
 
-std::unique_ptr<Package> Package::OpenFile(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) {
-    throw WorkbookError(path, std::string("cannot open the file: ") + std::strerror(errno));
+std::unique_ptr<Package> Package::OpenFile(const std::string& path, const ReadLimits& limits) {
+  // A named pipe or a device would block the reads below, or never end.
+  if (const std::string why = workbook::WhyNotARegularFile(path); !why.empty()) {
+    throw WorkbookError(path, why);
   }
-  if (S_ISDIR(info.st_mode)) throw WorkbookError(path, "this is a folder, not a workbook file");
   // A save replaces the file itself: through a symbolic link, that is the file it points to.
   std::string target = path;
   if (char* resolved = ::realpath(path.c_str(), nullptr)) {
@@ -366,14 +378,14 @@ std::unique_ptr<Package> Package::OpenFile(const std::string& path) {
   // Without waiting on a pipe or device put in the file's place.
   file->fd = ::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (file->fd < 0) {
-    if (errno == EACCES) {
+    if (errno == EACCES || errno == EPERM) {
       throw WorkbookError(path, "cannot read the file (no permission to read it?)");
     }
     throw WorkbookError(path, std::string("cannot open the file: ") + std::strerror(errno));
   }
   const auto identity = workbook::IdentifyOpenFile(file->fd);
   if (!identity || !S_ISREG(identity->mode)) {
-    throw WorkbookError(path, "this is not a workbook file (not a regular file)");
+    throw WorkbookError(path, "this is not a regular file, so it cannot be a workbook");
   }
   file->opened = *identity;
   // The whole file when it is an OLE container, so an encryption marker can be found.
@@ -386,13 +398,19 @@ std::unique_ptr<Package> Package::OpenFile(const std::string& path) {
   int code = 0;
   zip_t* archive = OpenArchive(*file, code);
   if (!archive) RejectZipError(code, head, path);
-  return std::unique_ptr<Package>(new Package(archive, path, target, {}, std::move(file)));
+  auto package = std::unique_ptr<Package>(new Package(archive, path, target, {}, limits,
+                                                      static_cast<std::uint64_t>(identity->size),
+                                                      std::move(file)));
+  package->CheckEntries();
+  return package;
 }
 
-std::unique_ptr<Package> Package::OpenMemory(std::string bytes, const std::string& name) {
+std::unique_ptr<Package> Package::OpenMemory(std::string bytes, const std::string& name,
+                                             const ReadLimits& limits) {
   CheckHead(bytes, name, Extension(name));
-  auto package =
-      std::unique_ptr<Package>(new Package(nullptr, name, {}, std::move(bytes), nullptr));
+  const std::uint64_t size = bytes.size();
+  auto package = std::unique_ptr<Package>(
+      new Package(nullptr, name, {}, std::move(bytes), limits, size, nullptr));
   zip_error_t error;
   zip_error_init(&error);
   zip_source_t* source =
@@ -406,7 +424,36 @@ std::unique_ptr<Package> Package::OpenMemory(std::string bytes, const std::strin
   }
   zip_error_fini(&error);
   package->archive_ = archive;
+  package->CheckEntries();
   return package;
+}
+
+// libzip reads every entry but finds only the first of two with one name, where other
+// programs take the last: which content is the workbook would depend on the reader. Names are
+// matched without regard to case, as part names are.
+void Package::CheckEntries() const {
+  const zip_int64_t count = zip_get_num_entries(archive_, 0);
+  if (count < 0) return;
+  if (static_cast<std::uint64_t>(count) > limits().parts) {
+    RefuseTooLarge(name_, "its package holds " + CountText(static_cast<std::uint64_t>(count)) +
+                              " parts, more than " + CountText(limits().parts));
+  }
+  std::unordered_map<std::string, zip_int64_t> seen;
+  seen.reserve(static_cast<std::size_t>(count));
+  for (zip_int64_t i = 0; i < count; ++i) {
+    const char* entry = zip_get_name(archive_, static_cast<zip_uint64_t>(i), 0);
+    if (!entry) continue;
+    const auto [first, added] = seen.emplace(Lower(entry), i);
+    if (added) continue;
+    const char* other = zip_get_name(archive_, static_cast<zip_uint64_t>(first->second), 0);
+    std::string twice = "/" + std::string(other ? other : entry) + " twice";
+    if (other && std::strcmp(other, entry) != 0) {
+      twice += ", as /" + std::string(other) + " and /" + entry +
+               " (names differing only in letter case name the same part)";
+    }
+    throw WorkbookError(name_, "the file is damaged: its package holds the part " + twice +
+                                   ", and programs disagree on which one counts");
+  }
 }
 
 long long Package::Locate(std::string_view part) const {
@@ -440,19 +487,21 @@ std::string Package::Read(std::string_view part) const {
   }
   zip_stat_t stat;
   zip_stat_init(&stat);
-  std::size_t expected = 1 << 16;
   zip_t* archive = Archive();
-  if (zip_stat_index(archive, static_cast<zip_uint64_t>(index), 0, &stat) == 0 &&
-      (stat.valid & ZIP_STAT_SIZE)) {
-    if (stat.size > kMaxPartSize) {
-      throw WorkbookError(name_, "the part /" + std::string(part) + " is too large to read");
-    }
+  const bool stated = zip_stat_index(archive, static_cast<zip_uint64_t>(index), 0, &stat) == 0;
+  const std::uint64_t packed = stated && (stat.valid & ZIP_STAT_COMP_SIZE) ? stat.comp_size : 0;
+  const std::uint64_t allowed = budget_.Allowance(packed);
+  std::size_t expected = 1 << 16;
+  if (stated && (stat.valid & ZIP_STAT_SIZE)) {
+    if (stat.size > allowed) budget_.Refuse(name_, part, packed);
     // Declared sizes may lie; trust them only up to a sane amount.
     expected = static_cast<std::size_t>(std::min<zip_uint64_t>(stat.size, 256u << 20)) + 1;
   }
   zip_file_t* file = zip_fopen_index(archive, static_cast<zip_uint64_t>(index), 0);
   if (!file) {
-    const int code = zip_error_code_zip(zip_get_error(archive));
+    const zip_error_t* error = zip_get_error(archive);
+    const int code = zip_error_code_zip(error);
+    if (OutOfMemory(error)) throw std::bad_alloc();
     if (code == ZIP_ER_NOPASSWD || code == ZIP_ER_WRONGPASSWD || code == ZIP_ER_ENCRNOTSUPP) {
       throw WorkbookError(name_,
                           "the workbook is password-protected (encrypted); remove the "
@@ -461,29 +510,30 @@ std::string Package::Read(std::string_view part) const {
     throw WorkbookError(name_, "the part /" + std::string(part) + " cannot be read (" +
                                    zip_strerror(archive) + "); the file is damaged");
   }
-  // Read straight into the result, growing it if the declared size was short.
-  std::string content(expected, '\0');
+  const std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> closer(file, &zip_fclose);
+  // Read straight into the result, growing it if the declared size was short, but never past
+  // what the budget allows: one byte more is enough to know the part is too large.
+  const std::size_t most = static_cast<std::size_t>(std::min<std::uint64_t>(allowed, SIZE_MAX - 1));
+  std::string content(std::min(expected, most + 1), '\0');
   std::size_t filled = 0;
   for (;;) {
     if (filled == content.size()) {
-      if (content.size() > kMaxPartSize) {
-        zip_fclose(file);
-        throw WorkbookError(name_, "the part /" + std::string(part) + " is too large to read");
-      }
-      content.resize(std::min(content.size() * 2, kMaxPartSize + 1));
+      if (filled > most) budget_.Refuse(name_, part, packed);
+      content.resize(std::min(content.size() * 2, most + 1));
     }
     const zip_int64_t got = zip_fread(file, content.data() + filled, content.size() - filled);
     if (got < 0) {
-      const std::string reason = zip_file_strerror(file);
-      zip_fclose(file);
-      throw WorkbookError(name_, "the part /" + std::string(part) + " is damaged (" + reason +
+      if (OutOfMemory(zip_file_get_error(file))) throw std::bad_alloc();
+      throw WorkbookError(name_, "the part /" + std::string(part) + " is damaged (" +
+                                     zip_file_strerror(file) +
                                      "); restore the file from a backup copy");
     }
     if (got == 0) break;
     filled += static_cast<std::size_t>(got);
   }
-  zip_fclose(file);
+  if (filled > most) budget_.Refuse(name_, part, packed);
   content.resize(filled);
+  budget_.Spend(packed, filled);
   return content;
 }
 
@@ -607,7 +657,10 @@ void Package::Commit() {
   ::close(file_->fd);
   file_->fd = fd;
   file_->offset = 0;
-  if (const auto identity = workbook::IdentifyOpenFile(fd)) file_->opened = *identity;
+  const auto identity = workbook::IdentifyOpenFile(fd);
+  if (identity) file_->opened = *identity;
+  // The parts read before were of the old file and are read again when needed.
+  budget_.Reset(identity ? static_cast<std::uint64_t>(identity->size) : 0);
   replaced_.clear();
   removed_.clear();
 }

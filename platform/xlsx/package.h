@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/xlsx/deflate.h"
+#include "platform/xlsx/read_budget.h"
 #include "workbook/spreadsheet.h"
 
 typedef struct zip zip_t;
@@ -26,10 +27,13 @@ struct StagedPart {
 // naming the file.
 class Package {
  public:
-  // Opens the file at `path` for reading; a later Commit() rewrites it in place.
-  static std::unique_ptr<Package> OpenFile(const std::string& path);
+  // Opens the file at `path` for reading; a later Commit() rewrites it in place. A package
+  // whose directory names one part twice (or two names differing only in letter case) is
+  // refused as damaged, and every Read() is held to `limits`.
+  static std::unique_ptr<Package> OpenFile(const std::string& path, const ReadLimits& limits = {});
   // Opens a package held in memory; `name` stands for the file in messages. Cannot be committed.
-  static std::unique_ptr<Package> OpenMemory(std::string bytes, const std::string& name);
+  static std::unique_ptr<Package> OpenMemory(std::string bytes, const std::string& name,
+                                             const ReadLimits& limits = {});
 
   ~Package();
   Package(const Package&) = delete;
@@ -37,7 +41,9 @@ class Package {
 
   const std::string& name() const { return name_; }
   bool Has(std::string_view part) const;
-  // The part's uncompressed content. Throws WorkbookError when it is missing or damaged.
+  // The part's uncompressed content. Throws WorkbookError when it is missing or damaged, or
+  // unpacks to more than the limits leave (too large to convert safely); std::bad_alloc when
+  // memory runs out.
   std::string Read(std::string_view part) const;
 
   // Changes staged until Commit(): the new content of a part, or its removal.
@@ -56,10 +62,19 @@ class Package {
   // the caller can work until Commit() puts it in place. A change staged meanwhile drops it.
   void Write();
 
+  // The limits every read is held to.
+  const ReadLimits& limits() const { return budget_.limits(); }
+  // Memory the reading may still take beyond the parts' text, and taking some of it: an index
+  // of a sheet's cells costs more than the cells' text.
+  std::uint64_t MemoryLeft() const { return budget_.Allowance(0); }
+  void Charge(std::uint64_t bytes) { budget_.Spend(0, bytes); }
+  std::uint64_t FileSize() const { return budget_.file_size(); }
+
  private:
   Package(zip_t* archive, std::string name, std::string path, std::string bytes,
-          std::unique_ptr<FileSource> file);
+          const ReadLimits& limits, std::uint64_t size, std::unique_ptr<FileSource> file);
   long long Locate(std::string_view part) const;
+  void CheckEntries() const;
   // The open archive; after a save, the new file opened anew.
   zip_t* Archive() const;
   void DropWritten();
@@ -73,9 +88,7 @@ class Package {
   std::unique_ptr<FileSource> file_;  // the file of a package opened from disk
   std::map<std::string, StagedPart> replaced_;
   std::vector<std::string> removed_;
+  mutable ReadBudget budget_;
 };
-
-// Largest part read into memory; bigger ones are refused as damaged (a decompression bomb).
-inline constexpr std::size_t kMaxPartSize = std::size_t{2} << 30;
 
 }  // namespace quillory::xlsx

@@ -1,5 +1,8 @@
 #include "platform/xlsx/xlsx_application.h"
 
+#include <algorithm>
+#include <cctype>
+#include <map>
 #include <optional>
 
 #include "platform/xlsx/cell_ref.h"
@@ -20,11 +23,18 @@ using workbook::WorkbookError;
 
 class XlsxWorkbook;
 
+// A worksheet part as read, shared by every sheet that names it.
+struct SheetPart {
+  std::string part;
+  std::unique_ptr<WorksheetPart> data;  // nothing until read, and again after a save
+  // True while the package holds the part's text as it now is, to be saved.
+  bool staged = false;
+};
+
 class XlsxWorksheet : public workbook::Worksheet {
  public:
-  XlsxWorksheet(XlsxWorkbook& book, std::string name, std::string part,
-                std::unique_ptr<WorksheetPart> data)
-      : book_(book), name_(std::move(name)), part_(std::move(part)), data_(std::move(data)) {}
+  XlsxWorksheet(XlsxWorkbook& book, std::string name, std::string part)
+      : book_(book), name_(std::move(name)), part_(std::move(part)) {}
 
   std::string Name() const override { return name_; }
   bool Hidden() const override { return hidden_; }
@@ -37,14 +47,9 @@ class XlsxWorksheet : public workbook::Worksheet {
                                                 std::int32_t last_column) const override;
   void WriteString(std::int32_t row, std::int32_t column, std::string_view value) override;
 
-  const std::string& part() const { return part_; }
-  bool changed() const { return data_ && data_->changed(); }
-  // True while the package holds the sheet's text as it now is, to be saved.
-  bool staged() const { return staged_; }
-  void SetStaged(bool staged) { staged_ = staged; }
   WorksheetPart& data() const;
-  // After a save the part is read again from the file, when it is next needed.
-  void Unload() { data_.reset(); }
+  // After a save the parts are read again from the file, when next needed.
+  void Unload() { entry_ = nullptr; }
 
  private:
   const std::vector<PivotTableCells>& PivotTables();
@@ -52,10 +57,9 @@ class XlsxWorksheet : public workbook::Worksheet {
   XlsxWorkbook& book_;
   std::string name_;
   std::string part_;
-  mutable std::unique_ptr<WorksheetPart> data_;
+  mutable SheetPart* entry_ = nullptr;  // the workbook's, found once: a write asks per cell
   std::optional<std::vector<PivotTableCells>> pivot_tables_;  // read on the first write
   bool hidden_ = false;
-  bool staged_ = false;
 };
 
 class XlsxWorkbook : public workbook::Workbook {
@@ -77,13 +81,18 @@ class XlsxWorkbook : public workbook::Workbook {
   void Save() override;
   void Close() override {
     worksheets_.clear();
+    sheet_parts_.clear();
     package_.reset();
   }
 
   const SharedStrings& strings() const { return strings_; }
   std::string ReadPart(const std::string& part) const { return package_->Read(part); }
   bool HasPart(const std::string& part) const { return package_->Has(part); }
+  const ReadLimits& limits() const { return package_->limits(); }
   const Styles& styles() const { return styles_; }
+  // The worksheet part `part`, read when first needed. Sheets that name the same part share
+  // it: it is read once, however many name it.
+  SheetPart& SheetData(const std::string& part, const std::string& sheet);
   void NoteFormulaRemoved() { formula_removed_ = true; }
   void CheckOpen() const {
     if (!package_) throw WorkbookError(path_, "the workbook has been closed");
@@ -98,6 +107,7 @@ class XlsxWorkbook : public workbook::Workbook {
   SharedStrings strings_;
   Styles styles_;
   std::vector<std::unique_ptr<XlsxWorksheet>> worksheets_;
+  std::map<std::string, SheetPart> sheet_parts_;  // by lower-case part name
   // Every sheet of the workbook in order; the worksheet it is, or nothing for a chart,
   // dialog or macro sheet.
   std::vector<std::pair<std::string, XlsxWorksheet*>> tabs_;
@@ -108,10 +118,33 @@ class XlsxWorkbook : public workbook::Workbook {
 
 WorksheetPart& XlsxWorksheet::data() const {
   book_.CheckOpen();
-  if (!data_) {
-    data_ = std::make_unique<WorksheetPart>(book_.ReadPart(part_), book_.Path(), part_, name_);
+  if (!entry_ || !entry_->data) entry_ = &book_.SheetData(part_, name_);
+  return *entry_->data;
+}
+
+SheetPart& XlsxWorkbook::SheetData(const std::string& part, const std::string& sheet) {
+  CheckOpen();
+  std::string key = part;
+  std::transform(key.begin(), key.end(), key.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  SheetPart& entry = sheet_parts_[key];
+  if (!entry.data) {
+    entry.part = part;
+    std::string xml = package_->Read(part);
+    // The index takes 32 bytes a cell, from as little as "<c/>": held to what the budget leaves.
+    const std::uint64_t most = package_->MemoryLeft() / sizeof(WorksheetPart::Cell);
+    try {
+      entry.data = std::make_unique<WorksheetPart>(
+          std::move(xml), path_, part, sheet, WorksheetPart::kParallelScanBytes,
+          static_cast<std::size_t>(std::min<std::uint64_t>(most, SIZE_MAX)));
+    } catch (const WorksheetPart::TooManyCells& too_many) {
+      RefuseTooLarge(path_, "its sheet \"" + sheet + "\" unpacks to more than " +
+                                CountText(too_many.most) + " cells from " +
+                                SizeText(package_->FileSize()) + " in the file");
+    }
+    package_->Charge(entry.data->IndexBytes());
   }
-  return *data_;
+  return entry;
 }
 
 std::string XlsxWorksheet::Text(std::int32_t row, std::int32_t column) const {
@@ -140,7 +173,7 @@ const std::vector<PivotTableCells>& XlsxWorksheet::PivotTables() {
   if (!book_.HasPart(rels_part)) return *pivot_tables_;
   Relationships rels;
   try {
-    rels = Relationships(book_.ReadPart(rels_part), part_, book_.Path());
+    rels = Relationships(book_.ReadPart(rels_part), part_, book_.Path(), book_.limits());
   } catch (const WorkbookError&) {
     return *pivot_tables_;
   }
@@ -172,8 +205,9 @@ void XlsxWorksheet::WriteString(std::int32_t row, std::int32_t column, std::stri
                                           CellName(row, column) +
                                           " cannot be written (remove the sheet protection first)");
   }
-  staged_ = false;
-  if (data().WriteString(row, column, value) == WorksheetPart::WriteResult::FormulaRemoved) {
+  WorksheetPart& sheet = data();
+  entry_->staged = false;
+  if (sheet.WriteString(row, column, value) == WorksheetPart::WriteResult::FormulaRemoved) {
     book_.NoteFormulaRemoved();
   }
 }
@@ -186,7 +220,8 @@ void XlsxWorkbook::Load() {
                         "not a workbook: the package has no relationships part "
                         "(/_rels/.rels); the file is damaged or of another kind");
   }
-  const Relationships root(package_->Read(root_rels_part), "", file);
+  const ReadLimits& limits = package_->limits();
+  const Relationships root(package_->Read(root_rels_part), "", file, limits);
   const Relationship* office = root.OfKind("officeDocument");
   if (!office) {
     throw WorkbookError(file, "not a workbook: the package names no main document");
@@ -196,25 +231,26 @@ void XlsxWorkbook::Load() {
     throw WorkbookError(
         file, "the workbook is incomplete: its main part /" + workbook_part_ + " is missing");
   }
-  const WorkbookPart book(package_->Read(workbook_part_), file, workbook_part_);
+  const WorkbookPart book(package_->Read(workbook_part_), file, workbook_part_, limits);
   const std::string rels_part = Relationships::PathFor(workbook_part_);
   Relationships rels;
   if (package_->Has(rels_part))
-    rels = Relationships(package_->Read(rels_part), workbook_part_, file);
+    rels = Relationships(package_->Read(rels_part), workbook_part_, file, limits);
 
   styles_ = Styles();
   if (const Relationship* styles = rels.OfKind("styles"); styles && package_->Has(styles->part)) {
-    styles_ = Styles(package_->Read(styles->part), file, styles->part);
+    styles_ = Styles(package_->Read(styles->part), file, styles->part, limits);
   }
   styles_.SetDate1904(book.date1904());
   strings_ = SharedStrings();
   if (const Relationship* strings = rels.OfKind("sharedStrings");
       strings && package_->Has(strings->part)) {
-    strings_ = SharedStrings(package_->Read(strings->part), file, strings->part);
+    strings_ = SharedStrings(package_->Read(strings->part), file, strings->part, limits);
   }
 
   worksheets_.clear();
   tabs_.clear();
+  sheet_parts_.clear();
   for (const auto& sheet : book.sheets()) {
     const Relationship* target = rels.ById(sheet.relationship_id);
     if (!target || !TypeIs(target->type, "worksheet")) {
@@ -225,10 +261,8 @@ void XlsxWorkbook::Load() {
       throw WorkbookError(file, "the workbook is incomplete: the part /" + target->part +
                                     " of sheet \"" + sheet.name + "\" is missing");
     }
-    auto data = std::make_unique<WorksheetPart>(package_->Read(target->part), file, target->part,
-                                                sheet.name);
-    worksheets_.push_back(
-        std::make_unique<XlsxWorksheet>(*this, sheet.name, target->part, std::move(data)));
+    SheetData(target->part, sheet.name);
+    worksheets_.push_back(std::make_unique<XlsxWorksheet>(*this, sheet.name, target->part));
     worksheets_.back()->SetHidden(sheet.state != "visible");
     tabs_.emplace_back(sheet.name, worksheets_.back().get());
   }
@@ -249,21 +283,21 @@ workbook::Worksheet& XlsxWorkbook::ActiveSheet() {
 
 void XlsxWorkbook::PrepareSave() {
   CheckOpen();
-  for (auto& sheet : worksheets_) {
-    if (!sheet->changed() || sheet->staged()) continue;
+  for (auto& [key, entry] : sheet_parts_) {
+    if (!entry.data || !entry.data->changed() || entry.staged) continue;
     // Written and compressed a piece at a time on every core; the whole text is never held.
-    const WorksheetPart& data = sheet->data();
+    const WorksheetPart& data = *entry.data;
     const std::vector<std::size_t> starts = data.PieceStarts(kDeflatePieceBytes);
     Deflated deflated = DeflatePieces(
         starts.size(),
         [&](std::size_t index, std::string* text) { data.AppendPiece(starts, index, text); },
         DeflateLevel(data.SerializedSizeHint()));
     if (deflated.ok) {
-      package_->ReplaceDeflated(sheet->part(), std::move(deflated));
+      package_->ReplaceDeflated(entry.part, std::move(deflated));
     } else {
-      package_->Replace(sheet->part(), data.Serialize());
+      package_->Replace(entry.part, data.Serialize());
     }
-    sheet->SetStaged(true);
+    entry.staged = true;
   }
   if (formula_removed_ && !calculation_staged_) {
     // Cached results of the remaining formulas may depend on what was overwritten: drop the
@@ -271,7 +305,7 @@ void XlsxWorkbook::PrepareSave() {
     const std::string rels_part = Relationships::PathFor(workbook_part_);
     if (package_->Has(rels_part)) {
       const std::string rels_xml = package_->Read(rels_part);
-      const Relationships rels(rels_xml, workbook_part_, path_);
+      const Relationships rels(rels_xml, workbook_part_, path_, package_->limits());
       if (const Relationship* chain = rels.OfKind("calcChain")) {
         package_->Remove(chain->part);
         package_->Replace(rels_part, Relationships::Without(rels_xml, chain->id));
@@ -295,10 +329,11 @@ void XlsxWorkbook::Save() {
   PrepareSave();
   package_->Commit();
   // The file now holds the written sheets; carry on from them.
-  for (auto& sheet : worksheets_) {
-    if (!sheet->staged()) continue;
-    sheet->Unload();
-    sheet->SetStaged(false);
+  for (auto& sheet : worksheets_) sheet->Unload();
+  for (auto& [key, entry] : sheet_parts_) {
+    if (!entry.staged) continue;
+    entry.data.reset();
+    entry.staged = false;
   }
   formula_removed_ = false;
   calculation_staged_ = false;
@@ -306,22 +341,27 @@ void XlsxWorkbook::Save() {
 
 class XlsxApplication : public workbook::Application {
  public:
+  explicit XlsxApplication(const ReadLimits& limits) : limits_(limits) {}
   std::unique_ptr<workbook::Workbook> Open(const std::string& path) override {
-    return std::make_unique<XlsxWorkbook>(Package::OpenFile(path), path);
+    return std::make_unique<XlsxWorkbook>(Package::OpenFile(path, limits_), path);
   }
   void SetVisible(bool) override {}
   void Quit() override {}
+
+ private:
+  ReadLimits limits_;
 };
 
 }  // namespace
 
-std::unique_ptr<workbook::Application> MakeEmbeddedApplication() {
-  return std::make_unique<XlsxApplication>();
+std::unique_ptr<workbook::Application> MakeEmbeddedApplication(const ReadLimits& limits) {
+  return std::make_unique<XlsxApplication>(limits);
 }
 
 std::unique_ptr<workbook::Workbook> OpenWorkbookFromMemory(std::string bytes,
-                                                           const std::string& name) {
-  return std::make_unique<XlsxWorkbook>(Package::OpenMemory(std::move(bytes), name), name);
+                                                           const std::string& name,
+                                                           const ReadLimits& limits) {
+  return std::make_unique<XlsxWorkbook>(Package::OpenMemory(std::move(bytes), name, limits), name);
 }
 
 }  // namespace quillory::xlsx

@@ -7,12 +7,15 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <thread>
+#include <tuple>
 
 #include <xlsxwriter.h>
 
 #include "platform/libreoffice/loader.h"
 #include "platform/libreoffice/odf_settings.h"
+#include "platform/libreoffice/zip_part.h"
 #include "tests/libreoffice/fixtures.h"
 #include "workbook/file_replace.h"
 #include "workbook/workbook_lock.h"
@@ -23,6 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ConvertWithLibreOffice;
 using testing::ReadFile;
+using testing::ReplaceOnce;
 using testing::TempFolder;
 using testing::WriteFile;
 using workbook::CellText;
@@ -54,6 +58,7 @@ class Fixtures {
     testing::WriteSourceWorkbook(folder_ / "source.xlsx");
     testing::WriteChartWorkbook(folder_ / "charts.xlsx");
     testing::WriteProtectedWorkbook(folder_ / "protected.xlsx");
+    testing::WriteRecalculatedWorkbook(folder_ / "recalculated.xlsx");
     WriteFile(folder_ / "source.csv", "1234.5,Total\n7,0123\n");
     const std::string source = folder_ / "source.xlsx";
     ConvertWithLibreOffice({
@@ -64,6 +69,8 @@ class Fixtures {
         {source, folder_ / "secret.ods", "calc8", "secret"},
         {folder_ / "charts.xlsx", folder_ / "charts.xls", "MS Excel 97", "-"},
         {folder_ / "protected.xlsx", folder_ / "protected.xls", "MS Excel 97", "-"},
+        {folder_ / "recalculated.xlsx", folder_ / "recalculated.xls", "MS Excel 97", "-"},
+        {folder_ / "recalculated.xlsx", folder_ / "recalculated.ods", "calc8", "-"},
     });
     // Files written from a hidden document carry no view settings: give the .ods its active sheet.
     std::string settings = ReadOdfSettings(folder_ / "source.ods");
@@ -450,6 +457,94 @@ TEST_F(Backend, ViewSettingsThatCannotBePutBackAndFailedStepsLeaveTheFile) {
     names.push_back(entry.path().filename().string());
   }
   EXPECT_EQ(names, std::vector<std::string>{"source.ods"});
+}
+
+// Replaces the one occurrence of `from` in one part of a zip package by `to`.
+void ReplaceInZipPart(const std::string& path, const char* part, const std::string& from,
+                      const std::string& to) {
+  int error = 0;
+  zip_t* archive = zip_open(path.c_str(), 0, &error);
+  if (archive == nullptr) throw std::runtime_error("not a zip package: " + path);
+  const std::string changed = ReplaceOnce(ReadZipPart(archive, part), from, to);
+  zip_source_t* source = zip_source_buffer(archive, changed.data(), changed.size(), 0);
+  if (zip_file_replace(archive, zip_name_locate(archive, part, 0), source, 0) != 0 ||
+      zip_close(archive) != 0) {
+    throw std::runtime_error("cannot rewrite " + path);
+  }
+}
+
+TEST_F(Backend, ASavedCopyThatReadsBackChangedIsNotPutInPlace) {
+  auto app = App();
+  // Changes made to the copy LibreOffice stored, as a save that loses a formula or a text would.
+  const std::vector<std::tuple<std::string, std::function<void(const std::string&)>, std::string>>
+      damages = {
+          {"source.xls",
+           [](const std::string& stored) {
+             WriteFile(stored, ReplaceOnce(ReadFile(stored), "Total", "T0tal"));
+           },
+           "Data!E1: Total -> T0tal"},
+          {"source.ods",
+           [](const std::string& stored) {
+             ReplaceInZipPart(stored, "content.xml", "of:=[.A1]*2", "of:=[.A1]*3");
+           },
+           "Data!A2: =A1*2 -> =A1*3"},
+      };
+  for (const auto& [fixture, damage, change] : damages) {
+    SCOPED_TRACE(fixture);
+    const std::string path = Copy(fixture);
+    const std::string before = ReadFile(path);
+    SetLibreOfficeFileStepHook(
+        [&damage = damage](workbook::FileStep step, const std::string& file) {
+          if (step == workbook::FileStep::kStored) damage(file);
+        });
+    auto book = app->Open(path);
+    Sheet(*book, "Data").WriteString(1, 1, "One Thousand");
+    Sheet(*book, "Second").WriteString(5, 3, "Forty Two");
+    try {
+      book->Save();
+      ADD_FAILURE() << "a copy that reads back changed replaced the file";
+    } catch (const WorkbookError& error) {
+      EXPECT_EQ(error.reason(),
+                "LibreOffice's saved copy does not read back as the converted workbook (" + change +
+                    "), so it was not put in place; the file was left unchanged");
+    }
+    EXPECT_TRUE(ReadFile(path) == before) << "the file was replaced";
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder_.Path())) {
+      names.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(names, std::vector<std::string>{fixture});
+
+    // The workbook is still open as it was: a save whose copy reads back alike goes through.
+    SetLibreOfficeFileStepHook(nullptr);
+    book->Save();
+    book->Close();
+    auto saved = app->Open(path);
+    EXPECT_EQ(Sheet(*saved, "Data").Text(1, 1), "One Thousand");
+    EXPECT_EQ(Sheet(*saved, "Data").Text(1, 5), "Total");
+    EXPECT_EQ(Sheet(*saved, "Second").Text(5, 3), "Forty Two");
+    saved->Close();
+    fs::remove(path);
+  }
+}
+
+TEST_F(Backend, FormulasRecalculatedSinceOpeningDoNotStopTheSave) {
+  auto app = App();
+  for (const char* fixture : {"recalculated.xls", "recalculated.ods"}) {
+    SCOPED_TRACE(fixture);
+    const std::string path = Copy(fixture);
+    {
+      auto book = app->Open(path);
+      // Every formula depends on A1 or on a volatile function, so each shows another result now.
+      Sheet(*book, "Data").WriteString(1, 1, "Five");
+      book->Save();
+      book->Close();
+    }
+    auto saved = app->Open(path);
+    EXPECT_EQ(Sheet(*saved, "Data").Text(1, 1), "Five");
+    EXPECT_EQ(Sheet(*saved, "Data").Text(2, 1), "7");
+    saved->Close();
+  }
 }
 
 // What a LibreOffice of the user's asks when it opens `path` for editing.

@@ -199,6 +199,25 @@ TEST_F(Fidelity, ADryRunRefusesAWorkbookWithChartSheetsAsTheRunDoes) {
   EXPECT_EQ(Stamp(path), before);
 }
 
+TEST_F(Fidelity, ADryRunRefusesAWorkbookWhoseSavedCopyWouldReadBackChanged) {
+  const std::string path = Copy("shown.xls");
+  const auto before = Stamp(path);
+  EXPECT_EQ(Convert(path, LibreOffice, true).outcome, RunOutcome::Done);
+  // The copy LibreOffice stores loses a text, as a save that cannot write a cell back would.
+  SetLibreOfficeFileStepHook([](workbook::FileStep step, const std::string& stored) {
+    if (step != workbook::FileStep::kStored) return;
+    testing::WriteFile(stored, testing::ReplaceOnce(ReadFile(stored), "Total", "T0tal"));
+  });
+  const RunReport dry = Convert(path, LibreOffice, true);
+  const RunReport real = Convert(path, LibreOffice);
+  SetLibreOfficeFileStepHook(nullptr);
+  EXPECT_EQ(dry.outcome, RunOutcome::Failed);
+  EXPECT_EQ(real.outcome, RunOutcome::Failed);
+  EXPECT_EQ(dry.failure, real.failure);
+  EXPECT_NE(real.failure.find("(Shown!D1: Total -> T0tal)"), std::string::npos) << real.failure;
+  EXPECT_EQ(Stamp(path), before);
+}
+
 TEST_F(Fidelity, AWorkbookInWhichNothingIsWrittenKeepsItsBytesAndTime) {
   // Only labels and a formula showing text: nothing to convert.
   testing::WriteFile(folder_ / "labels.csv", "Region,Item\nNorth,Pens\n");

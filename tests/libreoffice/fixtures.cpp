@@ -55,6 +55,22 @@ void WriteSourceWorkbook(const std::string& path, bool second_active) {
   if (workbook_close(book) != LXW_NO_ERROR) throw std::runtime_error("cannot write " + path);
 }
 
+void WriteRecalculatedWorkbook(const std::string& path) {
+  lxw_workbook* book = workbook_new(path.c_str());
+  lxw_worksheet* data = workbook_add_worksheet(book, "Data");
+  lxw_format* date = workbook_add_format(book);
+  format_set_num_format(date, "yyyy-mm-dd hh:mm:ss");
+  worksheet_write_number(data, 0, 0, 5, nullptr);
+  worksheet_write_formula_num(data, 0, 1, "=A1*2", nullptr, 10);
+  worksheet_write_formula_num(data, 0, 2, "=RAND()", nullptr, 0.5);
+  worksheet_write_formula_num(data, 0, 3, "=NOW()", date, 45000.25);
+  worksheet_write_number(data, 1, 0, 7, nullptr);
+  worksheet_write_formula_num(data, 1, 1, "=SUM(A1:A2)+C1*0", nullptr, 12);
+  lxw_worksheet* other = workbook_add_worksheet(book, "Other");
+  worksheet_write_formula_num(other, 0, 0, "=Data!A1+1", nullptr, 6);
+  if (workbook_close(book) != LXW_NO_ERROR) throw std::runtime_error("cannot write " + path);
+}
+
 void WriteChartWorkbook(const std::string& path) {
   lxw_workbook* book = workbook_new(path.c_str());
   lxw_worksheet* data = workbook_add_worksheet(book, "Data");
@@ -203,6 +219,14 @@ std::string ReadFile(const std::string& path) {
 
 void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string ReplaceOnce(std::string bytes, const std::string& from, const std::string& to) {
+  const auto at = bytes.find(from);
+  if (at == std::string::npos || bytes.find(from, at + 1) != std::string::npos) {
+    throw std::runtime_error("not found exactly once: " + from);
+  }
+  return bytes.replace(at, from.size(), to);
 }
 
 }  // namespace quillory::libreoffice::testing

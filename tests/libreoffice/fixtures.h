@@ -27,6 +27,10 @@ class TempFolder {
 //   Empty:  nothing
 void WriteSourceWorkbook(const std::string& path, bool second_active = true);
 
+// Formulas whose results change without their cells being written: Data: A1 5, B1 =A1*2,
+// C1 =RAND(), D1 =NOW(), A2 7, B2 =SUM(A1:A2)+C1*0; Other: A1 =Data!A1+1.
+void WriteRecalculatedWorkbook(const std::string& path);
+
 // Data (A1 1) and a chart sheet Chart1 between it and Empty.
 void WriteChartWorkbook(const std::string& path);
 
@@ -57,6 +61,9 @@ void ConvertWithLibreOffice(const std::vector<std::vector<std::string>>& jobs);
 
 // Writes `in` as an Excel 5.0/95 workbook with Gnumeric's ssconvert.
 void ConvertToExcel95(const std::string& in, const std::string& out);
+
+// Replaces the one occurrence of `from` in `bytes` by `to`; throws when it is not there once.
+std::string ReplaceOnce(std::string bytes, const std::string& from, const std::string& to);
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);

@@ -1,9 +1,15 @@
 // Whole runs through the command line and the embedded engine on workbooks made for the purpose;
 // LibreOffice reopens the results.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <xlsxwriter.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include <clocale>
 #include <cstdio>
@@ -23,6 +29,7 @@ namespace quillory {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -263,6 +270,46 @@ TEST_F(EndToEnd, LockFileBesideAWorkbookAsksFirst) {
   EXPECT_EQ(ReadFile(book), bytes);
   EXPECT_EQ(Cli({book.string(), "--no-backup", "--yes"}), 0) << err_.str();
   EXPECT_EQ(Cells(book)["Sheet1!A1"], "Two");
+}
+
+// A named pipe named like a workbook would block the backup copy, the embedded engine and
+// LibreOffice alike until something wrote to it. Should a fault make one wait, a watchdog opens
+// the pipe after a while (its reader then sees an empty file) and the test fails instead of
+// hanging.
+TEST_F(EndToEnd, NamedPipesAreRefusedAtOnce) {
+  std::vector<std::vector<std::string>> runs = {
+      {"convert", "pipe.xlsx"}, {"convert", "pipe.xlsx", "--no-backup"},
+      {"convert", "pipe.xls"},  {"convert", "pipe.xls", "--backend", "libreoffice", "--no-backup"},
+      {"cells", "pipe.xlsx"},   {"cells", "pipe.xls"},
+  };
+  for (const char* name : {"pipe.xlsx", "pipe.xls"}) {
+    ASSERT_EQ(::mkfifo((folder_ / name).c_str(), 0600), 0);
+  }
+  for (auto args : runs) {
+    const fs::path pipe = folder_ / args[1];
+    args[1] = pipe.string();
+    std::atomic<bool> finished = false, woken = false;
+    std::thread watchdog([&] {
+      for (int i = 0; i < 200 && !finished; ++i) std::this_thread::sleep_for(50ms);
+      if (finished) return;
+      woken = true;
+      ::close(::open(pipe.c_str(), O_RDWR | O_NONBLOCK));
+    });
+    out_.str("");
+    err_.str("");
+    const int code = RunCli(args, out_, err_, env_);
+    finished = true;
+    watchdog.join();
+    EXPECT_FALSE(woken) << args[0] << " " << args[1] << " waited on the pipe";
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(err_.str().find(args[1]), std::string::npos) << err_.str();
+    EXPECT_NE(
+        err_.str().find("this is a named pipe (FIFO), not a workbook file; it was not opened"),
+        std::string::npos)
+        << err_.str();
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 2)
+        << "no backup copy";
+  }
 }
 
 TEST_F(EndToEnd, DryRunWritesNothing) {

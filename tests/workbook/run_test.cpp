@@ -481,6 +481,33 @@ TEST_F(Run, ABackupSyncedWhileItsWorkbookIsConvertedIsInPlaceBeforeTheSave) {
   EXPECT_EQ(folder.Names().size(), 6u) << "a temporary file was left behind";
 }
 
+TEST_F(Run, AWorkbookSkippedAtTheBlockPickerGetsNoBackup) {
+  const fs::path folder =
+      fs::path(::testing::TempDir()) / ("run_test.skip." + std::to_string(::getpid()));
+  fs::create_directories(folder);
+  const std::string skipped = (folder / "skipped.xlsx").string();
+  const std::string picked = (folder / "picked.xlsx").string();
+  std::ofstream(skipped) << "skipped bytes";
+  std::ofstream(picked) << "picked bytes";
+  AddBook(skipped, {{"1"}});
+  AddBook(picked, {{"2"}});
+  prompts_.pick_block = [&](Workbook& workbook) -> std::optional<Block> {
+    if (workbook.Path() == skipped) return std::nullopt;
+    return Block{static_cast<FakeWorkbook&>(workbook).Sheet("Sheet1"), 1, 1, 1, 1};
+  };
+  options_.backup = true;
+
+  const RunReport report = Execute({skipped, picked}, Kind::Number, Scope::Block);
+  EXPECT_EQ(OutcomesOf(report), (Outcomes{WorkbookOutcome::Skipped, WorkbookOutcome::Converted}));
+  std::vector<std::string> backups;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name.find(" Backup ") != std::string::npos) backups.push_back(name.substr(0, 7));
+  }
+  EXPECT_EQ(backups, std::vector<std::string>{"picked "});
+  fs::remove_all(folder);
+}
+
 class LockedRun : public Run {
  protected:
   void SetUp() override {

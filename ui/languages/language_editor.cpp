@@ -245,15 +245,16 @@ void LanguageEditor::SaveWord(std::size_t box) {
 
 void LanguageEditor::AddLanguagePressed() {
   const QString name = new_name_box_->text();
-  switch (AddLanguage(store_, ToUtf8(name))) {
-    case AddLanguageResult::EmptyName:
-      dialogs_.Message(this, ToQString(kForgotLanguageMessage));
-      return;
-    case AddLanguageResult::AlreadyListed:
-      return;
-    case AddLanguageResult::Added:
-      break;
+  const AddLanguageResult result = AddLanguage(store_, ToUtf8(name));
+  if (const std::string_view message = AddLanguageMessage(result); !message.empty()) {
+    dialogs_.Message(this, ToQString(message));
+    return;
   }
+  if (result == AddLanguageResult::NotStored) {
+    dialogs_.Message(this, ToQString(store_.WriteError()));
+    return;
+  }
+  if (result != AddLanguageResult::Added) return;
   // The new language is chosen at once, its words (any kept from before) shown for typing.
   language_list_->addItem(name);
   language_list_->setCurrentIndex(language_list_->count() - 1);
@@ -266,19 +267,18 @@ void LanguageEditor::DeleteLanguagePressed() {
   if (!dialogs_.AskYesNo(this, kDeleteLanguageQuestion.arg(language_list_->currentText()))) {
     return;
   }
+  const std::string name = SelectedName();
+  const int position = language_list_->currentIndex();
   {
     // No other language is loaded on the way.
     const QSignalBlocker quiet(language_list_);
-    language_list_->removeItem(language_list_->currentIndex());
+    language_list_->removeItem(position);
     language_list_->setCurrentIndex(-1);
   }
   ShowLanguageWords();
-  std::vector<std::string> names;
-  names.reserve(static_cast<std::size_t>(language_list_->count()));
-  for (int i = 0; i < language_list_->count(); ++i) {
-    names.push_back(ToUtf8(language_list_->itemText(i)));
-  }
-  WriteLanguageList(store_, names);
+  // The stored list is read again and only this entry goes: names another program added or
+  // deleted while the window was open stay as they are.
+  DeleteLanguage(store_, name, static_cast<std::size_t>(position));
 }
 
 }  // namespace quillory::ui

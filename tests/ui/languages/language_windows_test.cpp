@@ -145,6 +145,15 @@ class LanguageWindowsTest : public QObject {
     QCOMPARE(combo->currentText(), QString("English"));
     QCOMPARE(editor.Messages().size(), 1);
 
+    // ";" separates the stored names: a name holding it would come back as two.
+    AddName(editor.window, "a;b");
+    QCOMPARE(editor.Messages().last(),
+             QString("A language name cannot contain \";\": it separates the names in the list "
+                     "of languages."));
+    QCOMPARE(Read(store, "Languages"), "French;french; ;  Old Norse ;English;");
+    QCOMPARE(Box(editor.window, 1)->text(), QString("a;b"));
+    QCOMPARE(combo->count(), 5);
+
     // Enter in the name box adds too; a language added again finds its old words.
     Choose(editor.window, 0);
     editor.dialogs.ScriptYesNo(true);
@@ -249,7 +258,16 @@ class LanguageWindowsTest : public QObject {
     AddName(editor.window, "French");
     QCOMPARE(Read(store, "Languages"), "Spanish;German;French;");
     QCOMPARE(Combo(editor.window)->currentIndex(), 2);
+
+    Choose(editor.window, 2);
     QCOMPARE(Box(editor.window, 2)->text(), QString("un"));
+
+    // Another program adds a name while the window is open: deleting here keeps it.
+    store.WriteSetting("Languages", "Spanish;German;French;Basque;");
+    Choose(editor.window, 1);
+    editor.dialogs.ScriptYesNo(true);
+    Press(editor.window, "Check2");
+    QCOMPARE(Read(store, "Languages"), "Spanish;French;Basque;");
 
     // Deleting the only language leaves an empty list.
     MemorySettings single;

@@ -140,6 +140,17 @@ class ReportWindowTest : public QObject {
     QVERIFY(!QFile::exists(path));
     QCOMPARE(dialogs.shown().front().kind, Dialogs::BoxKind::SaveFile);
 
+    // Texts that would start a formula stay texts in whatever opens the file.
+    RunReport hostile;
+    hostile.messages = {Cell("/w/c.xlsx", "=Sheet", "A1", "=HYPERLINK(\"x\")", "why"),
+                        Cell("/w/c.xlsx", "S", "A2", "-2+3+cmd", "@why")};
+    std::vector<const CellMessage*> rows;
+    for (const CellMessage& cell : hostile.messages) rows.push_back(&cell);
+    QCOMPARE(QString::fromUtf8(quillory::qt::CellsLeftCsv(rows)),
+             QStringLiteral("Workbook,Sheet,Cell,Text,Reason\r\n"
+                            "/w/c.xlsx,'=Sheet,A1,\"'=HYPERLINK(\"\"x\"\")\",why\r\n"
+                            "/w/c.xlsx,S,A2,'-2+3+cmd,'@why\r\n"));
+
     // A file that cannot be written is said so, with where.
     dialogs.ScriptSaveFile(folder.filePath(QStringLiteral("no such folder/left.csv")));
     window.findChild<QPushButton*>("SaveCsv")->click();
