@@ -1,5 +1,6 @@
 #include "workbook/conversion_run.h"
 
+#include <algorithm>
 #include <exception>
 #include <new>
 #include <optional>
@@ -69,6 +70,36 @@ class InstanceGuard {
   std::unique_ptr<Application> application_;
   std::unique_ptr<Workbook> workbook_;
 };
+
+// Workbooks whose new file is in place but whose folder could not be synced are not reported
+// converted: the rename may not last.
+void ReportUnsynced(const std::vector<std::string>& paths,
+                    const std::vector<BackgroundSyncs::Unsynced>& unsynced, int stopped,
+                    RunReport& report) {
+  if (unsynced.empty()) return;
+  std::string& summary = report.summary;
+  for (const auto& [workbook, reason] : unsynced) {
+    const auto at = std::find(paths.begin(), paths.end(), workbook);
+    if (at != paths.end()) {
+      WorkbookResult& result = report.workbooks[static_cast<std::size_t>(at - paths.begin())];
+      if (result.outcome == WorkbookOutcome::Converted) --report.workbooks_converted;
+      result = {WorkbookOutcome::Failed, reason};
+    }
+    const std::string line = workbook + " may not keep its conversion: " + reason + ".";
+    if (report.outcome == RunOutcome::Done) {
+      report.outcome = RunOutcome::Failed;
+      report.failed_workbook = workbook;
+      report.failure = reason;
+      summary = line;
+    } else {
+      summary += "\n" + line;
+    }
+  }
+  if (stopped > 0) {
+    summary += "\nThe workbooks from " + paths[static_cast<std::size_t>(stopped - 1)] +
+               " on were not touched.";
+  }
+}
 
 // The backup copy of the workbook being converted, synced meanwhile. Put in place before the
 // workbook is saved; a workbook that ends another way keeps its copy too, if it can be made.
@@ -191,6 +222,7 @@ RunReport ConversionRun::Execute() {
   };
 
   std::optional<BackgroundSyncs> syncs;
+  int stopped = 0;  // the first workbook not begun, when a folder that could not be synced stops
   try {
     // Nothing is touched before both questions have their answers.
     const bool in_use = InUse(services_, options_.paths);
@@ -213,6 +245,11 @@ RunReport ConversionRun::Execute() {
 
     report.workbooks.resize(static_cast<std::size_t>(count));
     for (index = 1; index <= count; ++index) {
+      // A saved workbook that may not last stops the run, as a failed one does.
+      if (syncs && syncs->AnyUnsynced()) {
+        stopped = index;
+        break;
+      }
       current = options_.paths[static_cast<std::size_t>(index - 1)];
       WorkbookResult& result = report.workbooks[static_cast<std::size_t>(index - 1)];
       if (Cancelled()) throw RunCancelled();
@@ -307,7 +344,10 @@ RunReport ConversionRun::Execute() {
               DescribeFailure(std::current_exception()));
   }
 
-  if (syncs) syncs->Finish();
+  if (syncs) {
+    syncs->Finish();
+    ReportUnsynced(options_.paths, syncs->TakeUnsynced(), stopped, report);
+  }
   prompts_.Report(report, DescribeMessages(report));
   return report;
 }

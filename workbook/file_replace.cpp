@@ -18,6 +18,7 @@
 #include <mutex>
 #include <new>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "workbook/spreadsheet.h"
@@ -145,6 +146,21 @@ bool BackgroundSyncs::Sync(int fd, bool folder, std::function<void(int error)> d
   return true;
 }
 
+void BackgroundSyncs::NoteUnsynced(std::string workbook, std::string reason) {
+  const std::lock_guard lock(mutex_);
+  unsynced_.push_back({std::move(workbook), std::move(reason)});
+}
+
+std::vector<BackgroundSyncs::Unsynced> BackgroundSyncs::TakeUnsynced() {
+  const std::lock_guard lock(mutex_);
+  return std::exchange(unsynced_, {});
+}
+
+bool BackgroundSyncs::AnyUnsynced() {
+  const std::lock_guard lock(mutex_);
+  return !unsynced_.empty();
+}
+
 void BackgroundSyncs::Finish() {
   std::unique_lock lock(mutex_);
   changed_.wait(lock, [this] { return pending_.empty() && active_ == 0; });
@@ -193,6 +209,14 @@ std::optional<FileIdentity> IdentifyOpenFile(int fd) {
   struct stat status {};
   if (::fstat(fd, &status) != 0) return std::nullopt;
   return IdentityOf(status);
+}
+
+std::string FolderNotSyncedReason(int error) {
+  return Reason(
+      "its new file is in place, but its folder could not be synced to disk, so the conversion "
+      "may be lost if the computer stops before the disk catches up (check the disk; a backup "
+      "copy, if made, is beside it)",
+      error);
 }
 
 std::string HardLinkReason(std::uint64_t links) {
@@ -370,20 +394,27 @@ void FileReplacement::Commit() {
   } catch (...) {
     // The new file is in place: nothing is undone.
   }
-  // Makes the rename last; a folder that cannot be synced still holds the new file.
-  const auto synced = [target = target_](int) {
+  // Makes the rename last. A folder that cannot be synced still holds the new file, but the
+  // workbook is not reported saved: the rename may not last.
+  BackgroundSyncs* syncs = BackgroundSyncs::Installed();
+  const auto synced = [target = target_, name = name_, syncs](int error) {
     try {
       RunFileStepHook(FileStep::kFolderSynced, target);
     } catch (...) {
+      error = EIO;
+    }
+    if (error == 0) return;
+    if (!syncs) throw FolderNotSynced(name, FolderNotSyncedReason(error));
+    try {
+      syncs->NoteUnsynced(name, FolderNotSyncedReason(error));
+    } catch (...) {
     }
   };
-  if (BackgroundSyncs* syncs = BackgroundSyncs::Installed();
-      syncs && syncs->Sync(folder_, true, synced)) {
+  if (syncs && syncs->Sync(folder_, true, synced)) {
     folder_ = -1;
     return;
   }
-  ::fsync(folder_);
-  synced(0);
+  synced(::fsync(folder_) == 0 ? 0 : errno);
 }
 
 std::string FileReplacement::CommitAsNew(const std::function<std::string(int)>& names, int most) {

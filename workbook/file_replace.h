@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include "workbook/spreadsheet.h"
+
 namespace quillory::workbook {
 
 // What a file was when it was opened. Another program's save changes at least one of device,
@@ -83,6 +85,17 @@ class BackgroundSyncs {
   // takes it is synced once. False when no thread can be had: the caller keeps `fd` and syncs it.
   bool Sync(int fd, bool folder, std::function<void(int error)> done);
 
+  // A workbook whose new file is in place but whose folder could not be synced, so that the
+  // rename may not last: `workbook` as the user knows it, and why.
+  struct Unsynced {
+    std::string workbook;
+    std::string reason;
+  };
+  void NoteUnsynced(std::string workbook, std::string reason);
+  // Those noted so far, in order; they are noted once.
+  std::vector<Unsynced> TakeUnsynced();
+  bool AnyUnsynced();
+
  private:
   static constexpr std::size_t kMostThreads = 4;
   struct Job {
@@ -101,7 +114,17 @@ class BackgroundSyncs {
   std::size_t active_ = 0;  // jobs being done
   bool stopping_ = false;
   std::vector<std::thread> threads_;  // started as jobs come
+  std::vector<Unsynced> unsynced_;
   BackgroundSyncs* previous_;
+};
+
+// The reason given for a workbook whose new file is in place but whose folder sync failed.
+std::string FolderNotSyncedReason(int error);
+
+// Thrown by FileReplacement::Commit() after the rename when the folder could not be synced.
+class FolderNotSynced : public WorkbookError {
+ public:
+  using WorkbookError::WorkbookError;
 };
 
 // The new content of a file, written through fd() and put in place by Commit().
@@ -123,9 +146,10 @@ class FileReplacement {
 
   // Gives the new file the original's owner and mode, syncs it, checks that the target is still
   // the file that was opened (one name only), renames it over the target and syncs the folder
-  // (or hands that to the BackgroundSyncs installed on this thread).
+  // (or hands that to the BackgroundSyncs installed on this thread, which notes a failure of it).
   // Throws WorkbookError naming the workbook when any step fails before the rename; the original
-  // is then as it was and the new file is gone.
+  // is then as it was and the new file is gone. Without BackgroundSyncs, a folder that cannot be
+  // synced throws FolderNotSynced: the new file is in place.
   void Commit();
 
   // Like Commit(), for a new file that must replace nothing (a backup copy): it gets the

@@ -647,8 +647,12 @@ void Package::Commit() {
   if (!HasChanges()) return;
   Write();
   const std::unique_ptr<workbook::FileReplacement> replacement = std::move(file_->replacement);
+  // In place, but its folder not synced: the package goes on from the new file all the same.
+  std::optional<workbook::FolderNotSynced> unsynced;
   try {
     replacement->Commit();
+  } catch (const workbook::FolderNotSynced& failure) {
+    unsynced = failure;
   } catch (const WorkbookError& failure) {
     throw SaveFailure(failure);
   }
@@ -663,6 +667,7 @@ void Package::Commit() {
   budget_.Reset(identity ? static_cast<std::uint64_t>(identity->size) : 0);
   replaced_.clear();
   removed_.clear();
+  if (unsynced) throw *unsynced;
 }
 
 WorkbookError Package::SaveFailure(const WorkbookError& failure) const {

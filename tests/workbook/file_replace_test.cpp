@@ -171,6 +171,34 @@ TEST_F(Replace, TheFolderIsSyncedBeforeCommitReturnsUnlessASyncThreadTakesIt) {
   EXPECT_EQ(folder_.Names(), std::vector<std::string>{"book.xlsx"});
 }
 
+TEST_F(Replace, AFolderThatCannotBeSyncedIsReportedWithTheNewFileInPlace) {
+  SetFileStepHook([](FileStep step, const std::string&) {
+    if (step == FileStep::kFolderSynced) throw std::runtime_error("the disk is gone");
+  });
+  try {
+    ReplaceNow();
+    FAIL() << "reported saved";
+  } catch (const FolderNotSynced& error) {
+    EXPECT_EQ(error.file(), "book.xlsx");
+    EXPECT_NE(error.reason().find("its new file is in place, but its folder could not be synced"),
+              std::string::npos)
+        << error.reason();
+  }
+  EXPECT_EQ(ReadBytes(target_), "new content");
+
+  // With the syncs on threads of their own, the failure is noted against the workbook.
+  BackgroundSyncs syncs;
+  WriteBytes(target_, "old content");
+  ReplaceNow();
+  syncs.Finish();
+  const std::vector<BackgroundSyncs::Unsynced> unsynced = syncs.TakeUnsynced();
+  ASSERT_EQ(unsynced.size(), 1u);
+  EXPECT_EQ(unsynced[0].workbook, "book.xlsx");
+  EXPECT_EQ(unsynced[0].reason, FolderNotSyncedReason(EIO));
+  EXPECT_TRUE(syncs.TakeUnsynced().empty());
+  EXPECT_EQ(ReadBytes(target_), "new content");
+}
+
 // What another program does to the workbook while it is being converted, and what the save says.
 struct Meanwhile {
   const char* name;
@@ -257,12 +285,14 @@ TEST_P(KilledAt, LeavesTheWholeOldOrTheWholeNewFile) {
     ReplaceNow();
   });
   EXPECT_TRUE(KilledBySignal(status, SIGKILL)) << status;
-  EXPECT_EQ(ReadBytes(target_), GetParam() == FileStep::kRenamed ? "new content" : "old content");
+  const bool renamed = fatal == FileStep::kRenamed || fatal == FileStep::kFolderSynced;
+  EXPECT_EQ(ReadBytes(target_), renamed ? "new content" : "old content");
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, KilledAt,
                          ::testing::Values(FileStep::kWritten, FileStep::kBeforeSync,
-                                           FileStep::kBeforeRename, FileStep::kRenamed),
+                                           FileStep::kBeforeRename, FileStep::kRenamed,
+                                           FileStep::kFolderSynced),
                          [](const auto& info) { return std::string(StepName(info.param)); });
 
 TEST_F(Replace, ANewFileReplacesNothingAndTakesTheFirstFreeName) {

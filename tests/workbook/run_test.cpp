@@ -458,6 +458,53 @@ TEST_F(Run, ASavedWorkbooksFolderIsSyncedWhileTheNextIsConvertedAndBeforeTheRepo
   EXPECT_EQ(BackgroundSyncs::Installed(), nullptr);
 }
 
+TEST_F(Run, AWorkbookWhoseFolderCannotBeSyncedIsNotReportedConverted) {
+  testing::ScratchFolder folder;
+  const std::string first = folder / "first.xlsx", second = folder / "second.xlsx";
+  testing::WriteBytes(first, "old");
+  testing::WriteBytes(second, "old");
+  AddBook(first, {{"1"}});
+  AddBook(second, {{"2"}});
+  office_.on_save = [](const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const std::optional<FileIdentity> opened = IdentifyOpenFile(fd);
+    ::close(fd);
+    FileReplacement replacement(path, opened.value(), path);
+    ASSERT_EQ(::write(replacement.fd(), "new", 3), 3);
+    replacement.Commit();
+  };
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool second_renamed = false;
+  struct HookReset {
+    ~HookReset() { SetFileStepHook(nullptr); }
+  } hook_reset;
+  // The first workbook's folder fails to sync only once the second one is in place: the failure
+  // comes in while the run has gone on.
+  SetFileStepHook([&](FileStep step, const std::string& path) {
+    std::unique_lock lock(mutex);
+    if (step == FileStep::kRenamed && path == second) {
+      second_renamed = true;
+      changed.notify_all();
+    }
+    if (step != FileStep::kFolderSynced || path != first) return;
+    changed.wait_for(lock, std::chrono::seconds(30), [&] { return second_renamed; });
+    throw std::runtime_error("the disk is gone");
+  });
+  const RunReport report = Execute({first, second});
+  EXPECT_EQ(report.outcome, RunOutcome::Failed);
+  EXPECT_EQ(OutcomesOf(report), (Outcomes{WorkbookOutcome::Failed, WorkbookOutcome::Converted}));
+  EXPECT_EQ(report.workbooks_converted, 1);
+  EXPECT_EQ(report.failed_workbook, first);
+  EXPECT_NE(report.workbooks[0].reason.find("its new file is in place, but its folder could not "
+                                            "be synced to disk"),
+            std::string::npos)
+      << report.workbooks[0].reason;
+  EXPECT_EQ(report.summary.rfind(first + " may not keep its conversion: ", 0), 0u)
+      << report.summary;
+  EXPECT_EQ(testing::ReadBytes(first), "new");
+}
+
 TEST_F(Run, ABackupSyncedWhileItsWorkbookIsConvertedIsInPlaceBeforeTheSave) {
   testing::ScratchFolder folder;
   std::vector<std::string> paths;
