@@ -7,8 +7,12 @@
 # takes in that folder at the time (three syncs go with each workbook saved with a backup: the
 # backup, the new file and the folder).
 #   many_books_bench.sh QUILLORY_CLI WORKBOOK_MAKER SYNC_PROBE
+# Then where the time of one workbook goes, from one run of each: opening and converting (a dry
+# run), writing the new file and the backup (a run in a folder in memory, /dev/shm, where a sync
+# costs nothing), and the syncs (the rest).
 # Environment: BOOKS (1000), OFFICE_BOOKS (200), REPEATS (3), BENCH_DIR (a new folder under
-# $TMPDIR: the folder the workbooks are in, on the disk to measure).
+# $TMPDIR: the folder the workbooks are in, on the disk to measure), MEMORY_DIR (/dev/shm; empty:
+# no breakdown).
 set -eu
 
 cli=$1
@@ -63,11 +67,34 @@ while [ "$i" -lt "$repeats" ]; do
   i=$((i + 1))
 done
 
-sort -k1,1 -k2,2n "$work/results" | awk '
+# One run over fresh copies in `folder` with the options given: "seconds" of the whole process.
+timed_run() {
+  folder=$1
+  shift
+  copies "$folder" "$books"
+  /usr/bin/time -f '%e' -o "$work/time" "$cli" convert --yes "$@" "$folder"/*.xlsx \
+    >/dev/null 2>"$work/err"
+  grep -q '^Done\.$' "$work/err" || { tail -5 "$work/err" >&2; exit 1; }
+  cat "$work/time"
+}
+
+memory_dir=${MEMORY_DIR-/dev/shm}
+if [ -n "$memory_dir" ] && [ -d "$memory_dir" ] && [ -w "$memory_dir" ]; then
+  memory=$(mktemp -d "$memory_dir/quillory-many-XXXXXX")
+  trap 'rm -rf "$work" "$memory"' EXIT
+  dry=$(timed_run "$work/ours" --dry-run) && in_memory=$(timed_run "$memory/ours") &&
+    on_disk=$(timed_run "$work/ours") || exit 1
+  printf 'split dry %s\nsplit memory %s\nsplit disk %s\n' "$dry" "$in_memory" "$on_disk" \
+    >>"$work/results"
+  rm -rf "$memory"
+fi
+
+sort -k1,1 -k2,2n "$work/results" | awk -v books_run="$books" '
 function median(values, n) {
   return (n % 2) ? values[(n + 1) / 2] : (values[n / 2] + values[n / 2 + 1]) / 2
 }
 $1 == "sync" { syncs[++s] = $2; next }
+$1 == "split" { split_time[$2] = $3 * 1000 / books_run; next }
 { n[$1]++; rate[$1, n[$1]] = $3 / $2; books[$1] = $3 }
 END {
   for (who in n) {
@@ -91,4 +118,13 @@ END {
   }
   printf "target: at least 200 workbooks/s; one sync of a small file took %.2f ms (median)\n", \
          median(syncs, s)
+  if (("dry" in split_time) && ("memory" in split_time) && ("disk" in split_time)) {
+    printf "\nwhere the time of one workbook goes (one run each, ms per workbook):\n"
+    printf "  %-52s %6.2f\n", "opening, converting, closing (a dry run)", split_time["dry"]
+    printf "  %-52s %6.2f\n", "writing the new file and the backup (in memory - dry)", \
+           split_time["memory"] - split_time["dry"]
+    printf "  %-52s %6.2f\n", "waiting for syncs (on disk - in memory)", \
+           split_time["disk"] - split_time["memory"]
+    printf "  %-52s %6.2f\n", "in all, on disk", split_time["disk"]
+  }
 }'
