@@ -19,6 +19,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   # libraries
   qt6-base-dev qt6-svg-dev libxkbcommon-dev libgl-dev libqt6svg6 libzip-dev libpugixml-dev libcli11-dev
+  libdeflate0 libdeflate-dev
   # Arial's metrics for the windows
   fonts-liberation2
   # LibreOffice: the backend for .xls/.xlt/.ods, and its SDK to build the plugin

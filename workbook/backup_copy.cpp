@@ -61,6 +61,11 @@ std::string BackupPath(const std::string& path, const std::tm& local_time, int c
 }
 
 std::string MakeBackupCopy(const std::string& path, std::chrono::system_clock::time_point now) {
+  return StartBackupCopy(path, now)->Finish();
+}
+
+std::unique_ptr<StartedBackup> StartBackupCopy(const std::string& path,
+                                               std::chrono::system_clock::time_point now) {
   const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
   std::tm local_time{};
   localtime_r(&seconds, &local_time);
@@ -75,11 +80,25 @@ std::string MakeBackupCopy(const std::string& path, std::chrono::system_clock::t
 
   // Written under a temporary name and synced first: a copy under the backup's name is whole.
   const std::string first = BackupPath(path, local_time);
-  FileReplacement copy(first, *original, path, "no backup copy could be made");
-  if (const int error = CopyFileContent(source.get(), copy.fd()); error != 0) {
+  auto copy =
+      std::make_unique<FileReplacement>(first, *original, path, "no backup copy could be made");
+  if (const int error = CopyFileContent(source.get(), copy->fd()); error != 0) {
     throw WorkbookError(path, Reason("the backup copy " + first + " could not be made", error));
   }
-  return copy.CommitAsNew([&](int number) { return BackupPath(path, local_time, number); },
+  copy->SyncAsNew();
+  return std::make_unique<StartedBackup>(std::move(copy), path, local_time);
+}
+
+StartedBackup::StartedBackup(std::unique_ptr<FileReplacement> copy, std::string path,
+                             const std::tm& local_time)
+    : copy_(std::move(copy)), path_(std::move(path)), local_time_(local_time) {}
+
+StartedBackup::~StartedBackup() = default;
+
+std::string StartedBackup::Finish() {
+  if (!copy_) throw WorkbookError(path_, "no backup copy could be made: it was finished already");
+  const std::unique_ptr<FileReplacement> copy = std::move(copy_);
+  return copy->PlaceAsNew([&](int number) { return BackupPath(path_, local_time_, number); },
                           kMostCopies);
 }
 

@@ -2,9 +2,12 @@
 
 #include <chrono>
 #include <ctime>
+#include <memory>
 #include <string>
 
 namespace quillory::workbook {
+
+class FileReplacement;
 
 // "3 07 PM Saturday, Dec 5 2026": the hour on the 12-hour clock, the minutes, the morning or
 // afternoon designator, the full weekday, the abbreviated month, the day and the year. Names come
@@ -23,5 +26,26 @@ std::string BackupPath(const std::string& path, const std::tm& local_time, int c
 // execute bits. Returns the backup's path; throws WorkbookError when the copy cannot be made (no
 // partial copy is left behind).
 std::string MakeBackupCopy(const std::string& path, std::chrono::system_clock::time_point now);
+
+// MakeBackupCopy() in two steps. StartBackupCopy() writes the copy under its temporary name and
+// starts syncing it (on the BackgroundSyncs installed on this thread, if any), so the caller can
+// work meanwhile; Finish() waits for the sync and puts the copy under its name, returning it.
+// Both throw WorkbookError as MakeBackupCopy() does. A copy dropped unfinished is removed.
+class StartedBackup {
+ public:
+  StartedBackup(std::unique_ptr<FileReplacement> copy, std::string path, const std::tm& local_time);
+  ~StartedBackup();
+  StartedBackup(const StartedBackup&) = delete;
+  StartedBackup& operator=(const StartedBackup&) = delete;
+
+  std::string Finish();
+
+ private:
+  std::unique_ptr<FileReplacement> copy_;
+  std::string path_;
+  std::tm local_time_;
+};
+std::unique_ptr<StartedBackup> StartBackupCopy(const std::string& path,
+                                               std::chrono::system_clock::time_point now);
 
 }  // namespace quillory::workbook

@@ -1,13 +1,16 @@
 #include "workbook/conversion_run.h"
 
+#include <algorithm>
 #include <exception>
 #include <new>
+#include <optional>
 #include <string_view>
 
 #include "engine/letters.h"
 #include "engine/words.h"
 #include "workbook/backup_copy.h"
 #include "workbook/cell_walks.h"
+#include "workbook/file_replace.h"
 #include "workbook/regular_file.h"
 #include "workbook/text_escape.h"
 #include "workbook/workbook_lock.h"
@@ -66,6 +69,62 @@ class InstanceGuard {
 
   std::unique_ptr<Application> application_;
   std::unique_ptr<Workbook> workbook_;
+};
+
+// Workbooks whose new file is in place but whose folder could not be synced are not reported
+// converted: the rename may not last.
+void ReportUnsynced(const std::vector<std::string>& paths,
+                    const std::vector<BackgroundSyncs::Unsynced>& unsynced, int stopped,
+                    RunReport& report) {
+  if (unsynced.empty()) return;
+  std::string& summary = report.summary;
+  for (const auto& [workbook, reason] : unsynced) {
+    const auto at = std::find(paths.begin(), paths.end(), workbook);
+    if (at != paths.end()) {
+      WorkbookResult& result = report.workbooks[static_cast<std::size_t>(at - paths.begin())];
+      if (result.outcome == WorkbookOutcome::Converted) --report.workbooks_converted;
+      result = {WorkbookOutcome::Failed, reason};
+    }
+    const std::string line = workbook + " may not keep its conversion: " + reason + ".";
+    if (report.outcome == RunOutcome::Done) {
+      report.outcome = RunOutcome::Failed;
+      report.failed_workbook = workbook;
+      report.failure = reason;
+      summary = line;
+    } else {
+      summary += "\n" + line;
+    }
+  }
+  if (stopped > 0) {
+    summary += "\nThe workbooks from " + paths[static_cast<std::size_t>(stopped - 1)] +
+               " on were not touched.";
+  }
+}
+
+// The backup copy of the workbook being converted, synced meanwhile. Put in place before the
+// workbook is saved; a workbook that ends another way keeps its copy too, if it can be made.
+class PendingBackup {
+ public:
+  explicit PendingBackup(std::unique_ptr<StartedBackup> copy) : copy_(std::move(copy)) {}
+  ~PendingBackup() {
+    try {
+      Finish();
+    } catch (...) {
+      // Nothing was written into the workbook, and it fails or was left for another reason.
+    }
+  }
+  PendingBackup(const PendingBackup&) = delete;
+  PendingBackup& operator=(const PendingBackup&) = delete;
+
+  // Throws WorkbookError when the copy cannot be made.
+  void Finish() {
+    if (!copy_) return;
+    const std::unique_ptr<StartedBackup> copy = std::move(copy_);
+    copy->Finish();
+  }
+
+ private:
+  std::unique_ptr<StartedBackup> copy_;
 };
 
 std::string DescribeMessages(const RunReport& report) {
@@ -162,6 +221,8 @@ RunReport ConversionRun::Execute() {
     if (index < count) summary += "\nThe workbooks after it were not touched.";
   };
 
+  std::optional<BackgroundSyncs> syncs;
+  int stopped = 0;  // the first workbook not begun, when a folder that could not be synced stops
   try {
     // Nothing is touched before both questions have their answers.
     const bool in_use = InUse(services_, options_.paths);
@@ -178,9 +239,17 @@ RunReport ConversionRun::Execute() {
     }
     // Having said to proceed anyway, the user is not stopped again by another program's lock file.
     const OtherLocks other_locks = in_use ? OtherLocks::kIgnore : OtherLocks::kRefuse;
+    // Backups are synced while their workbook is converted, and a saved workbook's folder while
+    // the next one is; all of it is done before the run reports.
+    if (!options_.dry_run) syncs.emplace();
 
     report.workbooks.resize(static_cast<std::size_t>(count));
     for (index = 1; index <= count; ++index) {
+      // A saved workbook that may not last stops the run, as a failed one does.
+      if (syncs && syncs->AnyUnsynced()) {
+        stopped = index;
+        break;
+      }
       current = options_.paths[static_cast<std::size_t>(index - 1)];
       WorkbookResult& result = report.workbooks[static_cast<std::size_t>(index - 1)];
       if (Cancelled()) throw RunCancelled();
@@ -211,10 +280,13 @@ RunReport ConversionRun::Execute() {
         }
       }
       // Only a workbook that opens and is to be converted gets a backup: the file as it was,
-      // before anything is written.
-      if (options_.backup && !options_.dry_run) {
-        MakeBackupCopy(current, services_.now ? services_.now() : std::chrono::system_clock::now());
-      }
+      // before anything is written. It is synced while the cells are converted, and put in
+      // place before the save.
+      PendingBackup backup(options_.backup && !options_.dry_run
+                               ? StartBackupCopy(current, services_.now
+                                                              ? services_.now()
+                                                              : std::chrono::system_clock::now())
+                               : nullptr);
 
       CellWalk walk(options_.kind, *letters_base, words_, current);
       walk.max_messages = kMaxCellMessages - report.messages.size();
@@ -246,7 +318,12 @@ RunReport ConversionRun::Execute() {
         }
         if (options_.dry_run) instance.workbook().CheckSave();
       }
-      if (options_.dry_run || walk.cells_converted == 0) {
+      const bool saving = !options_.dry_run && walk.cells_converted > 0;
+      // What the save can do before the workbook is replaced is done while the backup is
+      // synced; the backup is in place before the workbook is replaced.
+      if (saving) instance.workbook().PrepareSave();
+      backup.Finish();
+      if (!saving) {
         instance.workbook().Close();
       } else {
         instance.workbook().Save();
@@ -267,6 +344,10 @@ RunReport ConversionRun::Execute() {
               DescribeFailure(std::current_exception()));
   }
 
+  if (syncs) {
+    syncs->Finish();
+    ReportUnsynced(options_.paths, syncs->TakeUnsynced(), stopped, report);
+  }
   prompts_.Report(report, DescribeMessages(report));
   return report;
 }

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -13,7 +14,11 @@
 #include <cstring>
 #include <exception>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <new>
+#include <system_error>
+#include <utility>
 #include <vector>
 
 #include "workbook/spreadsheet.h"
@@ -91,12 +96,127 @@ std::map<int, Leftover>& Leftovers() {
 }
 int last_leftover = 0;
 
+thread_local BackgroundSyncs* installed_syncs = nullptr;
+
 }  // namespace
+
+BackgroundSyncs::BackgroundSyncs() : previous_(installed_syncs) {
+  installed_syncs = this;
+}
+
+BackgroundSyncs::~BackgroundSyncs() {
+  Finish();
+  {
+    const std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  for (std::thread& thread : threads_) thread.join();
+  installed_syncs = previous_;
+}
+
+BackgroundSyncs* BackgroundSyncs::Installed() {
+  return installed_syncs;
+}
+
+bool BackgroundSyncs::Sync(int fd, bool folder, std::function<void(int error)> done) {
+  Job job{fd, folder, 0, 0, std::move(done)};
+  if (folder) {
+    struct stat status {};
+    if (::fstat(fd, &status) == 0) {
+      job.device = static_cast<std::uint64_t>(status.st_dev);
+      job.inode = static_cast<std::uint64_t>(status.st_ino);
+    }
+  }
+  std::unique_lock lock(mutex_);
+  try {
+    // Another thread when none is free, so that syncs are under way side by side.
+    if (idle_ == 0 && threads_.size() < kMostThreads) {
+      threads_.emplace_back([this] { Work(); });
+    }
+    pending_.push_back(std::move(job));
+  } catch (const std::system_error&) {
+    if (threads_.empty()) return false;
+    pending_.push_back(std::move(job));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  lock.unlock();
+  changed_.notify_all();
+  return true;
+}
+
+void BackgroundSyncs::NoteUnsynced(std::string workbook, std::string reason) {
+  const std::lock_guard lock(mutex_);
+  unsynced_.push_back({std::move(workbook), std::move(reason)});
+}
+
+std::vector<BackgroundSyncs::Unsynced> BackgroundSyncs::TakeUnsynced() {
+  const std::lock_guard lock(mutex_);
+  return std::exchange(unsynced_, {});
+}
+
+bool BackgroundSyncs::AnyUnsynced() {
+  const std::lock_guard lock(mutex_);
+  return !unsynced_.empty();
+}
+
+void BackgroundSyncs::Finish() {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [this] { return pending_.empty() && active_ == 0; });
+}
+
+void BackgroundSyncs::Work() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    ++idle_;
+    changed_.wait(lock, [this] { return stopping_ || !pending_.empty(); });
+    --idle_;
+    if (pending_.empty()) return;
+    // The oldest job, and with a folder every later one for the same folder: one sync, begun
+    // after all their renames, makes them all last.
+    std::vector<Job> jobs;
+    jobs.push_back(std::move(pending_.front()));
+    pending_.erase(pending_.begin());
+    const Job& first = jobs.front();
+    if (first.folder && first.inode != 0) {
+      for (auto it = pending_.begin(); it != pending_.end();) {
+        if (it->folder && it->device == first.device && it->inode == first.inode) {
+          jobs.push_back(std::move(*it));
+          it = pending_.erase(it);
+        } else {
+          ++it;
+        }
+      }
+    }
+    ++active_;
+    lock.unlock();
+    const int error = ::fsync(jobs.front().fd) == 0 ? 0 : errno;
+    for (Job& job : jobs) {
+      ::close(job.fd);
+      try {
+        if (job.done) job.done(error);
+      } catch (...) {
+      }
+    }
+    lock.lock();
+    --active_;
+    changed_.notify_all();
+  }
+}
 
 std::optional<FileIdentity> IdentifyOpenFile(int fd) {
   struct stat status {};
   if (::fstat(fd, &status) != 0) return std::nullopt;
   return IdentityOf(status);
+}
+
+std::string FolderNotSyncedReason(int error) {
+  return Reason(
+      "its new file is in place, but its folder could not be synced to disk, so the conversion "
+      "may be lost if the computer stops before the disk catches up (check the disk; a backup "
+      "copy, if made, is beside it)",
+      error);
 }
 
 std::string HardLinkReason(std::uint64_t links) {
@@ -176,6 +296,48 @@ void FileReplacement::Discard() {
 }
 
 void FileReplacement::Prepare(std::uint32_t mode) {
+  if (sync_.valid()) {
+    if (const int error = sync_.get(); error != 0) {
+      Fail(Reason("writing the new file failed", error));
+    }
+    return;
+  }
+  if (synced_) return;
+  SetOwnerAndMode(mode);
+  if (::fsync(fd_) != 0) Fail(Reason("writing the new file failed", errno));
+}
+
+void FileReplacement::StartSync(std::uint32_t mode) {
+  try {
+    SetOwnerAndMode(mode);
+    BackgroundSyncs* syncs = BackgroundSyncs::Installed();
+    const int copy = syncs ? ::fcntl(fd_, F_DUPFD_CLOEXEC, 0) : -1;
+    if (copy >= 0) {
+      auto result = std::make_shared<std::promise<int>>();
+      sync_ = result->get_future();
+      if (syncs->Sync(copy, false, [result](int error) { result->set_value(error); })) return;
+      sync_ = {};
+      ::close(copy);
+    }
+    if (::fsync(fd_) != 0) Fail(Reason("writing the new file failed", errno));
+    synced_ = true;
+  } catch (const WorkbookError&) {
+    Discard();
+    throw;
+  } catch (const std::exception& error) {
+    Fail(error.what());
+  }
+}
+
+void FileReplacement::SyncMeanwhile() {
+  StartSync(opened_.mode & 07777u);
+}
+
+void FileReplacement::SyncAsNew() {
+  StartSync(opened_.mode & 0666u);
+}
+
+void FileReplacement::SetOwnerAndMode(std::uint32_t mode) {
   if (fd_ < 0 || committed_) Fail("the new file is gone");
   RunFileStepHook(FileStep::kWritten, temporary_);
   // The original's owner where this user may give it (root may; others keep at least the group
@@ -188,7 +350,6 @@ void FileReplacement::Prepare(std::uint32_t mode) {
     Fail(Reason("the new file's permissions cannot be set", errno));
   }
   RunFileStepHook(FileStep::kBeforeSync, temporary_);
-  if (::fsync(fd_) != 0) Fail(Reason("writing the new file failed", errno));
 }
 
 void FileReplacement::Commit() {
@@ -233,14 +394,40 @@ void FileReplacement::Commit() {
   } catch (...) {
     // The new file is in place: nothing is undone.
   }
-  // Makes the rename last; a folder that cannot be synced still holds the new file.
-  ::fsync(folder_);
+  // Makes the rename last. A folder that cannot be synced still holds the new file, but the
+  // workbook is not reported saved: the rename may not last.
+  BackgroundSyncs* syncs = BackgroundSyncs::Installed();
+  const auto synced = [target = target_, name = name_, syncs](int error) {
+    try {
+      RunFileStepHook(FileStep::kFolderSynced, target);
+    } catch (...) {
+      error = EIO;
+    }
+    if (error == 0) return;
+    if (!syncs) throw FolderNotSynced(name, FolderNotSyncedReason(error));
+    try {
+      syncs->NoteUnsynced(name, FolderNotSyncedReason(error));
+    } catch (...) {
+    }
+  };
+  if (syncs && syncs->Sync(folder_, true, synced)) {
+    folder_ = -1;
+    return;
+  }
+  synced(::fsync(folder_) == 0 ? 0 : errno);
 }
 
 std::string FileReplacement::CommitAsNew(const std::function<std::string(int)>& names, int most) {
+  SyncAsNew();
+  return PlaceAsNew(names, most);
+}
+
+std::string FileReplacement::PlaceAsNew(const std::function<std::string(int)>& names, int most) {
   std::string placed;
   try {
-    Prepare(opened_.mode & 0666u);
+    if (fd_ < 0 || committed_) Fail("the new file is gone");
+    if (!sync_.valid() && !synced_) Fail("the new file was not synced");
+    Prepare(0);
     RunFileStepHook(FileStep::kBeforeRename, temporary_);
     for (int copy = 1; copy <= most && placed.empty(); ++copy) {
       const std::string candidate = names(copy);

@@ -95,6 +95,12 @@ class Workbook {
   // reason; a dry run asks where the run would save, so that it refuses the same workbooks.
   virtual std::string SaveRefusal() { return ""; }
 
+  // Does what a save can do before the file is replaced (the embedded engine writes the new
+  // file beside it and starts its sync), so that the run can do it while a backup copy is
+  // synced. Throws WorkbookError as Save() does. Save() does it anyway when it was not done, or
+  // when cells were written since; a workbook closed instead leaves nothing of it behind.
+  virtual void PrepareSave() {}
+
   // For a dry run: goes as far as Save() would short of replacing the file, and throws as Save()
   // would when a save could not be completed. Nothing is written beside the workbook.
   virtual void CheckSave() {}

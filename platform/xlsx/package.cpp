@@ -12,6 +12,7 @@
 #include <cstring>
 #include <new>
 #include <optional>
+#include <stdexcept>
 #include <unordered_map>
 
 #include "platform/xlsx/deflate.h"
@@ -130,10 +131,10 @@ void CheckHead(std::string_view bytes, const std::string& name, const std::strin
   }
 }
 
-// A zip entry's data already deflated, handed to libzip, which stores it as it is.
+// A zip entry's data already deflated, handed to libzip, which stores it as it is. The data
+// stays with the package, staged, until libzip is done with it.
 struct Precompressed {
-  Deflated deflated;
-  zip_uint64_t size = 0;
+  const Deflated* deflated = nullptr;
   zip_uint64_t offset = 0;
   zip_error_t error;
 };
@@ -141,14 +142,15 @@ struct Precompressed {
 zip_int64_t PrecompressedSource(void* state, void* data, zip_uint64_t length,
                                 zip_source_cmd_t command) {
   auto* source = static_cast<Precompressed*>(state);
+  const Deflated& deflated = *source->deflated;
   switch (command) {
     case ZIP_SOURCE_OPEN:
       source->offset = 0;
       return 0;
     case ZIP_SOURCE_READ: {
-      const zip_uint64_t left = source->deflated.bytes.size() - source->offset;
+      const zip_uint64_t left = deflated.bytes.size() - source->offset;
       const zip_uint64_t count = std::min(left, length);
-      std::memcpy(data, source->deflated.bytes.data() + source->offset, count);
+      std::memcpy(data, deflated.bytes.data() + source->offset, count);
       source->offset += count;
       return static_cast<zip_int64_t>(count);
     }
@@ -159,10 +161,10 @@ zip_int64_t PrecompressedSource(void* state, void* data, zip_uint64_t length,
       zip_stat_init(stat);
       stat->valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC |
                     ZIP_STAT_ENCRYPTION_METHOD;
-      stat->size = source->size;
-      stat->comp_size = source->deflated.bytes.size();
+      stat->size = deflated.size;
+      stat->comp_size = deflated.bytes.size();
       stat->comp_method = ZIP_CM_DEFLATE;
-      stat->crc = source->deflated.crc;
+      stat->crc = deflated.crc;
       stat->encryption_method = ZIP_EM_NONE;
       return sizeof(zip_stat_t);
     }
@@ -181,23 +183,25 @@ zip_int64_t PrecompressedSource(void* state, void* data, zip_uint64_t length,
   }
 }
 
-// The source for a rewritten part: big ones are deflated here, on two threads.
-zip_source_t* SourceFor(zip_t* archive, const std::string& content) {
-  if (content.size() >= (std::size_t{1} << 20)) {
-    auto state = std::make_unique<Precompressed>();
-    state->deflated = DeflateRaw(content, content.size() > (8u << 20) ? 1 : 6);
-    if (state->deflated.ok) {
-      state->size = content.size();
-      zip_error_init(&state->error);
-      zip_source_t* source = zip_source_function(archive, PrecompressedSource, state.get());
-      if (source) {
-        state.release();
-        return source;
-      }
-      zip_error_fini(&state->error);
+// The source for a rewritten part: its deflated stream, made here unless it came made. Should
+// compressing fail, libzip compresses the text itself. Nothing when memory runs out.
+zip_source_t* SourceFor(zip_t* archive, StagedPart& staged) {
+  if (!staged.deflated.ok) {
+    staged.deflated = DeflateRaw(staged.content, DeflateLevel(staged.content.size()));
+    if (!staged.deflated.ok) {
+      return zip_source_buffer(archive, staged.content.data(), staged.content.size(), 0);
     }
   }
-  return zip_source_buffer(archive, content.data(), content.size(), 0);
+  auto state = std::make_unique<Precompressed>();
+  state->deflated = &staged.deflated;
+  zip_error_init(&state->error);
+  zip_source_t* source = zip_source_function(archive, PrecompressedSource, state.get());
+  if (!source) {
+    zip_error_fini(&state->error);
+    return nullptr;
+  }
+  state.release();
+  return source;
 }
 
 zip_int64_t Failed(FileSource& source, int code, int system_error) {
@@ -275,23 +279,9 @@ zip_int64_t FileSourceCall(FileSource& source, void* data, zip_uint64_t length,
       const off_t offset = ::lseek(source.replacement->fd(), 0, SEEK_CUR);
       return offset < 0 ? Failed(source, ZIP_ER_TELL, errno) : offset;
     }
-    case ZIP_SOURCE_COMMIT_WRITE: {
-      // libzip does not roll back after a failed commit: the replacement cleans up itself.
-      std::unique_ptr<workbook::FileReplacement> replacement = std::move(source.replacement);
-      try {
-        replacement->Commit();
-      } catch (const workbook::WorkbookError& error) {
-        source.failure = error;
-        return Failed(source, ZIP_ER_WRITE, 0);
-      }
-      // From now on the package reads the file it wrote.
-      const int fd = replacement->ReleaseDescriptor();
-      ::close(source.fd);
-      source.fd = fd;
-      source.offset = 0;
-      if (const auto identity = workbook::IdentifyOpenFile(fd)) source.opened = *identity;
+    case ZIP_SOURCE_COMMIT_WRITE:
+      // The new file is complete; the package puts it in place (Package::Commit).
       return 0;
-    }
     case ZIP_SOURCE_ROLLBACK_WRITE:
       source.replacement.reset();
       return 0;
@@ -468,8 +458,9 @@ void Package::CheckEntries() const {
 
 long long Package::Locate(std::string_view part) const {
   const std::string name(part);
-  zip_int64_t index = zip_name_locate(archive_, name.c_str(), 0);
-  if (index < 0) index = zip_name_locate(archive_, name.c_str(), ZIP_FL_NOCASE);
+  zip_t* archive = Archive();
+  zip_int64_t index = zip_name_locate(archive, name.c_str(), 0);
+  if (index < 0) index = zip_name_locate(archive, name.c_str(), ZIP_FL_NOCASE);
   return index;
 }
 
@@ -480,7 +471,14 @@ bool Package::Has(std::string_view part) const {
 
 std::string Package::Read(std::string_view part) const {
   if (const auto staged = replaced_.find(std::string(part)); staged != replaced_.end()) {
-    return staged->second;
+    if (!staged->second.content.empty() || !staged->second.deflated.ok) {
+      return staged->second.content;
+    }
+    std::string content;
+    if (!Inflate(staged->second.deflated, &content)) {
+      throw WorkbookError(name_, "the new content of /" + std::string(part) + " is damaged");
+    }
+    return content;
   }
   const long long index = Locate(part);
   if (index < 0) {
@@ -489,7 +487,8 @@ std::string Package::Read(std::string_view part) const {
   }
   zip_stat_t stat;
   zip_stat_init(&stat);
-  const bool stated = zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &stat) == 0;
+  zip_t* archive = Archive();
+  const bool stated = zip_stat_index(archive, static_cast<zip_uint64_t>(index), 0, &stat) == 0;
   const std::uint64_t packed = stated && (stat.valid & ZIP_STAT_COMP_SIZE) ? stat.comp_size : 0;
   const std::uint64_t allowed = budget_.Allowance(packed);
   std::size_t expected = 1 << 16;
@@ -498,9 +497,9 @@ std::string Package::Read(std::string_view part) const {
     // Declared sizes may lie; trust them only up to a sane amount.
     expected = static_cast<std::size_t>(std::min<zip_uint64_t>(stat.size, 256u << 20)) + 1;
   }
-  zip_file_t* file = zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0);
+  zip_file_t* file = zip_fopen_index(archive, static_cast<zip_uint64_t>(index), 0);
   if (!file) {
-    const zip_error_t* error = zip_get_error(archive_);
+    const zip_error_t* error = zip_get_error(archive);
     const int code = zip_error_code_zip(error);
     if (OutOfMemory(error)) throw std::bad_alloc();
     if (code == ZIP_ER_NOPASSWD || code == ZIP_ER_WRONGPASSWD || code == ZIP_ER_ENCRNOTSUPP) {
@@ -509,7 +508,7 @@ std::string Package::Read(std::string_view part) const {
                           "password in the spreadsheet application and try again");
     }
     throw WorkbookError(name_, "the part /" + std::string(part) + " cannot be read (" +
-                                   zip_strerror(archive_) + "); the file is damaged");
+                                   zip_strerror(archive) + "); the file is damaged");
   }
   const std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> closer(file, &zip_fclose);
   // Read straight into the result, growing it if the declared size was short, but never past
@@ -538,21 +537,34 @@ std::string Package::Read(std::string_view part) const {
   return content;
 }
 
+void Package::DropWritten() {
+  if (file_) file_->replacement.reset();
+}
+
 void Package::Replace(const std::string& part, std::string content) {
+  DropWritten();
   removed_.erase(std::remove(removed_.begin(), removed_.end(), part), removed_.end());
-  replaced_[part] = std::move(content);
+  replaced_[part] = StagedPart{std::move(content), {}};
+}
+
+void Package::ReplaceDeflated(const std::string& part, Deflated content) {
+  if (!content.ok) throw std::invalid_argument("no deflated content for /" + part);
+  DropWritten();
+  removed_.erase(std::remove(removed_.begin(), removed_.end(), part), removed_.end());
+  replaced_[part] = StagedPart{{}, std::move(content)};
 }
 
 void Package::Remove(const std::string& part) {
+  DropWritten();
   replaced_.erase(part);
   if (std::find(removed_.begin(), removed_.end(), part) == removed_.end()) {
     removed_.push_back(part);
   }
 }
 
-void Package::Commit() {
+void Package::Write() {
   if (path_.empty()) throw WorkbookError(name_, "a workbook held in memory cannot be saved");
-  if (!HasChanges()) return;
+  if (!HasChanges() || file_->replacement) return;
   struct stat info {};
   if (::stat(path_.c_str(), &info) != 0) {
     throw WorkbookError(name_, std::string("cannot save: ") + std::strerror(errno));
@@ -571,13 +583,14 @@ void Package::Commit() {
                                    " is read-only (the new file is written beside the old one)");
   }
 
+  Archive();
   auto fail = [&](const std::string& what) {
     const std::string reason = what + ": " + zip_strerror(archive_);
     zip_unchange_all(archive_);
     throw WorkbookError(name_, "cannot save: " + reason + "; the file was left as it was");
   };
-  for (auto& [part, content] : replaced_) {
-    zip_source_t* source = SourceFor(archive_, content);
+  for (auto& [part, staged] : replaced_) {
+    zip_source_t* source = SourceFor(archive_, staged);
     if (!source) fail("out of memory");
     // Replaced as a new entry under the stored name: a replaced entry would keep its old
     // compression level, and a big sheet written at the highest level is slow.
@@ -597,8 +610,9 @@ void Package::Commit() {
       zip_source_free(source);
       fail("cannot write /" + part);
     }
-    // Big sheets are compressed quickly rather than tightly.
-    const zip_uint32_t level = content.size() > (8u << 20) ? 1 : 6;
+    // Deflated as the stream made above says; libzip compresses at this level itself only when
+    // that failed.
+    const auto level = static_cast<zip_uint32_t>(DeflateLevel(staged.content.size()));
     zip_set_file_compression(archive_, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, level);
   }
   for (const auto& part : removed_) {
@@ -608,32 +622,71 @@ void Package::Commit() {
     }
   }
   if (zip_close(archive_) != 0) {
-    if (file_ && file_->failure) {
-      std::string reason = file_->failure->reason();
+    file_->replacement.reset();
+    if (file_->failure) {
+      const WorkbookError failure = *file_->failure;
       file_->failure.reset();
       zip_unchange_all(archive_);
-      if (reason.find("nothing was written") == std::string::npos &&
-          reason.find("left unchanged") == std::string::npos) {
-        reason += "; the file was left as it was";
-      }
-      throw WorkbookError(name_, reason);
+      throw SaveFailure(failure);
     }
     fail("writing the new file failed");
   }
+  // The archive is closed; it is opened anew when it is read again (the original until the new
+  // file is in place). The new file is synced while the caller goes on.
   archive_ = nullptr;
-  replaced_.clear();
-  removed_.clear();
-  Reopen();
+  try {
+    file_->replacement->SyncMeanwhile();
+  } catch (const WorkbookError& failure) {
+    file_->replacement.reset();
+    throw SaveFailure(failure);
+  }
 }
 
-void Package::Reopen() {
-  // From the file just written, through its own descriptor: the path is not looked at again.
+void Package::Commit() {
+  if (path_.empty()) throw WorkbookError(name_, "a workbook held in memory cannot be saved");
+  if (!HasChanges()) return;
+  Write();
+  const std::unique_ptr<workbook::FileReplacement> replacement = std::move(file_->replacement);
+  // In place, but its folder not synced: the package goes on from the new file all the same.
+  std::optional<workbook::FolderNotSynced> unsynced;
+  try {
+    replacement->Commit();
+  } catch (const workbook::FolderNotSynced& failure) {
+    unsynced = failure;
+  } catch (const WorkbookError& failure) {
+    throw SaveFailure(failure);
+  }
+  // From now on the package reads the file it wrote.
+  const int fd = replacement->ReleaseDescriptor();
+  ::close(file_->fd);
+  file_->fd = fd;
+  file_->offset = 0;
+  const auto identity = workbook::IdentifyOpenFile(fd);
+  if (identity) file_->opened = *identity;
+  // The parts read before were of the old file and are read again when needed.
+  budget_.Reset(identity ? static_cast<std::uint64_t>(identity->size) : 0);
+  replaced_.clear();
+  removed_.clear();
+  if (unsynced) throw *unsynced;
+}
+
+WorkbookError Package::SaveFailure(const WorkbookError& failure) const {
+  std::string reason = failure.reason();
+  if (reason.find("nothing was written") == std::string::npos &&
+      reason.find("left unchanged") == std::string::npos) {
+    reason += "; the file was left as it was";
+  }
+  return WorkbookError(name_, reason);
+}
+
+zip_t* Package::Archive() const {
+  if (archive_) return archive_;
+  // After a save, from the file just written, through its own descriptor: the path is not looked
+  // at again. Only when it is needed: a workbook is mostly closed once saved.
   int code = 0;
   archive_ = OpenArchive(*file_, code);
   if (!archive_) RejectZipError(code, "PK", name_);
-  // The parts read before were of the old file and are read again when needed.
-  const auto identity = workbook::IdentifyOpenFile(file_->fd);
-  budget_.Reset(identity ? static_cast<std::uint64_t>(identity->size) : 0);
+  return archive_;
 }
 
 }  // namespace quillory::xlsx

@@ -6,13 +6,21 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/xlsx/deflate.h"
 #include "platform/xlsx/read_budget.h"
+#include "workbook/spreadsheet.h"
 
 typedef struct zip zip_t;
 
 namespace quillory::xlsx {
 
 struct FileSource;
+
+// A part's new content, as text or already deflated.
+struct StagedPart {
+  std::string content;
+  Deflated deflated;
+};
 
 // The zip container of a workbook; the only class that talks to libzip. Part names are given
 // without a leading slash and matched without regard to case. Failures throw WorkbookError
@@ -40,6 +48,8 @@ class Package {
 
   // Changes staged until Commit(): the new content of a part, or its removal.
   void Replace(const std::string& part, std::string content);
+  // The same, the content already compressed (DeflateRaw, DeflatePieces); it must be ok.
+  void ReplaceDeflated(const std::string& part, Deflated content);
   void Remove(const std::string& part);
   bool HasChanges() const { return !replaced_.empty() || !removed_.empty(); }
 
@@ -48,6 +58,9 @@ class Package {
   // workbook::FileReplacement). Parts not changed are copied through as stored. On failure the
   // original is untouched, the changes stay staged, and WorkbookError is thrown.
   void Commit();
+  // The first part of Commit() ahead of time: the new file is written and its sync started, so
+  // the caller can work until Commit() puts it in place. A change staged meanwhile drops it.
+  void Write();
 
   // The limits every read is held to.
   const ReadLimits& limits() const { return budget_.limits(); }
@@ -62,14 +75,18 @@ class Package {
           const ReadLimits& limits, std::uint64_t size, std::unique_ptr<FileSource> file);
   long long Locate(std::string_view part) const;
   void CheckEntries() const;
-  void Reopen();
+  // The open archive; after a save, the new file opened anew.
+  zip_t* Archive() const;
+  void DropWritten();
+  // A failure of the new file, as the user is told.
+  workbook::WorkbookError SaveFailure(const workbook::WorkbookError& failure) const;
 
-  zip_t* archive_ = nullptr;
+  mutable zip_t* archive_ = nullptr;
   std::string name_;
   std::string path_;                  // empty for a package held in memory
   std::string memory_;                // the bytes of a package held in memory
   std::unique_ptr<FileSource> file_;  // the file of a package opened from disk
-  std::map<std::string, std::string> replaced_;
+  std::map<std::string, StagedPart> replaced_;
   std::vector<std::string> removed_;
   mutable ReadBudget budget_;
 };

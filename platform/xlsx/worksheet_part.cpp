@@ -1,11 +1,13 @@
 #include "platform/xlsx/worksheet_part.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <exception>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "platform/xlsx/cell_escapes.h"
 #include "platform/xlsx/serial_dates.h"
@@ -19,6 +21,32 @@ namespace {
 
 using xml::Token;
 using xml::TokenKind;
+
+// For each byte: 1 when it cannot go into cell text as it is (not printable ASCII, a markup
+// character or the escape character), 2 for a space.
+constexpr std::array<std::uint8_t, 256> kCellTextBytes = [] {
+  std::array<std::uint8_t, 256> kinds{};
+  for (int c = 0; c < 256; ++c) {
+    kinds[c] = (c < 0x20 || c >= 0x7F || c == '_' || c == '&' || c == '<' || c == '>') ? 1 : 0;
+  }
+  kinds[' '] = 2;
+  return kinds;
+}();
+
+// Text that goes into the markup as it is, in one pass: printable ASCII without markup
+// characters, the escape character or spaces that xml:space would have to keep. Number words
+// always are.
+bool IsPlainCellText(std::string_view text) {
+  if (text.empty() || text.front() == ' ' || text.back() == ' ') return false;
+  unsigned refused = 0;
+  unsigned previous = 0;
+  for (const char c : text) {
+    const unsigned kind = kCellTextBytes[static_cast<unsigned char>(c)];
+    refused |= (kind & 1) | (kind & previous);  // two spaces in a row: 2 & 2
+    previous = kind;
+  }
+  return refused == 0;
+}
 
 bool ParseUnsigned(std::string_view text, std::uint32_t* value) {
   if (text.empty()) return false;
@@ -591,6 +619,30 @@ const WorksheetPart::Cell* WorksheetPart::Find(std::int32_t row, std::int32_t co
   return cell;
 }
 
+const WorksheetPart::Cell* WorksheetPart::FindForWrite(std::int32_t row, std::int32_t column,
+                                                       std::size_t* index) {
+  // Cells are mostly written row by row: the row of the last write, or the next, is tried first.
+  std::size_t at = last_write_row_;
+  if (at >= rows_.size() || rows_[at].row != row) {
+    ++at;
+    if (at >= rows_.size() || rows_[at].row != row) {
+      at = static_cast<std::size_t>(
+          std::lower_bound(rows_.begin(), rows_.end(), row,
+                           [](const Row& r, std::int32_t value) { return r.row < value; }) -
+          rows_.begin());
+      if (at == rows_.size() || rows_[at].row != row) return nullptr;
+    }
+  }
+  last_write_row_ = at;
+  const Cell* first = cells_.data() + rows_[at].first_cell;
+  const Cell* last = first + rows_[at].cell_count;
+  const Cell* cell = std::lower_bound(
+      first, last, column, [](const Cell& c, std::int32_t value) { return c.column < value; });
+  if (cell == last || cell->column != column) return nullptr;
+  *index = static_cast<std::size_t>(cell - cells_.data());
+  return cell;
+}
+
 std::string WorksheetPart::CellText(const Cell& cell, const SharedStrings& strings,
                                     const Styles& styles) const {
   if (cell.edit >= 0) {
@@ -780,7 +832,7 @@ WorksheetPart::WriteResult WorksheetPart::WriteString(std::int32_t row, std::int
                    RangeName(blocked->range) + ") and cannot be replaced on its own");
   }
   std::size_t index = 0;
-  const Cell* found = Find(row, column, &index);
+  const Cell* found = FindForWrite(row, column, &index);
   const bool added_before = !found && added_.count({row, column}) > 0;
   if (!found && !added_before && value.empty()) return WriteResult::Written;  // stays empty
   changed_ = true;
@@ -807,6 +859,20 @@ WorksheetPart::WriteResult WorksheetPart::WriteString(std::int32_t row, std::int
 
 void WorksheetPart::AppendStringContent(std::string_view value, std::string_view prefix,
                                         std::string* out) const {
+  if (IsPlainCellText(value)) {
+    out->push_back('<');
+    out->append(prefix);
+    out->append("is><");
+    out->append(prefix);
+    out->append("t>");
+    out->append(value);
+    out->append("</");
+    out->append(prefix);
+    out->append("t></");
+    out->append(prefix);
+    out->append("is>");
+    return;
+  }
   // Most strings need no _xHHHH_ escape; they are written without a copy.
   const bool plain = std::all_of(value.begin(), value.end(), [](char c) {
     const auto u = static_cast<unsigned char>(c);
@@ -1047,23 +1113,55 @@ void WorksheetPart::AppendAddedRow(std::int32_t row, std::string_view prefix,
 std::string WorksheetPart::Serialize() const {
   if (!changed_) return xml_;
   std::string out;
-  out.reserve(xml_.size() + written_.size() + written_.size() / 4 + edits_.size() * 40);
-  std::size_t copied;
-  if (sheet_data_empty_tag_) {
-    const std::string_view tag =
-        std::string_view(xml_).substr(sheet_data_begin_, sheet_data_content_ - sheet_data_begin_);
-    xml::Scanner scanner(tag);
-    const Token start = scanner.Next();
-    out.append(xml_, 0, sheet_data_begin_);
-    out.push_back('<');
-    out.append(start.name);
-    out.append(start.attributes);
-    out.push_back('>');
-    copied = sheet_data_content_;
-  } else {
-    out.append(xml_, 0, sheet_data_content_);
-    copied = sheet_data_content_;
+  out.reserve(SerializedSizeHint());
+  const std::vector<std::size_t> whole{0};
+  AppendPiece(whole, 0, &out);
+  return out;
+}
+
+std::size_t WorksheetPart::SerializedSizeHint() const {
+  if (!changed_) return xml_.size();
+  return xml_.size() + written_.size() + written_.size() / 4 + edits_.size() * 40;
+}
+
+std::vector<std::size_t> WorksheetPart::PieceStarts(std::size_t piece_bytes) const {
+  std::vector<std::size_t> starts{0};
+  // Rows out of order are written in row order, so their markup cannot be cut where it lies.
+  if (!changed_ || !rows_in_order_ || rows_.size() < 2 || piece_bytes == 0) return starts;
+  const std::size_t pieces = std::min(SerializedSizeHint() / piece_bytes + 1, rows_.size());
+  // Cut where the rows' markup is, so each piece holds about as much of the sheet.
+  const std::size_t from = rows_.front().begin;
+  const std::size_t span = rows_.back().end - from;
+  for (std::size_t piece = 1; piece < pieces; ++piece) {
+    const std::size_t at = from + span / pieces * piece;
+    const auto row = std::lower_bound(
+        rows_.begin() + static_cast<std::ptrdiff_t>(starts.back()) + 1, rows_.end(), at,
+        [](const Row& r, std::size_t value) { return r.begin < value; });
+    if (row == rows_.end()) break;
+    starts.push_back(static_cast<std::size_t>(row - rows_.begin()));
   }
+  return starts;
+}
+
+void WorksheetPart::AppendPiece(const std::vector<std::size_t>& starts, std::size_t index,
+                                std::string* out) const {
+  if (!changed_) {
+    if (index == 0) out->append(xml_);
+    return;
+  }
+  const bool first = index == 0;
+  const bool last = index + 1 == starts.size();
+  std::size_t copied = 0;
+  if (first) copied = AppendHead(out);
+  const std::size_t first_row = starts[index];
+  const std::size_t end_row = last ? rows_.size() : starts[index + 1];
+  if (!first) copied = rows_[first_row].begin;
+  const std::size_t copy_until = last ? sheet_data_close_ : rows_[end_row].begin;
+  AppendRows(first_row, end_row, copied, copy_until, out);
+  if (last) AppendTail(out);
+}
+
+std::size_t WorksheetPart::AppendHead(std::string* out) const {
   if (!added_.empty() && dimension_end_ > dimension_begin_ && dimension_end_ <= sheet_data_begin_) {
     // The dimension hint grows to take in the added cells.
     RangeRef used{{first_row_, first_column_}, {last_row_, last_column_}};
@@ -1071,62 +1169,44 @@ std::string WorksheetPart::Serialize() const {
       used.first.row = std::min(used.first.row, cell.first);
       used.first.column = std::min(used.first.column, cell.second);
     }
-    std::string tag(1, '<');
     const std::string_view old_tag =
         std::string_view(xml_).substr(dimension_begin_, dimension_end_ - dimension_begin_);
     xml::Scanner scanner(old_tag);
     const Token start = scanner.Next();
-    tag.append(start.name);
-    tag.append(" ref=\"");
-    tag.append(RangeName(used));
-    tag.append("\"/>");
-    std::string head = out.substr(0, dimension_begin_);
-    head.append(tag);
-    head.append(out, dimension_end_, std::string::npos);
-    out = std::move(head);
-  }
-  // Big sheets are written in two halves at once, split at a row in the middle.
-  const std::size_t middle = rows_.size() / 2;
-  std::string second;
-  std::exception_ptr second_failed;
-  std::thread worker;
-  if (rows_in_order_ && middle > 0 && xml_.size() + written_.size() >= parallel_from_) {
-    // Sized here: once the worker runs, `out` grows on this thread.
-    const std::size_t second_size = (out.capacity() - out.size()) / 2;
-    try {
-      worker = std::thread([&, second_size] {
-        try {
-          second.reserve(second_size);
-          AppendRows(middle, rows_.size(), rows_[middle].begin, sheet_data_close_, &second);
-        } catch (...) {  // out of memory: reported by the caller, not the end of the program
-          second_failed = std::current_exception();
-        }
-      });
-    } catch (const std::system_error&) {  // no thread to be had: all of it here
-    }
-  }
-  if (worker.joinable()) {
-    try {
-      AppendRows(0, middle, copied, rows_[middle].begin, &out);
-    } catch (...) {
-      worker.join();
-      throw;
-    }
-    worker.join();
-    if (second_failed) std::rethrow_exception(second_failed);
-    out.append(second);
+    out->append(xml_, 0, dimension_begin_);
+    out->push_back('<');
+    out->append(start.name);
+    out->append(" ref=\"");
+    out->append(RangeName(used));
+    out->append("\"/>");
+    out->append(xml_, dimension_end_, sheet_data_begin_ - dimension_end_);
   } else {
-    AppendRows(0, rows_.size(), copied, sheet_data_close_, &out);
+    out->append(xml_, 0, sheet_data_begin_);
   }
   if (sheet_data_empty_tag_) {
-    out.append("</");
-    out.append(prefix_);
-    out.append("sheetData>");
-    out.append(xml_, sheet_data_end_, std::string::npos);
+    const std::string_view tag =
+        std::string_view(xml_).substr(sheet_data_begin_, sheet_data_content_ - sheet_data_begin_);
+    xml::Scanner scanner(tag);
+    const Token start = scanner.Next();
+    out->push_back('<');
+    out->append(start.name);
+    out->append(start.attributes);
+    out->push_back('>');
   } else {
-    out.append(xml_, sheet_data_close_, std::string::npos);
+    out->append(xml_, sheet_data_begin_, sheet_data_content_ - sheet_data_begin_);
   }
-  return out;
+  return sheet_data_content_;
+}
+
+void WorksheetPart::AppendTail(std::string* out) const {
+  if (sheet_data_empty_tag_) {
+    out->append("</");
+    out->append(prefix_);
+    out->append("sheetData>");
+    out->append(xml_, sheet_data_end_, std::string::npos);
+  } else {
+    out->append(xml_, sheet_data_close_, std::string::npos);
+  }
 }
 
 void WorksheetPart::AppendRows(std::size_t first, std::size_t last, std::size_t copied,

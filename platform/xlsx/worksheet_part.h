@@ -101,6 +101,14 @@ class WorksheetPart {
   bool changed() const { return changed_; }
   // The part's text with every write applied.
   std::string Serialize() const;
+  // About how many bytes Serialize() returns.
+  std::size_t SerializedSizeHint() const;
+  // Serialize() cut at rows into pieces of about `piece_bytes`: the first row of each piece, the
+  // first piece starting at 0. AppendPiece(starts, i, out) appends piece i; the pieces in order
+  // are Serialize(), and they can be made on several threads at once.
+  std::vector<std::size_t> PieceStarts(std::size_t piece_bytes) const;
+  void AppendPiece(const std::vector<std::size_t>& starts, std::size_t index,
+                   std::string* out) const;
 
  private:
   struct Row {
@@ -163,6 +171,8 @@ class WorksheetPart {
   [[noreturn]] void Malformed(std::size_t offset, std::string_view what) const;
   [[noreturn]] void Twice(const std::string& what) const;
   const Cell* Find(std::int32_t row, std::int32_t column, std::size_t* index = nullptr) const;
+  // Find() for WriteString(), quicker for writes row by row.
+  const Cell* FindForWrite(std::int32_t row, std::int32_t column, std::size_t* index);
   std::string CellText(const Cell& cell, const SharedStrings& strings, const Styles& styles) const;
   std::string_view Written(std::int32_t edit) const {
     return std::string_view(written_).substr(edits_[edit].offset, edits_[edit].size);
@@ -172,6 +182,10 @@ class WorksheetPart {
   std::string FormulaOf(std::size_t index) const;
   void HandOffSharedFormula(std::size_t master);
 
+  // What comes before the first row, up to the end of the sheetData start tag; returns where
+  // that ends in the text.
+  std::size_t AppendHead(std::string* out) const;
+  void AppendTail(std::string* out) const;
   void AppendRows(std::size_t first, std::size_t last, std::size_t copied, std::size_t copy_until,
                   std::string* out) const;
   void AppendRow(const Row& row, std::string* out) const;
@@ -213,6 +227,7 @@ class WorksheetPart {
   std::vector<Edit> edits_;
   bool changed_ = false;
   bool protected_ = false;
+  std::size_t last_write_row_ = 0;  // index into rows_ of the row last written
 };
 
 template <typename Visit>

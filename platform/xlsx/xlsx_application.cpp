@@ -7,6 +7,7 @@
 
 #include "platform/xlsx/cell_ref.h"
 #include "platform/xlsx/content_types.h"
+#include "platform/xlsx/deflate.h"
 #include "platform/xlsx/package.h"
 #include "platform/xlsx/pivot_tables.h"
 #include "platform/xlsx/relationships.h"
@@ -21,6 +22,14 @@ namespace {
 using workbook::WorkbookError;
 
 class XlsxWorkbook;
+
+// A worksheet part as read, shared by every sheet that names it.
+struct SheetPart {
+  std::string part;
+  std::unique_ptr<WorksheetPart> data;  // nothing until read, and again after a save
+  // True while the package holds the part's text as it now is, to be saved.
+  bool staged = false;
+};
 
 class XlsxWorksheet : public workbook::Worksheet {
  public:
@@ -40,7 +49,7 @@ class XlsxWorksheet : public workbook::Worksheet {
 
   WorksheetPart& data() const;
   // After a save the parts are read again from the file, when next needed.
-  void Unload() { data_ = nullptr; }
+  void Unload() { entry_ = nullptr; }
 
  private:
   const std::vector<PivotTableCells>& PivotTables();
@@ -48,7 +57,7 @@ class XlsxWorksheet : public workbook::Worksheet {
   XlsxWorkbook& book_;
   std::string name_;
   std::string part_;
-  mutable WorksheetPart* data_ = nullptr;  // the workbook's, found once: a write asks per cell
+  mutable SheetPart* entry_ = nullptr;  // the workbook's, found once: a write asks per cell
   std::optional<std::vector<PivotTableCells>> pivot_tables_;  // read on the first write
   bool hidden_ = false;
 };
@@ -68,6 +77,7 @@ class XlsxWorkbook : public workbook::Workbook {
     return sheets;
   }
   workbook::Worksheet& ActiveSheet() override;
+  void PrepareSave() override;
   void Save() override;
   void Close() override {
     worksheets_.clear();
@@ -82,7 +92,7 @@ class XlsxWorkbook : public workbook::Workbook {
   const Styles& styles() const { return styles_; }
   // The worksheet part `part`, read when first needed. Sheets that name the same part share
   // it: it is read once, however many name it.
-  WorksheetPart& SheetData(const std::string& part, const std::string& sheet);
+  SheetPart& SheetData(const std::string& part, const std::string& sheet);
   void NoteFormulaRemoved() { formula_removed_ = true; }
   void CheckOpen() const {
     if (!package_) throw WorkbookError(path_, "the workbook has been closed");
@@ -97,25 +107,22 @@ class XlsxWorkbook : public workbook::Workbook {
   SharedStrings strings_;
   Styles styles_;
   std::vector<std::unique_ptr<XlsxWorksheet>> worksheets_;
-  struct SheetPart {
-    std::string part;
-    std::unique_ptr<WorksheetPart> data;  // nothing until read, and again after a save
-  };
   std::map<std::string, SheetPart> sheet_parts_;  // by lower-case part name
   // Every sheet of the workbook in order; the worksheet it is, or nothing for a chart,
   // dialog or macro sheet.
   std::vector<std::pair<std::string, XlsxWorksheet*>> tabs_;
   std::size_t active_tab_ = 0;
   bool formula_removed_ = false;
+  bool calculation_staged_ = false;  // the calculation chain's removal, for the next save
 };
 
 WorksheetPart& XlsxWorksheet::data() const {
   book_.CheckOpen();
-  if (!data_) data_ = &book_.SheetData(part_, name_);
-  return *data_;
+  if (!entry_ || !entry_->data) entry_ = &book_.SheetData(part_, name_);
+  return *entry_->data;
 }
 
-WorksheetPart& XlsxWorkbook::SheetData(const std::string& part, const std::string& sheet) {
+SheetPart& XlsxWorkbook::SheetData(const std::string& part, const std::string& sheet) {
   CheckOpen();
   std::string key = part;
   std::transform(key.begin(), key.end(), key.begin(),
@@ -137,7 +144,7 @@ WorksheetPart& XlsxWorkbook::SheetData(const std::string& part, const std::strin
     }
     package_->Charge(entry.data->IndexBytes());
   }
-  return *entry.data;
+  return entry;
 }
 
 std::string XlsxWorksheet::Text(std::int32_t row, std::int32_t column) const {
@@ -198,7 +205,9 @@ void XlsxWorksheet::WriteString(std::int32_t row, std::int32_t column, std::stri
                                           CellName(row, column) +
                                           " cannot be written (remove the sheet protection first)");
   }
-  if (data().WriteString(row, column, value) == WorksheetPart::WriteResult::FormulaRemoved) {
+  WorksheetPart& sheet = data();
+  entry_->staged = false;
+  if (sheet.WriteString(row, column, value) == WorksheetPart::WriteResult::FormulaRemoved) {
     book_.NoteFormulaRemoved();
   }
 }
@@ -272,15 +281,25 @@ workbook::Worksheet& XlsxWorkbook::ActiveSheet() {
   return *sheet;
 }
 
-void XlsxWorkbook::Save() {
+void XlsxWorkbook::PrepareSave() {
   CheckOpen();
-  std::vector<SheetPart*> written;
   for (auto& [key, entry] : sheet_parts_) {
-    if (!entry.data || !entry.data->changed()) continue;
-    package_->Replace(entry.part, entry.data->Serialize());
-    written.push_back(&entry);
+    if (!entry.data || !entry.data->changed() || entry.staged) continue;
+    // Written and compressed a piece at a time on every core; the whole text is never held.
+    const WorksheetPart& data = *entry.data;
+    const std::vector<std::size_t> starts = data.PieceStarts(kDeflatePieceBytes);
+    Deflated deflated = DeflatePieces(
+        starts.size(),
+        [&](std::size_t index, std::string* text) { data.AppendPiece(starts, index, text); },
+        DeflateLevel(data.SerializedSizeHint()));
+    if (deflated.ok) {
+      package_->ReplaceDeflated(entry.part, std::move(deflated));
+    } else {
+      package_->Replace(entry.part, data.Serialize());
+    }
+    entry.staged = true;
   }
-  if (formula_removed_) {
+  if (formula_removed_ && !calculation_staged_) {
     // Cached results of the remaining formulas may depend on what was overwritten: drop the
     // calculation chain and have the application recalculate on load.
     const std::string rels_part = Relationships::PathFor(workbook_part_);
@@ -299,12 +318,25 @@ void XlsxWorkbook::Save() {
     }
     package_->Replace(workbook_part_,
                       WorkbookPart::WithFullCalcOnLoad(package_->Read(workbook_part_)));
+    calculation_staged_ = true;
   }
+  // The new file is written and synced while the caller goes on; Save() puts it in place.
+  package_->Write();
+}
+
+void XlsxWorkbook::Save() {
+  CheckOpen();
+  PrepareSave();
   package_->Commit();
   // The file now holds the written sheets; carry on from them.
   for (auto& sheet : worksheets_) sheet->Unload();
-  for (SheetPart* entry : written) entry->data.reset();
+  for (auto& [key, entry] : sheet_parts_) {
+    if (!entry.staged) continue;
+    entry.data.reset();
+    entry.staged = false;
+  }
   formula_removed_ = false;
+  calculation_staged_ = false;
 }
 
 class XlsxApplication : public workbook::Application {

@@ -4,11 +4,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <clocale>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <ostream>
+#include <vector>
 
 #include "tests/workbook/scratch_folder.h"
 #include "workbook/backup_copy.h"
@@ -105,6 +107,40 @@ TEST_F(BackupCopy, IsByteExactAndNeverReplacesAnEarlierBackup) {
   EXPECT_EQ(third, first + " (3)");
   EXPECT_EQ(Read(first), bytes);
   EXPECT_EQ(Read(third), bytes);
+}
+
+TEST_F(BackupCopy, StartedItIsSyncedMeanwhileAndTakesItsNameOnlyWhenFinished) {
+  const fs::path book = folder_ / "dots.in.folder" / "book.xlsx";
+  Write(book, "workbook bytes");
+  const auto now = std::chrono::system_clock::now();
+  std::vector<std::string> names;
+  const auto names_now = [&] {
+    names.clear();
+    for (const auto& entry : fs::directory_iterator(book.parent_path())) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  std::string backup;
+  {
+    BackgroundSyncs syncs;
+    std::unique_ptr<StartedBackup> started = StartBackupCopy(book, now);
+    // Only a hidden temporary file so far: nothing under a backup's name is ever partial.
+    ASSERT_EQ(names_now().size(), 2u);
+    EXPECT_EQ(names[0].rfind(".~book Backup ", 0), 0u) << names[0];
+    backup = started->Finish();
+    EXPECT_EQ(Read(backup), "workbook bytes");
+    EXPECT_EQ(names_now(), (std::vector<std::string>{fs::path(backup).filename(), "book.xlsx"}));
+    // One dropped unfinished leaves nothing behind.
+    StartBackupCopy(book, now).reset();
+    syncs.Finish();
+    EXPECT_EQ(names_now().size(), 2u);
+  }
+  // Without a sync thread it is synced before StartBackupCopy() returns.
+  const std::string second = StartBackupCopy(book, now)->Finish();
+  EXPECT_EQ(second, backup.substr(0, backup.size() - 5) + " (2).xlsx");
+  EXPECT_EQ(Read(second), "workbook bytes");
 }
 
 TEST_F(BackupCopy, FailsWithTheReasonAndLeavesNothingBehind) {

@@ -141,6 +141,7 @@ class FakeOffice {
  public:
   std::map<std::string, FakeFile> files;
   std::vector<std::string> log;  // "open P", "save P", "close P", "visible 1", "quit"
+  std::function<void(const std::string& path)> on_save;  // called by each save that succeeds
 
   ApplicationFactory Factory();
   int Count(std::string_view entry) const {
@@ -157,6 +158,7 @@ inline FakeWorkbook::FakeWorkbook(std::string path, FakeFile copy, FakeOffice& o
 
 inline void FakeWorkbook::Save() {
   if (data_.save_fails) throw WorkbookError(path_, "the disk is full");
+  if (office_.on_save) office_.on_save(path_);
   office_.files[path_] = data_;
   office_.log.push_back("save " + path_);
 }

@@ -5,8 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <condition_variable>
 #include <filesystem>
+#include <future>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
 
 #include "tests/workbook/scratch_folder.h"
 #include "workbook/spreadsheet.h"
@@ -51,6 +55,8 @@ const char* StepName(FileStep step) {
       return "BeforeRename";
     case FileStep::kRenamed:
       return "Renamed";
+    case FileStep::kFolderSynced:
+      return "FolderSynced";
   }
   return "?";
 }
@@ -123,6 +129,74 @@ TEST_F(Replace, NeverTouchesThePathAfterTheRename) {
   EXPECT_EQ(status.st_mode & 07777, 0600u);
   EXPECT_EQ(status.st_uid, ::geteuid());
   EXPECT_EQ(ReadBytes(victim), "secret");
+}
+
+TEST_F(Replace, TheFolderIsSyncedBeforeCommitReturnsUnlessASyncThreadTakesIt) {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool release = true;
+  std::vector<std::thread::id> synced_on;
+  SetFileStepHook([&](FileStep step, const std::string& path) {
+    if (step != FileStep::kFolderSynced) return;
+    EXPECT_EQ(path, target_);
+    std::unique_lock lock(mutex);
+    changed.wait(lock, [&] { return release; });
+    synced_on.push_back(std::this_thread::get_id());
+  });
+  ReplaceNow();
+  ASSERT_EQ(synced_on.size(), 1u);
+  EXPECT_EQ(synced_on[0], std::this_thread::get_id());
+
+  release = false;
+  {
+    BackgroundSyncs syncs;
+    ReplaceNow();
+    ReplaceNow();
+    // In place at once; the folder is synced on the syncs' own thread, and Finish() waits.
+    EXPECT_EQ(ReadBytes(target_), "new content");
+    auto finished = std::async(std::launch::async, [&] { syncs.Finish(); });
+    EXPECT_EQ(finished.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+    {
+      const std::lock_guard lock(mutex);
+      release = true;
+    }
+    changed.notify_all();
+    finished.get();
+    const std::lock_guard lock(mutex);
+    ASSERT_EQ(synced_on.size(), 3u);
+    EXPECT_NE(synced_on[1], std::this_thread::get_id());
+    EXPECT_NE(synced_on[2], std::this_thread::get_id());
+  }
+  EXPECT_EQ(BackgroundSyncs::Installed(), nullptr);
+  EXPECT_EQ(folder_.Names(), std::vector<std::string>{"book.xlsx"});
+}
+
+TEST_F(Replace, AFolderThatCannotBeSyncedIsReportedWithTheNewFileInPlace) {
+  SetFileStepHook([](FileStep step, const std::string&) {
+    if (step == FileStep::kFolderSynced) throw std::runtime_error("the disk is gone");
+  });
+  try {
+    ReplaceNow();
+    FAIL() << "reported saved";
+  } catch (const FolderNotSynced& error) {
+    EXPECT_EQ(error.file(), "book.xlsx");
+    EXPECT_NE(error.reason().find("its new file is in place, but its folder could not be synced"),
+              std::string::npos)
+        << error.reason();
+  }
+  EXPECT_EQ(ReadBytes(target_), "new content");
+
+  // With the syncs on threads of their own, the failure is noted against the workbook.
+  BackgroundSyncs syncs;
+  WriteBytes(target_, "old content");
+  ReplaceNow();
+  syncs.Finish();
+  const std::vector<BackgroundSyncs::Unsynced> unsynced = syncs.TakeUnsynced();
+  ASSERT_EQ(unsynced.size(), 1u);
+  EXPECT_EQ(unsynced[0].workbook, "book.xlsx");
+  EXPECT_EQ(unsynced[0].reason, FolderNotSyncedReason(EIO));
+  EXPECT_TRUE(syncs.TakeUnsynced().empty());
+  EXPECT_EQ(ReadBytes(target_), "new content");
 }
 
 // What another program does to the workbook while it is being converted, and what the save says.
@@ -211,12 +285,14 @@ TEST_P(KilledAt, LeavesTheWholeOldOrTheWholeNewFile) {
     ReplaceNow();
   });
   EXPECT_TRUE(KilledBySignal(status, SIGKILL)) << status;
-  EXPECT_EQ(ReadBytes(target_), GetParam() == FileStep::kRenamed ? "new content" : "old content");
+  const bool renamed = fatal == FileStep::kRenamed || fatal == FileStep::kFolderSynced;
+  EXPECT_EQ(ReadBytes(target_), renamed ? "new content" : "old content");
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, KilledAt,
                          ::testing::Values(FileStep::kWritten, FileStep::kBeforeSync,
-                                           FileStep::kBeforeRename, FileStep::kRenamed),
+                                           FileStep::kBeforeRename, FileStep::kRenamed,
+                                           FileStep::kFolderSynced),
                          [](const auto& info) { return std::string(StepName(info.param)); });
 
 TEST_F(Replace, ANewFileReplacesNothingAndTakesTheFirstFreeName) {

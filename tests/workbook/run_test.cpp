@@ -1,10 +1,15 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <map>
+#include <memory>
+#include <mutex>
 
 #include "engine/settings.h"
 #include "engine/words.h"
@@ -12,6 +17,7 @@
 #include "tests/workbook/scratch_folder.h"
 #include "workbook/cell_walks.h"
 #include "workbook/conversion_run.h"
+#include "workbook/file_replace.h"
 
 namespace quillory::workbook {
 namespace {
@@ -389,6 +395,137 @@ TEST_F(Run, BackupIsMadeOnceOpenedAndItsFailureStopsThatWorkbookBeforeAnyWrite) 
   }
   EXPECT_EQ(backups, 1);
   fs::remove_all(folder);
+}
+
+TEST_F(Run, ASavedWorkbooksFolderIsSyncedWhileTheNextIsConvertedAndBeforeTheReport) {
+  testing::ScratchFolder folder;
+  const std::string first = folder / "first.xlsx", second = folder / "second.xlsx";
+  testing::WriteBytes(first, "old");
+  testing::WriteBytes(second, "old");
+  AddBook(first, {{"1"}});
+  AddBook(second, {{"2"}});
+  // Each save puts a real new file in place; the syncs of its folder are held back.
+  office_.on_save = [](const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const std::optional<FileIdentity> opened = IdentifyOpenFile(fd);
+    ::close(fd);
+    FileReplacement replacement(path, opened.value(), path);
+    ASSERT_EQ(::write(replacement.fd(), "new", 3), 3);
+    replacement.Commit();
+  };
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool release = false;
+  int renamed = 0, synced = 0;
+  struct HookReset {
+    ~HookReset() { SetFileStepHook(nullptr); }
+  } hook_reset;
+  SetFileStepHook([&](FileStep step, const std::string& path) {
+    std::unique_lock lock(mutex);
+    if (step == FileStep::kRenamed && (path == first || path == second)) {
+      ++renamed;
+      changed.notify_all();
+    }
+    if (step != FileStep::kFolderSynced) return;
+    changed.wait(lock, [&] { return release; });
+    ++synced;
+  });
+  const auto let_go = [&] {
+    {
+      const std::lock_guard lock(mutex);
+      release = true;
+    }
+    changed.notify_all();
+  };
+  auto run = std::async(std::launch::async, [&] { return Execute({first, second}); });
+  // Whatever fails below, the run is let go before it is waited for.
+  const std::unique_ptr<void, std::function<void(void*)>> let_go_at_exit(&mutex,
+                                                                         [&](void*) { let_go(); });
+  {
+    std::unique_lock lock(mutex);
+    // The second workbook is converted and saved while the first one's folder waits.
+    ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(30), [&] { return renamed == 2; }));
+  }
+  EXPECT_EQ(testing::ReadBytes(first), "new");
+  EXPECT_EQ(testing::ReadBytes(second), "new");
+  // Not reported while a folder is still to be synced.
+  EXPECT_EQ(run.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+  let_go();
+  const RunReport report = run.get();
+  EXPECT_EQ(report.outcome, RunOutcome::Done);
+  EXPECT_EQ(report.workbooks_converted, 2);
+  EXPECT_EQ(synced, 2);
+  EXPECT_EQ(BackgroundSyncs::Installed(), nullptr);
+}
+
+TEST_F(Run, AWorkbookWhoseFolderCannotBeSyncedIsNotReportedConverted) {
+  testing::ScratchFolder folder;
+  const std::string first = folder / "first.xlsx", second = folder / "second.xlsx";
+  testing::WriteBytes(first, "old");
+  testing::WriteBytes(second, "old");
+  AddBook(first, {{"1"}});
+  AddBook(second, {{"2"}});
+  office_.on_save = [](const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const std::optional<FileIdentity> opened = IdentifyOpenFile(fd);
+    ::close(fd);
+    FileReplacement replacement(path, opened.value(), path);
+    ASSERT_EQ(::write(replacement.fd(), "new", 3), 3);
+    replacement.Commit();
+  };
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool second_renamed = false;
+  struct HookReset {
+    ~HookReset() { SetFileStepHook(nullptr); }
+  } hook_reset;
+  // The first workbook's folder fails to sync only once the second one is in place: the failure
+  // comes in while the run has gone on.
+  SetFileStepHook([&](FileStep step, const std::string& path) {
+    std::unique_lock lock(mutex);
+    if (step == FileStep::kRenamed && path == second) {
+      second_renamed = true;
+      changed.notify_all();
+    }
+    if (step != FileStep::kFolderSynced || path != first) return;
+    changed.wait_for(lock, std::chrono::seconds(30), [&] { return second_renamed; });
+    throw std::runtime_error("the disk is gone");
+  });
+  const RunReport report = Execute({first, second});
+  EXPECT_EQ(report.outcome, RunOutcome::Failed);
+  EXPECT_EQ(OutcomesOf(report), (Outcomes{WorkbookOutcome::Failed, WorkbookOutcome::Converted}));
+  EXPECT_EQ(report.workbooks_converted, 1);
+  EXPECT_EQ(report.failed_workbook, first);
+  EXPECT_NE(report.workbooks[0].reason.find("its new file is in place, but its folder could not "
+                                            "be synced to disk"),
+            std::string::npos)
+      << report.workbooks[0].reason;
+  EXPECT_EQ(report.summary.rfind(first + " may not keep its conversion: ", 0), 0u)
+      << report.summary;
+  EXPECT_EQ(testing::ReadBytes(first), "new");
+}
+
+TEST_F(Run, ABackupSyncedWhileItsWorkbookIsConvertedIsInPlaceBeforeTheSave) {
+  testing::ScratchFolder folder;
+  std::vector<std::string> paths;
+  for (const char* name : {"a.xlsx", "b.xlsx", "c.xlsx"}) {
+    paths.push_back(folder / name);
+    testing::WriteBytes(paths.back(), std::string("bytes of ") + name);
+    AddBook(paths.back(), {{"1"}, {"2"}});
+  }
+  options_.backup = true;
+  std::vector<std::string> seen;
+  office_.on_save = [&](const std::string& path) {
+    const std::string stem = fs::path(path).stem().string() + " Backup ";
+    for (const std::string& name : folder.Names()) {
+      if (name.rfind(stem, 0) == 0) seen.push_back(testing::ReadBytes(folder / name));
+    }
+  };
+  const RunReport report = Execute(paths);
+  EXPECT_EQ(report.outcome, RunOutcome::Done);
+  EXPECT_EQ(seen,
+            (std::vector<std::string>{"bytes of a.xlsx", "bytes of b.xlsx", "bytes of c.xlsx"}));
+  EXPECT_EQ(folder.Names().size(), 6u) << "a temporary file was left behind";
 }
 
 TEST_F(Run, AWorkbookSkippedAtTheBlockPickerGetsNoBackup) {

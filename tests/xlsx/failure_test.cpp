@@ -247,6 +247,38 @@ TEST_F(SaveGuarantees, AnotherProgramsSaveDuringTheConversionIsNotOverwritten) {
   EXPECT_EQ(Names(), std::vector<std::string>{"book.xlsx"});
 }
 
+TEST_F(SaveGuarantees, ASavePreparedAheadPutsNothingInPlaceUntilSaveAndLeavesNothingWhenDropped) {
+  {
+    auto book = MakeEmbeddedApplication()->Open(path_);
+    book->Worksheets()[0]->WriteString(1, 1, "Twelve");
+    book->PrepareSave();
+    // The new file is beside the workbook, hidden; the workbook itself is as it was.
+    EXPECT_EQ(Names().size(), 2u);
+    EXPECT_EQ(ReadFile(path_), bytes_);
+    // Closed instead of saved: nothing of the prepared save is left.
+  }
+  EXPECT_EQ(Names(), std::vector<std::string>{"book.xlsx"});
+  EXPECT_EQ(ReadFile(path_), bytes_);
+
+  auto book = MakeEmbeddedApplication()->Open(path_);
+  book->Worksheets()[0]->WriteString(1, 1, "Twelve");
+  book->PrepareSave();
+  // Another program saves meanwhile: the prepared save must not go over it.
+  MakeWorkbook(dir_ / "theirs.xlsx", [](lxw_workbook* other) {
+    worksheet_write_string(workbook_add_worksheet(other, "Only"), 0, 0, "their edit", nullptr);
+  });
+  std::filesystem::rename(dir_ / "theirs.xlsx", path_);
+  try {
+    book->Save();
+    FAIL() << "saved over the other program's version";
+  } catch (const workbook::WorkbookError& e) {
+    EXPECT_NE(e.reason().find("nothing was written"), std::string::npos) << e.reason();
+  }
+  book->Close();
+  EXPECT_EQ(A1(path_), "their edit");
+  EXPECT_EQ(Names(), std::vector<std::string>{"book.xlsx"});
+}
+
 TEST_F(SaveGuarantees, AWorkbookWithASecondNameIsRefusedAndBothNamesKeepTheirContent) {
   std::filesystem::create_hard_link(path_, dir_ / "second.xlsx");
   auto book = MakeEmbeddedApplication()->Open(path_);

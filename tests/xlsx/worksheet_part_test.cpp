@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <vector>
 
 #include "platform/xlsx/shared_strings.h"
 #include "platform/xlsx/styles.h"
@@ -230,6 +232,104 @@ TEST_F(WorksheetPartTest, ReadingInTwoHalvesFindsWhatReadingInOneDoes) {
     }
     EXPECT_EQ(two.Serialize(), one.Serialize()) << variant;
   }
+}
+
+TEST_F(WorksheetPartTest, WrittenTextIsEscapedAndKeptWhereItMustBeAndOnlyThere) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"One Hundred Point Five", "<t>One Hundred Point Five</t>"},
+      {"say \"hi\" (7)", "<t>say \"hi\" (7)</t>"},
+      {"a&b<c>", "<t>a&amp;b&lt;c&gt;</t>"},
+      {"a  b", "<t xml:space=\"preserve\">a  b</t>"},
+      {" lead", "<t xml:space=\"preserve\"> lead</t>"},
+      {"trail ", "<t xml:space=\"preserve\">trail </t>"},
+      {"tab\there", "<t xml:space=\"preserve\">tab\there</t>"},
+      {"cr\rhere", "<t>cr_x000D_here</t>"},
+      {"x_y", "<t>x_y</t>"},
+      {"_x0041_", "<t>_x005F_x0041_</t>"},
+      {"caf\xc3\xa9", "<t>caf\xc3\xa9</t>"},
+      {"~", "<t>~</t>"},
+  };
+  std::string rows;
+  for (int r = 1; r <= static_cast<int>(std::size(cases)); ++r) {
+    rows += "<row r=\"" + std::to_string(r) + "\"><c r=\"A" + std::to_string(r) +
+            "\"><v>1</v></c></row>";
+  }
+  WorksheetPart part(Sheet(rows), "f.xlsx", "s.xml", "S");
+  for (int r = 1; r <= static_cast<int>(std::size(cases)); ++r) {
+    part.WriteString(r, 1, cases[r - 1].first);
+  }
+  const std::string data = SheetDataOf(part.Serialize());
+  for (int r = 1; r <= static_cast<int>(std::size(cases)); ++r) {
+    const std::string cell = "<c r=\"A" + std::to_string(r) + "\" t=\"inlineStr\"><is>" +
+                             cases[r - 1].second + "</is></c>";
+    EXPECT_NE(data.find(cell), std::string::npos) << cases[r - 1].first << " in " << data;
+    EXPECT_EQ(Text(part, r, 1), cases[r - 1].first);
+  }
+}
+
+// Rows 5, 10, ... 2000 with white space between them and a dimension hint, written into.
+WorksheetPart GappedSheet() {
+  std::string rows;
+  for (int r = 5; r <= 2000; r += 5) {
+    const std::string n = std::to_string(r);
+    rows += "\n <row r=\"" + n + "\"><c r=\"A" + n + "\"><v>" + n + "</v></c><c r=\"C" + n +
+            "\" t=\"inlineStr\"><is><t>c" + n + "</t></is></c></row>";
+  }
+  WorksheetPart part("<worksheet xmlns=\"urn:main\"><dimension ref=\"A5:C2000\"/><sheetData>" +
+                         rows + "\n</sheetData><pageMargins left=\"0.7\"/></worksheet>",
+                     "f.xlsx", "s.xml", "S");
+  for (int r = 5; r <= 2000; r += 15) part.WriteString(r, 1, "Row " + std::to_string(r));
+  // Cells the sheet lacks: before its first row, between rows, in a row, after its last row.
+  part.WriteString(1, 2, "first");
+  part.WriteString(7, 4, "between");
+  part.WriteString(10, 9, "beside");
+  part.WriteString(2500, 1, "last");
+  return part;
+}
+
+std::string Joined(const WorksheetPart& part, const std::vector<std::size_t>& starts) {
+  std::string joined;
+  for (std::size_t i = 0; i < starts.size(); ++i) part.AppendPiece(starts, i, &joined);
+  return joined;
+}
+
+TEST_F(WorksheetPartTest, PiecesJoinedInOrderAreTheWholePart) {
+  const WorksheetPart part = GappedSheet();
+  const std::string whole = part.Serialize();
+  EXPECT_NE(whole.find("<dimension ref=\"A1:I2500\"/>"), std::string::npos);
+  EXPECT_NE(whole.find("<c r=\"D7\" t=\"inlineStr\"><is><t>between</t>"), std::string::npos);
+  for (const std::size_t piece_bytes :
+       {std::size_t{1}, std::size_t{100}, std::size_t{4000}, whole.size() / 3, whole.size() * 2}) {
+    const std::vector<std::size_t> starts = part.PieceStarts(piece_bytes);
+    ASSERT_FALSE(starts.empty());
+    EXPECT_EQ(starts.front(), 0u);
+    EXPECT_TRUE(std::is_sorted(starts.begin(), starts.end()));
+    EXPECT_EQ(std::adjacent_find(starts.begin(), starts.end()), starts.end());
+    if (piece_bytes <= 4000) {
+      EXPECT_GT(starts.size(), 10u) << piece_bytes;
+    }
+    EXPECT_EQ(Joined(part, starts), whole) << piece_bytes;
+  }
+  for (int variant = 0; variant < 3; ++variant) {
+    WorksheetPart many(Sheet(ManyRows(variant)), "f.xlsx", "s.xml", "S");
+    many.WriteString(150, 1, "master gone");
+    many.WriteString(260, 2, "x");
+    EXPECT_EQ(Joined(many, many.PieceStarts(64)), many.Serialize()) << variant;
+  }
+}
+
+TEST_F(WorksheetPartTest, RowsOutOfOrderAndUnchangedPartsAreOnePiece) {
+  WorksheetPart shuffled(Sheet("<row r=\"3\"><c r=\"A3\"><v>3</v></c></row>"
+                               "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>"
+                               "<row r=\"2\"><c r=\"A2\"><v>2</v></c></row>"),
+                         "f.xlsx", "s.xml", "S");
+  shuffled.WriteString(2, 1, "two");
+  EXPECT_EQ(shuffled.PieceStarts(1), std::vector<std::size_t>{0});
+  EXPECT_EQ(Joined(shuffled, {0}), shuffled.Serialize());
+  const std::string xml = Sheet(ManyRows(0));
+  WorksheetPart unchanged(xml, "f.xlsx", "s.xml", "S");
+  EXPECT_EQ(unchanged.PieceStarts(1), std::vector<std::size_t>{0});
+  EXPECT_EQ(Joined(unchanged, {0}), xml);
 }
 
 TEST_F(WorksheetPartTest, AMalformedSecondHalfIsReported) {

@@ -3,6 +3,8 @@
 
 #include <regex>
 
+#include "platform/xlsx/deflate.h"
+#include "platform/xlsx/package.h"
 #include "platform/xlsx/xlsx_application.h"
 #include "tests/xlsx/test_support.h"
 
@@ -463,8 +465,9 @@ TEST(LibreOfficeWorkbook, ReadsAndRewritesAWorkbookLibreOfficeMadeFromCsv) {
   EXPECT_EQ(Field(rows, 4, 2), "0.125");
 }
 
-TEST(WriteString, ABigSheetIsReadWrittenAndCompressedInHalvesCorrectly) {
-  // Big enough (over 8 MB of sheet markup) for the two-thread reading, writing and deflating.
+TEST(WriteString, ABigSheetIsReadWrittenAndCompressedInPiecesCorrectly) {
+  // Big enough (over 8 MB of sheet markup) for the two-thread reading and for writing and
+  // deflating in many pieces on every core.
   constexpr int kRows = 15000, kColumns = 20;
   ScratchDir dir;
   const std::string path = dir / "big.xlsx";
@@ -508,6 +511,57 @@ TEST(WriteString, ABigSheetIsReadWrittenAndCompressedInHalvesCorrectly) {
   EXPECT_EQ(Field(shown.at("Big"), 7500, 19), word(7500, 19));
   EXPECT_EQ(Field(shown.at("Big"), kRows, kColumns),
             std::to_string((kRows - 1) * 100 + kColumns - 1));
+}
+
+TEST(WriteString, WritesAfterASavePreparedAreSavedToo) {
+  ScratchDir dir;
+  const std::string path = dir / "m.xlsx";
+  MakeMixedWorkbook(path);
+  {
+    auto book = MakeEmbeddedApplication()->Open(path);
+    auto* data = SheetNamed(*book, "Data");
+    data->WriteString(2, 1, "Forty Two");
+    book->PrepareSave();
+    book->PrepareSave();
+    data->WriteString(4, 3, "kept no more");
+    SheetNamed(*book, "Other")->WriteString(1, 1, "Three Point Five");
+    book->Save();
+    // Saved, prepared and saved again, all from the file just written.
+    data->WriteString(1, 1, "label in words");
+    book->PrepareSave();
+    book->Save();
+  }
+  auto book = MakeEmbeddedApplication()->Open(path);
+  EXPECT_EQ(SheetNamed(*book, "Data")->Text(2, 1), "Forty Two");
+  EXPECT_EQ(SheetNamed(*book, "Data")->Text(4, 3), "kept no more");
+  EXPECT_EQ(SheetNamed(*book, "Data")->Text(1, 1), "label in words");
+  EXPECT_EQ(SheetNamed(*book, "Other")->Text(1, 1), "Three Point Five");
+}
+
+TEST(PackageSave, PartsStagedCompressedReadBackAndAreStoredAsMade) {
+  ScratchDir dir;
+  const std::string path = dir / "m.xlsx";
+  MakeMixedWorkbook(path);
+  const std::string sheet = "xl/worksheets/sheet2.xml";
+  std::string text = ReadParts(path).at(sheet);
+  text.insert(text.find("</worksheet>"), "<!-- " + std::string(3 << 20, 'x') + " -->");
+  Deflated deflated = DeflateRaw(text, 6, 2);
+  ASSERT_TRUE(deflated.ok);
+  const std::uint32_t crc = deflated.crc;
+  const std::size_t compressed = deflated.bytes.size();
+  auto package = Package::OpenFile(path);
+  package->ReplaceDeflated(sheet, std::move(deflated));
+  EXPECT_TRUE(package->HasChanges());
+  EXPECT_EQ(package->Read(sheet), text);
+  package->Commit();
+  EXPECT_EQ(package->Read(sheet), text);
+  const StoredEntry stored = StoredEntries(path).at(sheet);
+  EXPECT_EQ(stored.method, ZIP_CM_DEFLATE);
+  EXPECT_EQ(stored.crc, crc);
+  EXPECT_EQ(stored.compressed_size, compressed);
+  EXPECT_EQ(ReadParts(path).at(sheet), text);
+  auto book = MakeEmbeddedApplication()->Open(path);
+  EXPECT_EQ(SheetNamed(*book, "Other")->Text(1, 1), "3.5");
 }
 
 TEST(MemoryWorkbook, ReadsLikeAFileButCannotBeSaved) {

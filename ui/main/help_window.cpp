@@ -34,6 +34,8 @@ QString AboutText() {
              "<tr><td>libzip</td><td>BSD-3-Clause</td><td>reading and writing .xlsx "
              "packages</td></tr>"
              "<tr><td>pugixml</td><td>MIT</td><td>reading the parts of .xlsx packages</td></tr>"
+             "<tr><td>libdeflate</td><td>MIT</td><td>compressing the sheets of .xlsx packages "
+             "as they are saved</td></tr>"
              "<tr><td>LibreOffice</td><td>MPL-2.0</td><td>.xls, .xlt, .ods and .ots workbooks; "
              "run as a separate program through UNO</td></tr>"
              "<tr><td>CLI11</td><td>BSD-3-Clause</td><td>the command line quillory-cli "

@@ -544,8 +544,9 @@ class MainWindowTest : public QObject {
     QVERIFY(
         about.contains(QStringLiteral("Quillory ") +
                        QString::fromUtf8(quillory::kVersion.data(), quillory::kVersion.size())));
-    for (const char* part : {"Qt 6", "LGPL-3.0", "libzip", "BSD-3-Clause", "pugixml", "MIT",
-                             "LibreOffice", "MPL-2.0", "CLI11", "about one start in a hundred"}) {
+    for (const char* part :
+         {"Qt 6", "LGPL-3.0", "libzip", "BSD-3-Clause", "pugixml", "MIT", "libdeflate",
+          "LibreOffice", "MPL-2.0", "CLI11", "about one start in a hundred"}) {
       QVERIFY2(about.contains(QString::fromLatin1(part)), part);
     }
     QVERIFY(about.contains(quillory::ui::kHomePage));
