@@ -22,13 +22,7 @@ void WorksheetPart::IndexSharedFormulas() {
     }
     xml::Scanner cell_scanner(std::string_view(xml_).substr(0, cell.end), cell.begin);
     cell_scanner.Next();  // the c start tag
-    for (;;) {
-      const Token child = cell_scanner.Next();
-      if (child.kind == TokenKind::EndTag || child.kind == TokenKind::End ||
-          child.kind == TokenKind::Error) {
-        break;
-      }
-      if (child.kind != TokenKind::StartTag && child.kind != TokenKind::EmptyTag) continue;
+    for (Token child; cell_scanner.NextChild(&child);) {
       if (xml::LocalName(child.name) == "f") {
         std::string_view si;
         std::uint32_t group = 0;
@@ -60,13 +54,7 @@ std::string WorksheetPart::FormulaOf(std::size_t index) const {
   const Cell& cell = cells_[index];
   xml::Scanner scanner(std::string_view(xml_).substr(0, cell.end), cell.begin);
   scanner.Next();
-  for (;;) {
-    const Token child = scanner.Next();
-    if (child.kind == TokenKind::EndTag || child.kind == TokenKind::End ||
-        child.kind == TokenKind::Error) {
-      return {};
-    }
-    if (child.kind != TokenKind::StartTag && child.kind != TokenKind::EmptyTag) continue;
+  for (Token child; scanner.NextChild(&child);) {
     if (xml::LocalName(child.name) == "f") {
       std::string formula;
       scanner.ReadSimpleContent(child, &formula);
@@ -74,6 +62,7 @@ std::string WorksheetPart::FormulaOf(std::size_t index) const {
     }
     if (!scanner.SkipElement(child)) return {};
   }
+  return {};
 }
 
 void WorksheetPart::HandOffSharedFormula(std::size_t master) {

@@ -45,26 +45,11 @@ void WorksheetPart::Twice(const std::string& what) const {
 void WorksheetPart::Scan() {
   xml::Scanner scanner(xml_);
   Token root;
-  for (;;) {
-    root = scanner.Next();
-    if (root.kind == TokenKind::StartTag) break;
-    if (root.kind == TokenKind::EmptyTag) Malformed(root.begin, "no sheetData element");
-    if (root.kind == TokenKind::Error || root.kind == TokenKind::End ||
-        root.kind == TokenKind::EndTag || root.kind == TokenKind::CData) {
-      Malformed(root.begin, "no root element");
-    }
-  }
+  if (!scanner.FindRoot(&root)) Malformed(root.begin, "no root element");
+  if (root.kind == TokenKind::EmptyTag) Malformed(root.begin, "no sheetData element");
   bool found = false;
-  for (;;) {
-    const Token token = scanner.Next();
-    if (token.kind == TokenKind::Error || token.kind == TokenKind::End) {
-      Malformed(token.begin, "unexpected end of the markup");
-    }
-    if (token.kind == TokenKind::EndTag) {
-      if (token.name != root.name) Malformed(token.begin, "mismatched end tag");
-      break;
-    }
-    if (token.kind != TokenKind::StartTag && token.kind != TokenKind::EmptyTag) continue;
+  Token token;
+  while (scanner.NextChild(&token)) {
     if (xml::LocalName(token.name) == "dimension" && token.kind == TokenKind::EmptyTag) {
       dimension_begin_ = static_cast<std::uint32_t>(token.begin);
       dimension_end_ = static_cast<std::uint32_t>(token.end);
@@ -91,6 +76,8 @@ void WorksheetPart::Scan() {
     ScanSheetData(token);
     scanner.Seek(sheet_data_end_);
   }
+  if (token.kind != TokenKind::EndTag) Malformed(token.begin, "unexpected end of the markup");
+  if (token.name != root.name) Malformed(token.begin, "mismatched end tag");
   if (!found) Malformed(0, "no sheetData element");
 
   if (!rows_in_order_) {
@@ -190,17 +177,8 @@ void WorksheetPart::ScanRows(std::size_t from, std::size_t stop_at,
       row.end = row.tag_end;
     } else {
       std::int32_t next_column = 1;
-      for (;;) {
-        const Token c = scanner.Next();
-        if (c.kind == TokenKind::Error || c.kind == TokenKind::End) {
-          Malformed(c.begin, "unexpected end of the markup");
-        }
-        if (c.kind == TokenKind::EndTag) {
-          if (c.name != item.name) Malformed(c.begin, "mismatched end tag");
-          row.end = static_cast<std::uint32_t>(c.end);
-          break;
-        }
-        if (c.kind != TokenKind::StartTag && c.kind != TokenKind::EmptyTag) continue;
+      Token c;
+      while (scanner.NextChild(&c)) {
         if (xml::LocalName(c.name) != "c") {
           if (!scanner.SkipElement(c)) Malformed(c.begin, "mismatched tags");
           continue;
@@ -246,17 +224,8 @@ void WorksheetPart::ScanRows(std::size_t from, std::size_t stop_at,
           cell.end = static_cast<std::uint32_t>(fast_end);
           scanner.Seek(fast_end);
         } else {
-          for (;;) {
-            const Token child = scanner.Next();
-            if (child.kind == TokenKind::Error || child.kind == TokenKind::End) {
-              Malformed(child.begin, "unexpected end of the markup");
-            }
-            if (child.kind == TokenKind::EndTag) {
-              if (child.name != c.name) Malformed(child.begin, "mismatched end tag");
-              cell.end = static_cast<std::uint32_t>(child.end);
-              break;
-            }
-            if (child.kind != TokenKind::StartTag && child.kind != TokenKind::EmptyTag) continue;
+          Token child;
+          while (scanner.NextChild(&child)) {
             const std::string_view local = xml::LocalName(child.name);
             if (local == "v") {
               cell.has_value = true;
@@ -315,10 +284,17 @@ void WorksheetPart::ScanRows(std::size_t from, std::size_t stop_at,
             }
             if (!scanner.SkipElement(child)) Malformed(child.begin, "mismatched tags");
           }
+          if (child.kind != TokenKind::EndTag)
+            Malformed(child.begin, "unexpected end of the markup");
+          if (child.name != c.name) Malformed(child.begin, "mismatched end tag");
+          cell.end = static_cast<std::uint32_t>(child.end);
         }
         out->cells.push_back(cell);
         if (out->cells.size() > most_cells_) throw TooManyCells{most_cells_};
       }
+      if (c.kind != TokenKind::EndTag) Malformed(c.begin, "unexpected end of the markup");
+      if (c.name != item.name) Malformed(c.begin, "mismatched end tag");
+      row.end = static_cast<std::uint32_t>(c.end);
     }
     row.cell_count = static_cast<std::uint32_t>(out->cells.size() - row.first_cell);
     for (std::uint32_t i = row.first_cell; i < row.first_cell + row.cell_count; ++i) {

@@ -133,13 +133,7 @@ std::string WorksheetPart::CellText(const Cell& cell, const SharedStrings& strin
     case CellType::InlineString: {
       xml::Scanner scanner(std::string_view(xml_).substr(0, cell.end), cell.begin);
       scanner.Next();  // the c start tag
-      for (;;) {
-        const Token child = scanner.Next();
-        if (child.kind == TokenKind::EndTag || child.kind == TokenKind::End ||
-            child.kind == TokenKind::Error) {
-          return {};
-        }
-        if (child.kind != TokenKind::StartTag && child.kind != TokenKind::EmptyTag) continue;
+      for (Token child; scanner.NextChild(&child);) {
         if (xml::LocalName(child.name) == "is") {
           std::string text;
           if (!ReadStringItem(scanner, child, &text)) return {};
@@ -147,6 +141,7 @@ std::string WorksheetPart::CellText(const Cell& cell, const SharedStrings& strin
         }
         if (!scanner.SkipElement(child)) return {};
       }
+      return {};
     }
   }
   return {};

@@ -195,13 +195,7 @@ void WorksheetPart::AppendCell(const Cell& cell, std::int32_t row, std::size_t i
       out->append(tag);
     }
     std::size_t copied = start.end;
-    for (;;) {
-      const Token child = scanner.Next();
-      if (child.kind == TokenKind::EndTag || child.kind == TokenKind::End ||
-          child.kind == TokenKind::Error) {
-        break;
-      }
-      if (child.kind != TokenKind::StartTag && child.kind != TokenKind::EmptyTag) continue;
+    for (Token child; scanner.NextChild(&child);) {
       std::size_t end = child.end;
       scanner.SkipElement(child, &end);
       if (xml::LocalName(child.name) != "f") continue;
@@ -265,13 +259,7 @@ void WorksheetPart::AppendCell(const Cell& cell, std::int32_t row, std::size_t i
   };
   std::string kept;
   if (start.kind == TokenKind::StartTag && !only_value()) {
-    for (;;) {
-      const Token child = scanner.Next();
-      if (child.kind == TokenKind::EndTag || child.kind == TokenKind::End ||
-          child.kind == TokenKind::Error) {
-        break;
-      }
-      if (child.kind != TokenKind::StartTag && child.kind != TokenKind::EmptyTag) continue;
+    for (Token child; scanner.NextChild(&child);) {
       std::size_t end = child.end;
       scanner.SkipElement(child, &end);
       const std::string_view local = xml::LocalName(child.name);
