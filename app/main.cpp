@@ -8,6 +8,7 @@
 
 #include "engine/words.h"
 #include "platform/backends.h"
+#include "platform/posix/backup_copy.h"
 #include "platform/posix/in_use.h"
 #include "platform/qt/dialogs.h"
 #include "platform/qt/settings_store.h"
@@ -92,6 +93,7 @@ int main(int argc, char** argv) {
   services.program_folder = quillory::qt::ProgramFolder();
   services.open_application = quillory::MakeApplicationFactory(quillory::Backend::Auto);
   services.spreadsheet_in_use = quillory::posix::SpreadsheetInUse;
+  services.start_backup = quillory::posix::StartBackupCopy;
 
   quillory::ui::MainWindow window(store, words, dialogs, std::move(services));
   window.files().Append(WorkbookArguments(QApplication::arguments()));

@@ -20,9 +20,9 @@
 
 #include "engine/settings.h"
 #include "engine/words.h"
+#include "platform/posix/backup_copy.h"
 #include "platform/xlsx/xlsx_application.h"
 #include "tests/support/answering_prompts.h"
-#include "workbook/backup_copy.h"
 #include "workbook/conversion_run.h"
 #include "workbook/file_replace.h"
 
@@ -127,7 +127,7 @@ double WriteAndRename(const std::vector<std::string>& paths, const std::string& 
 double BackupCopies(const std::vector<std::string>& paths) {
   const auto now = std::chrono::system_clock::now();
   const auto start = Clock::now();
-  for (const std::string& path : paths) workbook::MakeBackupCopy(path, now);
+  for (const std::string& path : paths) posix::MakeBackupCopy(path, now);
   return Seconds(start) / static_cast<double>(paths.size());
 }
 

@@ -23,6 +23,7 @@
 #include "cli/cli.h"
 #include "engine/settings.h"
 #include "platform/backends.h"
+#include "platform/posix/backup_copy.h"
 #include "platform/posix/in_use.h"
 
 namespace quillory {
@@ -95,6 +96,7 @@ class EndToEnd : public ::testing::Test {
       return backend ? MakeApplicationFactory(*backend) : workbook::ApplicationFactory{};
     };
     env_.spreadsheet_in_use = [](const auto&) { return false; };
+    env_.start_backup = &posix::StartBackupCopy;
     env_.now = [] {
       std::tm time{};
       time.tm_year = 2026 - 1900;
