@@ -7,6 +7,7 @@
 #include "platform/qt/dialogs.h"
 #include "platform/qt/settings_store.h"
 #include "platform/qt/shell.h"
+#include "platform/spellout/numbertext_speakers.h"
 #include "ui/main/main_window.h"
 #include "workbook/in_use.h"
 
@@ -15,7 +16,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Quillory"));
 
   quillory::QtSettingsStore store;
-  quillory::WordSource words(store);
+  quillory::spellout::NumbertextSpeakers speakers;
+  quillory::WordSource words(store, &speakers);
   quillory::qt::Dialogs dialogs;
 
   quillory::ui::MainWindowServices services;

@@ -5,6 +5,7 @@
 
 #include "cli/commands.h"
 #include "cli/tsv.h"
+#include "engine/builtin_languages.h"
 #include "engine/languages.h"
 #include "engine/settings.h"
 #include "engine/words.h"
@@ -24,12 +25,23 @@ int Fail(CommandContext& context, const std::string& message) {
 }
 
 void List(CommandContext& context) {
-  context.out << "English\n";
-  for (const std::string& name : ReadLanguages(context.env.store)) context.out << name << "\n";
+  for (const LanguageEntry& entry : ListLanguages(context.env.store)) {
+    context.out << entry.name << "\n";
+  }
+}
+
+// True, with a message, when `name` is a built-in language: its words come with the program.
+bool RefuseBuiltIn(CommandContext& context, const std::string& name, std::string_view what) {
+  const BuiltInLanguage* built_in = ResolveBuiltIn(context.env.store, name);
+  if (!built_in) return false;
+  context.err << "quillory-cli: \"" << name << "\" is the built-in language "
+              << BuiltInDisplayName(*built_in) << ": " << what << "\n";
+  return true;
 }
 
 // The editor's "Add Language": an exactly empty name is refused, a listed one ignored.
 int Add(CommandContext& context, const std::string& name) {
+  if (RefuseBuiltIn(context, name, "choose another name for a language of your own")) return 1;
   switch (AddLanguage(context.env.store, name)) {
     case AddLanguageResult::EmptyName:
       context.err << kForgotLanguageMessage << "\n";
@@ -44,6 +56,7 @@ int Add(CommandContext& context, const std::string& name) {
 
 // The editor's "Delete Language" on the first entry equal to `name`; the words stay stored.
 int Delete(CommandContext& context, const std::string& name) {
+  if (RefuseBuiltIn(context, name, "it comes with the program and cannot be deleted")) return 1;
   const std::vector<std::string> names = ReadLanguages(context.env.store);
   const auto found = std::find(names.begin(), names.end(), name);
   if (found == names.end()) return Fail(context, "no language \"" + name + "\" is listed");
@@ -53,6 +66,9 @@ int Delete(CommandContext& context, const std::string& name) {
 
 // The words the editor would load for `name`, also for a deleted language whose words remain.
 int Show(CommandContext& context, const std::string& name) {
+  if (RefuseBuiltIn(context, name, "its words come from libnumbertext, not from stored words")) {
+    return 1;
+  }
   if (TrimSpaces(name).empty()) return Fail(context, "a blank language name has no words");
   if (!LanguageExists(context.env.store, name)) {
     context.err << "quillory-cli: note: \"" << name << "\" is not a listed language\n";
@@ -75,6 +91,10 @@ int Set(CommandContext& context, const Arguments& arguments) {
   // The editor stores words only for a language chosen from its list, never for a blank name.
   if (TrimSpaces(arguments.name).empty())
     return Fail(context, "a blank language name has no words");
+  if (RefuseBuiltIn(context, arguments.name,
+                    "its words come with the program and cannot be changed")) {
+    return 1;
+  }
   if (!LanguageExists(context.env.store, arguments.name)) {
     return Fail(context, "no language \"" + arguments.name + "\" is listed; add it first");
   }
@@ -93,11 +113,15 @@ int Default(CommandContext& context, const std::optional<std::string>& name) {
   }
   if (TrimSpaces(*name).empty())
     return Fail(context, "a blank name cannot be the default language");
-  if (*name != "English" && *name != stored && !LanguageExists(store, *name)) {
+  std::string chosen = *name;
+  // A built-in language is stored as the lists show it, however it was named.
+  if (const BuiltInLanguage* built_in = ResolveBuiltIn(store, *name)) {
+    chosen = BuiltInDisplayName(*built_in);
+  } else if (*name != "English" && *name != stored && !LanguageExists(store, *name)) {
     return Fail(context, "no language \"" + *name + "\" is listed");
   }
   WordSource words(store);
-  SetDefaultLanguage(store, words, *name);
+  SetDefaultLanguage(store, words, chosen);
   return WriteResult(context);
 }
 
@@ -110,7 +134,9 @@ void AddLanguageCommands(CLI::App& app, CommandContext& context) {
   auto arguments = std::make_shared<Arguments>();
   auto default_name = std::make_shared<std::optional<std::string>>();
 
-  language->add_subcommand("list", "Print English, then the stored languages, one per line")
+  language
+      ->add_subcommand(
+          "list", "Print English, the stored languages, then the built-in languages, one per line")
       ->callback([&context] { List(context); });
 
   CLI::App* add = language->add_subcommand("add", "Add a language, its name exactly as given");
@@ -135,7 +161,8 @@ void AddLanguageCommands(CLI::App& app, CommandContext& context) {
   set->callback([&context, arguments] { context.exit_code = Set(context, *arguments); });
 
   CLI::App* fallback = language->add_subcommand(
-      "default", "Print the default language, or make NAME (English or a listed one) the default");
+      "default",
+      "Print the default language, or make NAME (English, a listed or a built-in one) the default");
   fallback->add_option("NAME", *default_name);
   fallback->callback(
       [&context, default_name] { context.exit_code = Default(context, *default_name); });

@@ -7,6 +7,7 @@
 #include <limits>
 #include <optional>
 
+#include "engine/builtin_languages.h"
 #include "engine/number_text.h"
 
 namespace quillory {
@@ -319,6 +320,33 @@ bool Overlaps(std::string_view text, const std::string& out) {
 
 enum class Kind { Number, Currency };
 
+// A symbol that names one currency only; "$" and "¥" are shared by several.
+std::string_view SymbolCurrency(CurrencySymbol symbol, std::string_view chosen) {
+  switch (symbol) {
+    case CurrencySymbol::Euro:
+      return "EUR";
+    case CurrencySymbol::Pound:
+      return "GBP";
+    case CurrencySymbol::Rupee:
+      return "INR";
+    default:
+      return chosen;
+  }
+}
+
+WordsOutcome SayBuiltIn(Kind kind, std::string_view text, const NumberText& number,
+                        const WordSet& words, std::string& out) {
+  const BuiltInSpeaker::Said said =
+      kind == Kind::Number
+          ? words.speaker->SayNumber(number, out)
+          : words.speaker->SayAmount(number, SymbolCurrency(number.symbol, words.currency), out);
+  if (!said.said) {
+    out.assign(text);
+    return {WordsStatus::NotSaid, Stem::One, said.why};
+  }
+  return {};
+}
+
 WordsOutcome Convert(Kind kind, std::string_view text, const WordSet& words, std::string& out) {
   if (Overlaps(text, out)) {
     const std::string copy(text);
@@ -335,6 +363,7 @@ WordsOutcome Convert(Kind kind, std::string_view text, const WordSet& words, std
       out.assign(text);
       return {WordsStatus::TooLarge};
   }
+  if (words.speaker) return SayBuiltIn(kind, text, number, words, out);
 
   WordWriter writer(out);
   Speaker speaker(words, writer);
@@ -445,6 +474,10 @@ std::string DescribeOutcome(std::string_view text, const WordsOutcome& outcome,
         message += "\"";
       }
       message += " is empty";
+      break;
+    case WordsStatus::NotSaid:
+      message += " was left unchanged: ";
+      message += outcome.why;
       break;
   }
   return message;

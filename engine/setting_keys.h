@@ -19,6 +19,7 @@ inline constexpr std::string_view kDollar = "Dollar";                    // whol
 inline constexpr std::string_view kCent = "Cent";                        // hundredths unit word
 inline constexpr std::string_view kLanguages = "Languages";              // "French;German;"
 inline constexpr std::string_view kDefaultLanguage = "Default Language";  // name or "English"
+inline constexpr std::string_view kCurrency = "Currency";                // ISO 4217, built-in languages
 // clang-format on
 }  // namespace keys
 
@@ -27,7 +28,7 @@ struct SettingKey {
   std::string_view fallback;
 };
 
-inline constexpr std::array<SettingKey, 7> kSettingKeys = {{
+inline constexpr std::array<SettingKey, 8> kSettingKeys = {{
     {keys::kOption, "1"},
     {keys::kType, "1"},
     {keys::kBackupCheck, "True"},
@@ -35,6 +36,7 @@ inline constexpr std::array<SettingKey, 7> kSettingKeys = {{
     {keys::kCent, "Cent"},
     {keys::kLanguages, ""},
     {keys::kDefaultLanguage, ""},
+    {keys::kCurrency, ""},  // "": the language's own currency
 }};
 
 // The default of one of the keys above ("" for any other key).

@@ -1,0 +1,427 @@
+#include "platform/spellout/composer.h"
+
+#include <array>
+#include <utility>
+
+namespace quillory::spellout {
+namespace {
+
+constexpr std::array<std::uint64_t, 20> MakePowers() {
+  std::array<std::uint64_t, 20> powers{};
+  std::uint64_t power = 1;
+  for (std::uint64_t& entry : powers) {
+    entry = power;
+    power *= 10;
+  }
+  return powers;
+}
+constexpr std::array<std::uint64_t, 20> kPowers = MakePowers();
+
+int DigitCount(std::uint64_t value) {
+  int digits = 1;
+  while (digits < 20 && value >= kPowers[digits]) ++digits;
+  return digits;
+}
+
+// The same digits with every one that is not zero made a 1: 2,005,300 -> 1,001,100.
+std::uint64_t Canonical(std::uint64_t value) {
+  std::uint64_t canonical = 0;
+  for (int place = 0; value != 0; ++place, value /= 10) {
+    if (value % 10 != 0) canonical += kPowers[place];
+  }
+  return canonical;
+}
+
+std::string_view TrimSpaces(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  return text;
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+}
+bool EndsWith(std::string_view text, std::string_view suffix) {
+  return text.size() >= suffix.size() &&
+         text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// What is left of `whole` after `prefix`, when it starts with it and something is left.
+std::optional<std::string> After(std::string_view whole, std::string_view prefix) {
+  if (!StartsWith(whole, prefix) || whole.size() == prefix.size()) return std::nullopt;
+  return std::string(whole.substr(prefix.size()));
+}
+
+// What comes before `suffix` in `whole`, when it ends with it and something comes before.
+std::optional<std::string> Before(std::string_view whole, std::string_view suffix) {
+  if (!EndsWith(whole, suffix) || whole.size() == suffix.size()) return std::nullopt;
+  return std::string(whole.substr(0, whole.size() - suffix.size()));
+}
+
+std::uint64_t RoundKey(int place, std::uint32_t value) {
+  return (static_cast<std::uint64_t>(place) << 40) | value;
+}
+std::uint64_t ContextKey(int digits, int place, std::uint32_t value) {
+  return (static_cast<std::uint64_t>(digits) << 48) | RoundKey(place, value);
+}
+
+// Cached pieces of digits after the point are kept up to this many before starting afresh.
+constexpr std::size_t kMaxFractionPieces = 1 << 16;
+
+}  // namespace
+
+std::vector<int> ThousandsPlaces(int) {
+  return {0, 3, 6, 9, 12};
+}
+
+// One lakh is 1,00,000 and one crore 1,00,00,000; up to 11 digits the crores are counted with up
+// to four digits ("1,234 crore"), from 12 digits on billions and trillions take over above them.
+std::vector<int> IndianPlaces(int digits) {
+  if (digits <= 11) return {0, 3, 5, 7};
+  return {0, 3, 5, 7, 9, 12};
+}
+
+Composer::Composer(LibraryCall library, Places places, char decimal_separator, bool compose)
+    : library_(std::move(library)),
+      places_(places),
+      separator_(decimal_separator),
+      compose_(compose) {}
+
+bool Composer::Raw(std::string input, std::string& out) {
+  ++calls_;
+  if (!library_(input)) return false;
+  out.assign(TrimSpaces(input));
+  return !out.empty();
+}
+
+bool Composer::Library(std::string input, std::string& out) {
+  return Raw(std::move(input), out);
+}
+
+// A whole text asked of the library, kept when the pieces are not used.
+bool Composer::WholeText(std::string input, std::string& out) {
+  if (compose_) return Raw(std::move(input), out);
+  if (wholes_.size() >= kMaxFractionPieces) wholes_.clear();
+  auto [entry, added] = wholes_.try_emplace(input);
+  if (added) {
+    std::string words;
+    if (Raw(std::move(input), words)) entry->second = std::move(words);
+  }
+  if (!entry->second) return false;
+  out = *entry->second;
+  return true;
+}
+
+std::vector<Composer::Term> Composer::Split(std::uint64_t integer, int& digits) const {
+  digits = DigitCount(integer);
+  std::vector<Term> terms;
+  if (integer == 0) {
+    terms.push_back({0, 0});
+    return terms;
+  }
+  const std::vector<int> places = places_(digits);
+  for (std::size_t i = places.size(); i-- > 0;) {
+    const int place = places[i];
+    if (place >= digits) continue;
+    std::uint64_t value = integer / kPowers[place];
+    if (i + 1 < places.size() && places[i + 1] < digits) value %= kPowers[places[i + 1] - place];
+    if (value != 0) terms.push_back({place, static_cast<std::uint32_t>(value)});
+  }
+  return terms;
+}
+
+const Composer::Piece& Composer::Round(const Term& term) {
+  auto [entry, added] = round_.try_emplace(RoundKey(term.place, term.value));
+  if (added) {
+    std::string words;
+    if (Raw(std::to_string(term.value * kPowers[term.place]), words)) entry->second = words;
+  }
+  return entry->second;
+}
+
+// The glues between the groups of the number `canonical`, whose digits are all 0 or 1, found by
+// locating the words of each group in the library's words for the whole.
+const std::vector<std::string>* Composer::Glues(std::uint64_t canonical) {
+  auto [entry, added] = glues_.try_emplace(canonical);
+  if (added) {
+    int digits = 0;
+    const std::vector<Term> terms = Split(canonical, digits);
+    std::string whole;
+    if (terms.size() < 2 || !Raw(std::to_string(canonical), whole)) return nullptr;
+    std::vector<std::string> glues;
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < terms.size(); ++i) {
+      const Piece& piece = Round(terms[i]);
+      if (!piece) return nullptr;
+      std::size_t found;
+      if (i == 0) {
+        found = StartsWith(whole, *piece) ? 0 : std::string::npos;
+      } else if (i + 1 == terms.size()) {
+        found = EndsWith(whole, *piece) && whole.size() - piece->size() >= at
+                    ? whole.size() - piece->size()
+                    : std::string::npos;
+      } else {
+        found = whole.find(*piece, at);
+      }
+      if (found == std::string::npos) return nullptr;
+      if (i > 0) glues.push_back(whole.substr(at, found - at));
+      at = found + piece->size();
+    }
+    entry->second = std::move(glues);
+  }
+  return entry->second ? &*entry->second : nullptr;
+}
+
+// The words of a group below the first, as the language says them after a higher group in a
+// number of `digits` digits: learnt from 10^(digits-1) + the group.
+const Composer::Piece& Composer::Context(int digits, const Term& term) {
+  auto [entry, added] = context_.try_emplace(ContextKey(digits, term.place, term.value));
+  if (added) {
+    const std::uint64_t top = kPowers[digits - 1];
+    const std::uint64_t number = top + term.value * kPowers[term.place];
+    int unused = 0;
+    const std::vector<Term> terms = Split(number, unused);
+    const std::vector<std::string>* glues = Glues(Canonical(number));
+    std::string words;
+    if (terms.size() == 2 && glues && glues->size() == 1 && Round(terms[0]) &&
+        Raw(std::to_string(number), words)) {
+      entry->second = After(words, *Round(terms[0]) + (*glues)[0]);
+    }
+  }
+  return entry->second;
+}
+
+Composer::CurrencyPieces& Composer::Pieces(std::string_view currency) {
+  auto found = currencies_.find(std::string(currency));
+  if (found == currencies_.end()) found = currencies_.try_emplace(std::string(currency)).first;
+  return found->second;
+}
+
+bool Composer::Whole(std::uint64_t integer, CurrencyPieces* currency, std::string_view code,
+                     std::string& out) {
+  auto library = [&] {
+    std::string input;
+    if (currency) {
+      input.assign(code);
+      input += ' ';
+    }
+    input += std::to_string(integer);
+    return Raw(std::move(input), out);
+  };
+  int digits = 0;
+  const std::vector<Term> terms = Split(integer, digits);
+  if (terms.size() == 1) {
+    const Term& term = terms.front();
+    if (!currency) {
+      const Piece& piece = Round(term);
+      if (!piece) return library();
+      out = *piece;
+      return true;
+    }
+    auto [entry, added] = currency->round.try_emplace(RoundKey(term.place, term.value));
+    if (added) {
+      std::string words;
+      std::string input(code);
+      input += ' ';
+      input += std::to_string(term.value * kPowers[term.place]);
+      if (Raw(std::move(input), words)) entry->second = words;
+    }
+    if (!entry->second) return library();
+    out = *entry->second;
+    return true;
+  }
+
+  const std::vector<std::string>* glues = Glues(Canonical(integer));
+  const Piece& first = Round(terms.front());
+  if (!glues || glues->size() + 1 != terms.size() || !first) return library();
+  out = *first;
+  for (std::size_t i = 1; i < terms.size(); ++i) {
+    out += (*glues)[i - 1];
+    const Term& term = terms[i];
+    if (currency && i + 1 == terms.size()) {
+      auto [entry, added] = currency->last.try_emplace(ContextKey(digits, term.place, term.value));
+      if (added) {
+        const std::uint64_t number = kPowers[digits - 1] + term.value * kPowers[term.place];
+        int unused = 0;
+        const std::vector<Term> pair = Split(number, unused);
+        const std::vector<std::string>* pair_glues = Glues(Canonical(number));
+        std::string words;
+        std::string input(code);
+        input += ' ';
+        input += std::to_string(number);
+        if (pair.size() == 2 && pair_glues && pair_glues->size() == 1 && Round(pair[0]) &&
+            Raw(std::move(input), words)) {
+          entry->second = After(words, *Round(pair[0]) + (*pair_glues)[0]);
+        }
+      }
+      if (!entry->second) return library();
+      out += *entry->second;
+    } else {
+      const Piece& piece = Context(digits, term);
+      if (!piece) return library();
+      out += *piece;
+    }
+  }
+  return true;
+}
+
+const Composer::Piece& Composer::Minus() {
+  if (!minus_read_) {
+    minus_read_ = true;
+    std::string negative;
+    std::string positive;
+    if (Raw("-2", negative) && Raw("2", positive)) minus_ = Before(negative, positive);
+  }
+  return minus_;
+}
+
+const Composer::Piece& Composer::Fraction(std::string_view fraction) {
+  if (fractions_.size() >= kMaxFractionPieces) fractions_.clear();
+  auto [entry, added] = fractions_.try_emplace(std::string(fraction));
+  if (added) {
+    std::string one;
+    std::string words;
+    std::string input = "1";
+    input += separator_;
+    input += fraction;
+    if (Raw("1", one) && Raw(std::move(input), words)) entry->second = After(words, one);
+  }
+  return entry->second;
+}
+
+const Composer::Piece& Composer::OnlyFraction(std::string_view fraction) {
+  if (only_fractions_.size() >= kMaxFractionPieces) only_fractions_.clear();
+  auto [entry, added] = only_fractions_.try_emplace(std::string(fraction));
+  if (added) {
+    std::string words;
+    std::string input = "0";
+    input += separator_;
+    input += fraction;
+    if (Raw(std::move(input), words)) entry->second = words;
+  }
+  return entry->second;
+}
+
+bool Composer::Number(bool negative, std::uint64_t integer, std::string_view fraction,
+                      std::string& out) {
+  auto library = [&] {
+    std::string input = negative ? "-" : "";
+    input += std::to_string(integer);
+    if (!fraction.empty()) {
+      input += separator_;
+      input += fraction;
+    }
+    return WholeText(std::move(input), out);
+  };
+  // Minus one and minus zero point something are said differently in some languages.
+  if (!compose_ || (negative && integer <= 1)) return library();
+  if (fraction.empty()) {
+    if (!Whole(integer, nullptr, {}, out)) return false;
+  } else if (integer == 0) {
+    const Piece& piece = OnlyFraction(fraction);
+    if (!piece) return library();
+    out = *piece;
+  } else {
+    const Piece& piece = Fraction(fraction);
+    if (!piece) return library();
+    if (!Whole(integer, nullptr, {}, out)) return false;
+    out += *piece;
+  }
+  if (negative) {
+    const Piece& minus = Minus();
+    if (!minus) return library();
+    out.insert(0, *minus);
+  }
+  return true;
+}
+
+std::string Composer::AmountInput(std::string_view currency, bool negative, std::uint64_t integer,
+                                  int cents) const {
+  std::string input(currency);
+  input += ' ';
+  if (negative) input += '-';
+  input += std::to_string(integer);
+  if (cents != 0) {
+    input += separator_;
+    input += static_cast<char>('0' + cents / 10);
+    input += static_cast<char>('0' + cents % 10);
+  }
+  return input;
+}
+
+const Composer::Piece& Composer::CurrencyMinus(CurrencyPieces& pieces, std::string_view currency) {
+  if (!pieces.minus_read) {
+    pieces.minus_read = true;
+    std::string minus;
+    std::string plus;
+    if (Raw(AmountInput(currency, true, 2, 0), minus) &&
+        Raw(AmountInput(currency, false, 2, 0), plus)) {
+      pieces.minus = Before(minus, plus);
+    }
+  }
+  return pieces.minus;
+}
+
+void Composer::PutZero(CurrencyPieces& pieces, std::string_view currency, bool negative,
+                       std::string& out) {
+  const Piece& zero = Round({0, 0});
+  if (!zero || out.find(*zero) != std::string::npos) return;
+  std::size_t at = 0;
+  if (negative) {
+    const Piece& minus = CurrencyMinus(pieces, currency);
+    if (!minus || !StartsWith(out, *minus)) return;
+    at = minus->size();
+  }
+  const std::string rest(TrimSpaces(std::string_view(out).substr(at)));
+  out.resize(at);
+  out += *zero;
+  out += ' ';
+  out += rest;
+}
+
+bool Composer::Amount(std::string_view currency, bool negative, std::uint64_t integer, int cents,
+                      std::string& out) {
+  if (!AmountWords(currency, negative, integer, cents, out)) return false;
+  if (integer == 0) PutZero(Pieces(currency), currency, negative, out);
+  return true;
+}
+
+bool Composer::AmountWords(std::string_view currency, bool negative, std::uint64_t integer,
+                           int cents, std::string& out) {
+  CurrencyPieces& pieces = Pieces(currency);
+  auto library = [&] { return WholeText(AmountInput(currency, negative, integer, cents), out); };
+  if (!compose_ || (negative && integer <= 1)) return library();
+  if (cents == 0) {
+    if (!Whole(integer, &pieces, currency, out)) return false;
+  } else if (integer == 0) {
+    auto [entry, added] = pieces.only_cents.try_emplace(cents);
+    if (added) {
+      std::string words;
+      if (Raw(AmountInput(currency, false, 0, cents), words)) entry->second = words;
+    }
+    if (!entry->second) return library();
+    out = *entry->second;
+  } else {
+    auto [entry, added] = pieces.cents.try_emplace(cents);
+    if (added) {
+      std::string one;
+      std::string words;
+      if (Raw(AmountInput(currency, false, 1, 0), one) &&
+          Raw(AmountInput(currency, false, 1, cents), words)) {
+        entry->second = After(words, one);
+      }
+    }
+    if (!entry->second) return library();
+    const std::string tail = *entry->second;
+    if (!Whole(integer, &pieces, currency, out)) return false;
+    out += tail;
+  }
+  if (negative) {
+    const Piece& minus = CurrencyMinus(pieces, currency);
+    if (!minus) return library();
+    out.insert(0, *minus);
+  }
+  return true;
+}
+
+}  // namespace quillory::spellout
