@@ -14,20 +14,12 @@
 namespace quillory::spellout {
 namespace {
 
-// How the library is asked for a language's words. Whether a language's words can be put
+// Whether a language's words can be put
 // together from pieces is what bench/spellout_check finds by comparing with the library's words
 // for the whole over large samples; where pieces do not give the same words (the Swedish
 // currency words, for one, change "ett" to "en" anywhere in the number), each number is asked
 // of the library whole.
-struct Profile {
-  std::string_view code;
-  Places places = ThousandsPlaces;
-  char separator = ',';  // the decimal mark the language writes (Portuguese says "vírgula")
-  bool compose_numbers = true;
-  bool compose_amounts = true;
-};
-
-constexpr std::array<Profile, 17> kProfiles = {{
+constexpr std::array<LanguageProfile, 17> kProfiles = {{
     {"af", ThousandsPlaces, ',', false, true},
     {"en-IN", IndianPlaces, '.', true, true},
     {"fa", ThousandsPlaces, '.', true, true},
@@ -47,13 +39,6 @@ constexpr std::array<Profile, 17> kProfiles = {{
     {"zh", ThousandsPlaces, '.', true, true},
 }};
 
-Profile ProfileOf(std::string_view code) {
-  for (const Profile& profile : kProfiles) {
-    if (profile.code == code) return profile;
-  }
-  return {code};
-}
-
 std::string BaseCode(std::string_view code) {
   return std::string(code.substr(0, code.find('-')));
 }
@@ -64,6 +49,13 @@ bool IsCurrencyCode(std::string_view code) {
 }
 
 }  // namespace
+
+LanguageProfile ProfileOf(std::string_view code) {
+  for (const LanguageProfile& profile : kProfiles) {
+    if (profile.code == code) return profile;
+  }
+  return {code};
+}
 
 std::string DefaultDataFolder() {
   return QUILLORY_NUMBERTEXT_DATA;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/builtin_languages.h"
+#include "platform/spellout/composer.h"
 
 class Numbertext;
 
@@ -14,6 +15,16 @@ namespace quillory::spellout {
 // The folder of libnumbertext's language data (one .sor file per language) this program was
 // built against: /usr/share/libnumbertext on Debian (package libnumbertext-data).
 std::string DefaultDataFolder();
+
+// How the library is asked for a language's words.
+struct LanguageProfile {
+  std::string_view code;
+  Places places = ThousandsPlaces;
+  char separator = ',';  // the decimal mark the language writes (Portuguese says "vírgula")
+  bool compose_numbers = true;
+  bool compose_amounts = true;
+};
+LanguageProfile ProfileOf(std::string_view code);
 
 // The speakers of the built-in languages, through libnumbertext. Each speaker keeps the words it
 // has asked the library for, so a long run asks once per group, glue and currency piece. Safe to

@@ -1,0 +1,131 @@
+// Checks, per built-in language, that the words put together from pieces are the words
+// libnumbertext gives for the whole number or amount, over a large random sample: numbers of
+// every length up to 15 digits, some with many zeros, negative ones, up to three decimals, and
+// amounts with cents in the language's own currency. Prints one line per language and kind;
+// exits 1 when a language whose pieces are used gives other words than the library.
+//   spellout_check [SAMPLES] [CODE...]        (default 20000 samples, every language)
+#include <Numbertext.hxx>
+
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/builtin_languages.h"
+#include "platform/spellout/composer.h"
+#include "platform/spellout/numbertext_speakers.h"
+
+namespace {
+
+using quillory::spellout::Composer;
+
+struct Sample {
+  bool negative;
+  std::uint64_t integer;
+  std::string fraction;
+  int cents;
+};
+
+std::vector<Sample> Samples(std::size_t count) {
+  std::mt19937_64 random(20261206);
+  std::vector<Sample> samples;
+  for (std::size_t i = 0; i < count; ++i) {
+    const int digits = 1 + static_cast<int>(random() % 15);
+    std::uint64_t limit = 1;
+    for (int d = 0; d < digits; ++d) limit *= 10;
+    std::string text = std::to_string(random() % limit);
+    if (random() % 4 == 0) {
+      for (char& c : text) {
+        if (random() % 3 == 0) c = '0';
+      }
+    }
+    Sample sample{random() % 8 == 0, std::stoull(text), "", 0};
+    if (random() % 3 == 0) {
+      const int places = 1 + static_cast<int>(random() % 3);
+      for (int p = 0; p < places; ++p) sample.fraction += static_cast<char>('0' + random() % 10);
+      while (!sample.fraction.empty() && sample.fraction.back() == '0') sample.fraction.pop_back();
+    }
+    if (random() % 2 == 0) sample.cents = static_cast<int>(random() % 100);
+    samples.push_back(sample);
+  }
+  return samples;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::size_t count = 20000;
+  std::vector<std::string> codes;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (i == 1 && !arg.empty() && arg[0] >= '0' && arg[0] <= '9') {
+      count = std::stoul(arg);
+    } else {
+      codes.push_back(arg);
+    }
+  }
+  if (codes.empty()) {
+    for (const auto& language : quillory::BuiltInLanguages()) codes.emplace_back(language.code);
+  }
+  const std::vector<Sample> samples = Samples(count);
+  Numbertext library;
+  library.set_prefix(quillory::spellout::DefaultDataFolder() + "/");
+  bool failed = false;
+
+  for (const std::string& code : codes) {
+    const quillory::BuiltInLanguage* language = quillory::FindBuiltInLanguage(code);
+    if (!language) {
+      std::fprintf(stderr, "spellout_check: no built-in language %s\n", code.c_str());
+      return 2;
+    }
+    const auto profile = quillory::spellout::ProfileOf(language->code);
+    auto call = [&](std::string& text) { return library.numbertext(text, code); };
+    for (const bool amounts : {false, true}) {
+      if (amounts && language->currency.empty()) continue;
+      Composer pieces(call, profile.places, profile.separator, true);
+      Composer whole(call, profile.places, profile.separator, false);
+      std::size_t differ = 0;
+      std::size_t unsaid = 0;
+      std::string from_pieces;
+      std::string from_whole;
+      const auto start = std::chrono::steady_clock::now();
+      for (const Sample& sample : samples) {
+        bool said_pieces;
+        bool said_whole;
+        if (amounts) {
+          said_pieces = pieces.Amount(language->currency, sample.negative, sample.integer,
+                                      sample.cents, from_pieces);
+          said_whole = whole.Amount(language->currency, sample.negative, sample.integer,
+                                    sample.cents, from_whole);
+        } else {
+          said_pieces =
+              pieces.Number(sample.negative, sample.integer, sample.fraction, from_pieces);
+          said_whole = whole.Number(sample.negative, sample.integer, sample.fraction, from_whole);
+        }
+        if (!said_whole) {
+          ++unsaid;
+          if (said_pieces) ++differ;
+          continue;
+        }
+        if (!said_pieces || from_pieces != from_whole) {
+          if (differ++ < 3) {
+            std::printf("  %s %s%s%llu: library \"%s\", pieces \"%s\"\n", code.c_str(),
+                        amounts ? language->currency.data() : "", sample.negative ? " -" : " ",
+                        static_cast<unsigned long long>(sample.integer), from_whole.c_str(),
+                        from_pieces.c_str());
+          }
+        }
+      }
+      const double seconds =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      const bool used = amounts ? profile.compose_amounts : profile.compose_numbers;
+      std::printf("%-6s %-8s %s: %zu of %zu differ, %zu without words (%.1f s)%s\n", code.c_str(),
+                  amounts ? "amounts" : "numbers", used ? "pieces used" : "asked whole", differ,
+                  samples.size(), unsaid, seconds,
+                  used && differ != 0 ? "  <-- pieces give other words" : "");
+      if (used && differ != 0) failed = true;
+    }
+  }
+  return failed ? 1 : 0;
+}
