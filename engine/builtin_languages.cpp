@@ -36,7 +36,7 @@ constexpr std::array<BuiltInLanguage, 51> kLanguages = {{
     {"ja", "日本語", "JPY"},
     {"ko", "한국어", "KRW"},
     {"lb", "Lëtzebuergesch", "EUR"},
-    {"lg", "Luganda", "UGX"},
+    {"lg", "Luganda", ""},
     {"lt", "Lietuvių", "EUR"},
     {"lv", "Latviešu", "EUR"},
     {"mr", "मराठी", "INR"},
