@@ -33,10 +33,12 @@ using Clock = std::chrono::steady_clock;
 
 struct Inputs {
   std::vector<std::string> texts;
+  std::vector<std::string> library_texts;  // with the language's decimal mark
   std::vector<double> values;
 };
 
-// Distinct: i -> (a * i + b) mod 10^12 is one to one, as a is prime to 10.
+// Distinct: i -> (a * i + b) mod 10^12 is one to one, as a is prime to 10. The texts are as a
+// cell shows them ("1234.56"); the library is given the language's own decimal mark.
 Inputs MakeInputs(char separator) {
   Inputs inputs;
   constexpr std::uint64_t kModulus = 1'000'000'000'000;
@@ -54,6 +56,9 @@ Inputs MakeInputs(char separator) {
       inputs.values.push_back(static_cast<double>(n) + cents / 100.0);
     }
     inputs.texts.emplace_back(text);
+    std::string library_text = text;
+    for (char& c : library_text) c = c == '.' ? separator : c;
+    inputs.library_texts.push_back(std::move(library_text));
   }
   return inputs;
 }
@@ -91,7 +96,7 @@ Rate Library(const Inputs& inputs, const std::string& code, std::string_view cur
   Rate rate;
   const auto start = Clock::now();
   for (std::size_t i = 0; i < kLibraryCount; ++i) {
-    std::string text = inputs.texts[i];
+    std::string text = inputs.library_texts[i];
     if (!currency.empty()) text = std::string(currency) + " " + text;
     if (!library.numbertext(text, code)) ++rate.unsaid;
     ++rate.count;
