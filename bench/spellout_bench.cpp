@@ -192,7 +192,8 @@ int main(int argc, char** argv) {
       return 2;
     }
     const bool amounts = !language->currency.empty();
-    const Inputs inputs = MakeInputs(quillory::spellout::ProfileOf(language->code).separator);
+    const Inputs inputs =
+        MakeInputs(quillory::spellout::ProfileOf(language->code).grammar.separator);
     // A fresh speaker per kind: nothing asked of the library beforehand.
     quillory::spellout::NumbertextSpeakers number_speakers;
     quillory::spellout::NumbertextSpeakers amount_speakers;

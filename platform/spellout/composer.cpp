@@ -65,6 +65,11 @@ std::uint64_t ContextKey(int digits, int place, std::uint32_t value) {
   return (static_cast<std::uint64_t>(digits) << 48) | RoundKey(place, value);
 }
 
+// A group of more than three digits has its thousands in it: 2,005 of 2,005,000,000.
+bool IsCount(std::uint32_t value) {
+  return value >= 1000 && value % 1000 != 0;
+}
+
 // Cached pieces of digits after the point are kept up to this many before starting afresh.
 constexpr std::size_t kMaxFractionPieces = 1 << 16;
 
@@ -81,16 +86,21 @@ std::vector<int> IndianPlaces(int digits) {
   return {0, 3, 5, 7, 9, 12};
 }
 
-Composer::Composer(LibraryCall library, Places places, char decimal_separator, bool compose)
-    : library_(std::move(library)),
-      places_(places),
-      separator_(decimal_separator),
-      compose_(compose) {}
+std::vector<int> LongScalePlaces(int) {
+  return {0, 3, 6, 12};
+}
 
-bool Composer::Raw(std::string input, std::string& out) {
+Composer::Composer(LibraryCall library, const Grammar& grammar, bool compose)
+    : library_(std::move(library)), grammar_(grammar), compose_(compose) {}
+
+bool Composer::Raw(std::string input, std::string& out, bool from_start) {
   ++calls_;
   if (!library_(input)) return false;
-  out.assign(TrimSpaces(input));
+  if (from_start && !input.empty() && input.front() == ' ') return false;
+  out.clear();
+  for (const char c : TrimSpaces(input)) {
+    if (c != ' ' || out.back() != ' ') out += c;  // never empty here: trimmed
+  }
   return !out.empty();
 }
 
@@ -99,13 +109,13 @@ bool Composer::Library(std::string input, std::string& out) {
 }
 
 // A whole text asked of the library, kept when the pieces are not used.
-bool Composer::WholeText(std::string input, std::string& out) {
-  if (compose_) return Raw(std::move(input), out);
+bool Composer::WholeText(std::string input, std::string& out, bool from_start) {
+  if (compose_) return Raw(std::move(input), out, from_start);
   if (wholes_.size() >= kMaxFractionPieces) wholes_.clear();
   auto [entry, added] = wholes_.try_emplace(input);
   if (added) {
     std::string words;
-    if (Raw(std::move(input), words)) entry->second = std::move(words);
+    if (Raw(std::move(input), words, from_start)) entry->second = std::move(words);
   }
   if (!entry->second) return false;
   out = *entry->second;
@@ -119,7 +129,7 @@ std::vector<Composer::Term> Composer::Split(std::uint64_t integer, int& digits) 
     terms.push_back({0, 0});
     return terms;
   }
-  const std::vector<int> places = places_(digits);
+  const std::vector<int> places = grammar_.places(digits);
   for (std::size_t i = places.size(); i-- > 0;) {
     const int place = places[i];
     if (place >= digits) continue;
@@ -197,6 +207,136 @@ Composer::CurrencyPieces& Composer::Pieces(std::string_view currency) {
   return found->second;
 }
 
+// The words of the count `rest` (below 1000) after a thousand in a group at `place`: "cinco
+// millones" of "mil cinco millones".
+const Composer::Piece& Composer::CountTail(int place, std::uint32_t rest) {
+  auto [entry, added] = count_tails_.try_emplace(RoundKey(place, rest));
+  if (added) {
+    const std::string* glue = CountGlue(rest);
+    const Piece& thousand = Round({3, 1});
+    const Piece& words = Round({place, 1000 + rest});
+    if (glue && thousand && words) entry->second = After(*words, *thousand + *glue);
+  }
+  return entry->second;
+}
+
+// The glue between a thousand and `rest` in a plain number ("mil e um", "one thousand one").
+const std::string* Composer::CountGlue(std::uint32_t rest) {
+  const std::vector<std::string>* glues = Glues(1000 + Canonical(rest));
+  return glues && glues->size() == 1 ? &glues->front() : nullptr;
+}
+
+// A count of more than three digits, h * 1000 + rest, from the words of the same group with
+// h * 1000 + 1: those with the words of 1 taken off the end, then those of `rest`.
+bool Composer::AppendCount(const Piece& with_one, int place, std::uint32_t rest, std::string& out) {
+  if (!with_one) return false;
+  const std::string* glue_one = CountGlue(1);
+  const Piece& one = CountTail(place, 1);
+  const std::string* glue = CountGlue(rest);
+  const Piece& tail = CountTail(place, rest);
+  if (!glue_one || !one || !glue || !tail) return false;
+  const std::string one_words = *glue_one + *one;
+  if (!EndsWith(*with_one, one_words) || with_one->size() == one_words.size()) return false;
+  out.append(*with_one, 0, with_one->size() - one_words.size());
+  out += *glue;
+  out += *tail;
+  return true;
+}
+
+// The last group's words in an amount of `digits` digits, unit included: learnt from
+// 10^(digits-1) + the group.
+const Composer::Piece& Composer::CurrencyLast(CurrencyPieces& pieces, std::string_view code,
+                                              int digits, const Term& term) {
+  auto [entry, added] = pieces.last.try_emplace(ContextKey(digits, term.place, term.value));
+  if (added) {
+    const std::uint64_t number = kPowers[digits - 1] + term.value * kPowers[term.place];
+    int unused = 0;
+    const std::vector<Term> pair = Split(number, unused);
+    const std::vector<std::string>* glues = Glues(Canonical(number));
+    std::string words;
+    if (pair.size() == 2 && glues && glues->size() == 1 && Round(pair[0]) &&
+        Raw(AmountInput(code, false, number, 0), words)) {
+      entry->second = After(words, *Round(pair[0]) + (*glues)[0]);
+    }
+  }
+  return entry->second;
+}
+
+// The first group's words in an amount, as said before lower groups: learnt from the group
+// followed by 2 (201,002 for 201,000), taking off the words the amount 2 ends with.
+const Composer::Piece& Composer::CurrencyHead(CurrencyPieces& pieces, std::string_view code,
+                                              const Term& term) {
+  auto [entry, added] = pieces.head.try_emplace(RoundKey(term.place, term.value));
+  if (added) {
+    const std::uint64_t number = term.value * kPowers[term.place] + 2;
+    int digits = 0;
+    const std::vector<Term> terms = Split(number, digits);
+    const std::vector<std::string>* glues = Glues(Canonical(number));
+    std::string words;
+    if (terms.size() == 2 && terms[0].place == term.place && glues && glues->size() == 1) {
+      const Piece& last = CurrencyLast(pieces, code, digits, terms[1]);
+      if (last && Raw(AmountInput(code, false, number, 0), words)) {
+        entry->second = Before(words, (*glues)[0] + *last);
+      }
+    }
+  }
+  return entry->second;
+}
+
+// A group's words between a higher and a lower one in an amount of `digits` digits: learnt from
+// 10^(digits-1) + the group + 2.
+const Composer::Piece& Composer::CurrencyMiddle(CurrencyPieces& pieces, std::string_view code,
+                                                int digits, const Term& term) {
+  auto [entry, added] = pieces.middle.try_emplace(ContextKey(digits, term.place, term.value));
+  if (added) {
+    const std::uint64_t number = kPowers[digits - 1] + term.value * kPowers[term.place] + 2;
+    int unused = 0;
+    const std::vector<Term> terms = Split(number, unused);
+    const std::vector<std::string>* glues = Glues(Canonical(number));
+    std::string words;
+    if (terms.size() == 3 && terms[1].place == term.place && glues && glues->size() == 2) {
+      const Piece& top = CurrencyHead(pieces, code, terms[0]);
+      const Piece& last = CurrencyLast(pieces, code, digits, terms[2]);
+      if (top && last && Raw(AmountInput(code, false, number, 0), words)) {
+        if (const Piece before = Before(words, (*glues)[1] + *last)) {
+          entry->second = After(*before, *top + (*glues)[0]);
+        }
+      }
+    }
+  }
+  return entry->second;
+}
+
+bool Composer::AppendFirst(const Term& term, CurrencyPieces* currency, std::string_view code,
+                           std::string& out) {
+  auto piece = [&](const Term& of) -> const Piece& {
+    return currency ? CurrencyHead(*currency, code, of) : Round(of);
+  };
+  if (IsCount(term.value)) {
+    return AppendCount(piece({term.place, term.value / 1000 * 1000 + 1}), term.place,
+                       term.value % 1000, out);
+  }
+  const Piece& words = piece(term);
+  if (!words) return false;
+  out += *words;
+  return true;
+}
+
+bool Composer::AppendMiddle(int digits, const Term& term, CurrencyPieces* currency,
+                            std::string_view code, std::string& out) {
+  auto piece = [&](const Term& of) -> const Piece& {
+    return currency ? CurrencyMiddle(*currency, code, digits, of) : Context(digits, of);
+  };
+  if (IsCount(term.value)) {
+    return AppendCount(piece({term.place, term.value / 1000 * 1000 + 1}), term.place,
+                       term.value % 1000, out);
+  }
+  const Piece& words = piece(term);
+  if (!words) return false;
+  out += *words;
+  return true;
+}
+
 bool Composer::Whole(std::uint64_t integer, CurrencyPieces* currency, std::string_view code,
                      std::string& out) {
   auto library = [&] {
@@ -206,18 +346,17 @@ bool Composer::Whole(std::uint64_t integer, CurrencyPieces* currency, std::strin
       input += ' ';
     }
     input += std::to_string(integer);
-    return Raw(std::move(input), out);
+    return Raw(std::move(input), out,
+               integer != 0 && !(currency && SpacedFromStart(*currency, code)));
   };
   int digits = 0;
   const std::vector<Term> terms = Split(integer, digits);
+  out.clear();
   if (terms.size() == 1) {
     const Term& term = terms.front();
-    if (!currency) {
-      const Piece& piece = Round(term);
-      if (!piece) return library();
-      out = *piece;
-      return true;
-    }
+    if (!currency) return AppendFirst(term, nullptr, code, out) || library();
+    // Amounts of a round count of millions are rare; they are not kept.
+    if (IsCount(term.value)) return library();
     auto [entry, added] = currency->round.try_emplace(RoundKey(term.place, term.value));
     if (added) {
       std::string words;
@@ -232,34 +371,20 @@ bool Composer::Whole(std::uint64_t integer, CurrencyPieces* currency, std::strin
   }
 
   const std::vector<std::string>* glues = Glues(Canonical(integer));
-  const Piece& first = Round(terms.front());
-  if (!glues || glues->size() + 1 != terms.size() || !first) return library();
-  out = *first;
+  if (!glues || glues->size() + 1 != terms.size() ||
+      !AppendFirst(terms.front(), currency, code, out)) {
+    return library();
+  }
   for (std::size_t i = 1; i < terms.size(); ++i) {
     out += (*glues)[i - 1];
     const Term& term = terms[i];
     if (currency && i + 1 == terms.size()) {
-      auto [entry, added] = currency->last.try_emplace(ContextKey(digits, term.place, term.value));
-      if (added) {
-        const std::uint64_t number = kPowers[digits - 1] + term.value * kPowers[term.place];
-        int unused = 0;
-        const std::vector<Term> pair = Split(number, unused);
-        const std::vector<std::string>* pair_glues = Glues(Canonical(number));
-        std::string words;
-        std::string input(code);
-        input += ' ';
-        input += std::to_string(number);
-        if (pair.size() == 2 && pair_glues && pair_glues->size() == 1 && Round(pair[0]) &&
-            Raw(std::move(input), words)) {
-          entry->second = After(words, *Round(pair[0]) + (*pair_glues)[0]);
-        }
-      }
-      if (!entry->second) return library();
-      out += *entry->second;
-    } else {
-      const Piece& piece = Context(digits, term);
+      if (IsCount(term.value)) return library();
+      const Piece& piece = CurrencyLast(*currency, code, digits, term);
       if (!piece) return library();
       out += *piece;
+    } else if (!AppendMiddle(digits, term, currency, code, out)) {
+      return library();
     }
   }
   return true;
@@ -275,16 +400,25 @@ const Composer::Piece& Composer::Minus() {
   return minus_;
 }
 
-const Composer::Piece& Composer::Fraction(std::string_view fraction) {
+// The words after the point, learnt from 1 and the same digits after the point; where they agree
+// with the whole number, from its last two digits (and a hundred, when it has more).
+const Composer::Piece& Composer::Fraction(std::uint64_t integer, std::string_view fraction) {
+  std::uint64_t before = 1;
+  if (grammar_.fraction_agrees) before = integer < 100 ? integer : 100 + integer % 100;
+  std::string key(fraction);
+  key += '/';
+  key += std::to_string(before);
   if (fractions_.size() >= kMaxFractionPieces) fractions_.clear();
-  auto [entry, added] = fractions_.try_emplace(std::string(fraction));
+  auto [entry, added] = fractions_.try_emplace(std::move(key));
   if (added) {
-    std::string one;
+    std::string whole;
     std::string words;
-    std::string input = "1";
-    input += separator_;
+    std::string input = std::to_string(before);
+    input += grammar_.separator;
     input += fraction;
-    if (Raw("1", one) && Raw(std::move(input), words)) entry->second = After(words, one);
+    if (Raw(std::to_string(before), whole) && Raw(std::move(input), words)) {
+      entry->second = After(words, whole);
+    }
   }
   return entry->second;
 }
@@ -295,7 +429,7 @@ const Composer::Piece& Composer::OnlyFraction(std::string_view fraction) {
   if (added) {
     std::string words;
     std::string input = "0";
-    input += separator_;
+    input += grammar_.separator;
     input += fraction;
     if (Raw(std::move(input), words)) entry->second = words;
   }
@@ -308,10 +442,14 @@ bool Composer::Number(bool negative, std::uint64_t integer, std::string_view fra
     std::string input = negative ? "-" : "";
     input += std::to_string(integer);
     if (!fraction.empty()) {
-      input += separator_;
+      input += grammar_.separator;
       input += fraction;
     }
-    return WholeText(std::move(input), out);
+    if (!WholeText(std::move(input), out, integer != 0)) return false;
+    // As for amounts: a negative number's words start the way the language starts them.
+    if (!negative) return true;
+    const Piece& minus = Minus();
+    return !minus || StartsWith(out, *minus);
   };
   // Minus one and minus zero point something are said differently in some languages.
   if (!compose_ || (negative && integer <= 1)) return library();
@@ -322,7 +460,7 @@ bool Composer::Number(bool negative, std::uint64_t integer, std::string_view fra
     if (!piece) return library();
     out = *piece;
   } else {
-    const Piece& piece = Fraction(fraction);
+    const Piece& piece = Fraction(integer, fraction);
     if (!piece) return library();
     if (!Whole(integer, nullptr, {}, out)) return false;
     out += *piece;
@@ -342,11 +480,23 @@ std::string Composer::AmountInput(std::string_view currency, bool negative, std:
   if (negative) input += '-';
   input += std::to_string(integer);
   if (cents != 0) {
-    input += separator_;
+    input += grammar_.separator;
     input += static_cast<char>('0' + cents / 10);
     input += static_cast<char>('0' + cents % 10);
   }
   return input;
+}
+
+// Whether the library's words for amounts in `currency` start with a space even when nothing is
+// missing (Catalan " dos  euros").
+bool Composer::SpacedFromStart(CurrencyPieces& pieces, std::string_view currency) {
+  if (!pieces.spaced_read) {
+    pieces.spaced_read = true;
+    std::string words = AmountInput(currency, false, 2, 0);
+    ++calls_;
+    pieces.spaced = library_(words) && !words.empty() && words.front() == ' ';
+  }
+  return pieces.spaced;
 }
 
 const Composer::Piece& Composer::CurrencyMinus(CurrencyPieces& pieces, std::string_view currency) {
@@ -382,6 +532,13 @@ void Composer::PutZero(CurrencyPieces& pieces, std::string_view currency, bool n
 bool Composer::Amount(std::string_view currency, bool negative, std::uint64_t integer, int cents,
                       std::string& out) {
   if (!AmountWords(currency, negative, integer, cents, out)) return false;
+  // The library's words for some negative amounts leave the units out (Lithuanian, EUR
+  // -7005480,13: " ir trylika euro centų"); words that do not start the way the language starts
+  // a negative amount are not taken.
+  if (negative) {
+    const Piece& minus = CurrencyMinus(Pieces(currency), currency);
+    if (minus && !StartsWith(out, *minus)) return false;
+  }
   if (integer == 0) PutZero(Pieces(currency), currency, negative, out);
   return true;
 }
@@ -389,7 +546,10 @@ bool Composer::Amount(std::string_view currency, bool negative, std::uint64_t in
 bool Composer::AmountWords(std::string_view currency, bool negative, std::uint64_t integer,
                            int cents, std::string& out) {
   CurrencyPieces& pieces = Pieces(currency);
-  auto library = [&] { return WholeText(AmountInput(currency, negative, integer, cents), out); };
+  auto library = [&] {
+    return WholeText(AmountInput(currency, negative, integer, cents), out,
+                     integer != 0 && !SpacedFromStart(pieces, currency));
+  };
   if (!compose_ || (negative && integer <= 1)) return library();
   if (cents == 0) {
     if (!Whole(integer, &pieces, currency, out)) return false;

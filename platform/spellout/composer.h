@@ -20,6 +20,18 @@ using LibraryCall = std::function<bool(std::string& text)>;
 using Places = std::vector<int> (*)(int digits);
 std::vector<int> ThousandsPlaces(int digits);
 std::vector<int> IndianPlaces(int digits);
+// The long scale: thousands, then millions counted with up to six digits ("mil millones", "dos
+// mil cinco millones"), then billions (10^12).
+std::vector<int> LongScalePlaces(int digits);
+
+// How the library is asked for a language's words and how they are put together.
+struct Grammar {
+  Places places = ThousandsPlaces;
+  char separator = ',';  // the decimal mark the language writes (Portuguese says "vírgula")
+  // The words after the point agree with the last two digits before it (Lithuanian "vienas
+  // sveikas ir ...", "du sveiki ir ..."), so they are asked with those digits.
+  bool fraction_agrees = false;
+};
 
 // Gives the library's words for numbers and amounts, much faster than one library call each:
 // a number's words are put together from the words the library gives for its groups, the glue
@@ -29,16 +41,21 @@ std::vector<int> IndianPlaces(int digits);
 // otherwise ones (for 2,005,300 from 1,001,100), so rules such as "one thousand and six" against
 // "one thousand, two hundred" keep working. A group below the first is asked in the context of a
 // number of the same length (3 in 1,000,003, for the words the language uses after a higher
-// group). Wherever the pieces do not line up with the library's words for the whole, the whole is
-// asked of the library instead; whether the pieces always give the library's words is checked
-// against the library over large samples (bench/spellout_check), per language.
+// group). In amounts every group but the last is asked in an amount ending in 2 (for 201,005 from
+// 201,002), so words that change with the currency's gender ("doscientas una mil libras") are
+// the currency's. A group of more than three digits (the millions of the long scale) is said as
+// its thousands and the rest. Wherever the pieces do not line up with the library's words for
+// the whole, the whole is asked of the library instead; whether the pieces always give the
+// library's words is checked against the library over large samples (bench/spellout_check), per
+// language. Runs of spaces in the library's words (left where a rule's part is empty) are given
+// as one.
 //
 // Not safe for use from two threads at once.
 class Composer {
  public:
   // With `compose` false every number and amount is asked of the library whole (and kept, so a
   // text that comes again is not asked again): for languages whose words the pieces do not give.
-  Composer(LibraryCall library, Places places, char decimal_separator, bool compose = true);
+  Composer(LibraryCall library, const Grammar& grammar, bool compose = true);
 
   // The words of a number below 10^15: `fraction` holds the digits after the point, without
   // trailing zeros (empty for a whole number). False when the library has no words for it.
@@ -50,7 +67,7 @@ class Composer {
   bool Amount(std::string_view currency, bool negative, std::uint64_t integer, int cents,
               std::string& out);
 
-  // The library's own words for `input`, outer spaces removed.
+  // The library's own words for `input`, outer spaces removed and runs of spaces made one.
   bool Library(std::string input, std::string& out);
 
   // How many times the library was called, for the benchmarks.
@@ -63,27 +80,47 @@ class Composer {
   };
   using Piece = std::optional<std::string>;  // nullopt: the library gives none that fits
   struct CurrencyPieces {
-    std::unordered_map<std::uint64_t, Piece> round;  // words of value * 10^place, whole amount
-    std::unordered_map<std::uint64_t, Piece> last;   // the last group's words, with the unit
-    std::unordered_map<int, Piece> cents;            // " and one cent" after a whole amount
-    std::unordered_map<int, Piece> only_cents;       // the amount 0.cc whole
-    Piece minus;                                     // the words before a negative amount
+    std::unordered_map<std::uint64_t, Piece> round;   // words of value * 10^place, whole amount
+    std::unordered_map<std::uint64_t, Piece> head;    // the first group's words before others
+    std::unordered_map<std::uint64_t, Piece> middle;  // a group's words between others
+    std::unordered_map<std::uint64_t, Piece> last;    // the last group's words, with the unit
+    std::unordered_map<int, Piece> cents;             // " and one cent" after a whole amount
+    std::unordered_map<int, Piece> only_cents;        // the amount 0.cc whole
+    Piece minus;                                      // the words before a negative amount
     bool minus_read = false;
+    bool spaced = false;  // the library's words for its amounts start with a space
+    bool spaced_read = false;
   };
 
-  bool Raw(std::string input, std::string& out);
-  bool WholeText(std::string input, std::string& out);
+  // Asks the library. With `from_start`, words that start with a space are refused too: the
+  // part they should start with is missing (this libnumbertext's Lithuanian 100,5 is " ir
+  // penkios dešimtosios", without the hundred; its Irish -5 euro is " euro").
+  bool Raw(std::string input, std::string& out, bool from_start = false);
+  bool WholeText(std::string input, std::string& out, bool from_start);
   bool AmountWords(std::string_view currency, bool negative, std::uint64_t integer, int cents,
                    std::string& out);
   void PutZero(CurrencyPieces& pieces, std::string_view currency, bool negative, std::string& out);
   const Piece& CurrencyMinus(CurrencyPieces& pieces, std::string_view currency);
+  bool SpacedFromStart(CurrencyPieces& pieces, std::string_view currency);
   const Piece& Round(const Term& term);
   const Piece& Context(int digits, const Term& term);
+  const Piece& CurrencyHead(CurrencyPieces& pieces, std::string_view code, const Term& term);
+  const Piece& CurrencyMiddle(CurrencyPieces& pieces, std::string_view code, int digits,
+                              const Term& term);
+  const Piece& CurrencyLast(CurrencyPieces& pieces, std::string_view code, int digits,
+                            const Term& term);
+  const Piece& CountTail(int place, std::uint32_t rest);
+  const std::string* CountGlue(std::uint32_t rest);
+  bool AppendCount(const Piece& with_one, int place, std::uint32_t rest, std::string& out);
+  bool AppendFirst(const Term& term, CurrencyPieces* currency, std::string_view code,
+                   std::string& out);
+  bool AppendMiddle(int digits, const Term& term, CurrencyPieces* currency, std::string_view code,
+                    std::string& out);
   const std::vector<std::string>* Glues(std::uint64_t canonical);
   bool Whole(std::uint64_t integer, CurrencyPieces* currency, std::string_view code,
              std::string& out);
   const Piece& Minus();
-  const Piece& Fraction(std::string_view fraction);
+  const Piece& Fraction(std::uint64_t integer, std::string_view fraction);
   const Piece& OnlyFraction(std::string_view fraction);
   CurrencyPieces& Pieces(std::string_view currency);
   std::string AmountInput(std::string_view currency, bool negative, std::uint64_t integer,
@@ -92,8 +129,7 @@ class Composer {
   std::vector<Term> Split(std::uint64_t integer, int& digits) const;
 
   LibraryCall library_;
-  Places places_;
-  char separator_;
+  Grammar grammar_;
   bool compose_;
   std::unordered_map<std::string, Piece> wholes_;  // whole texts, when not composing
   std::uint64_t calls_ = 0;
@@ -101,6 +137,7 @@ class Composer {
 
   std::unordered_map<std::uint64_t, Piece> round_;
   std::unordered_map<std::uint64_t, Piece> context_;
+  std::unordered_map<std::uint64_t, Piece> count_tails_;
   std::unordered_map<std::uint64_t, std::optional<std::vector<std::string>>> glues_;
   std::unordered_map<std::string, Piece> fractions_;
   std::unordered_map<std::string, Piece> only_fractions_;

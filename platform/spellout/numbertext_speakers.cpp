@@ -14,29 +14,36 @@
 namespace quillory::spellout {
 namespace {
 
-// Whether a language's words can be put
-// together from pieces is what bench/spellout_check finds by comparing with the library's words
-// for the whole over large samples; where pieces do not give the same words (the Swedish
-// currency words, for one, change "ett" to "en" anywhere in the number), each number is asked
-// of the library whole.
-constexpr std::array<LanguageProfile, 17> kProfiles = {{
-    {"af", ThousandsPlaces, ',', false, true},
-    {"en-IN", IndianPlaces, '.', true, true},
-    {"fa", ThousandsPlaces, '.', true, true},
-    {"ga", ThousandsPlaces, '.', true, true},
-    {"he", ThousandsPlaces, '.', true, true},
-    {"hu", ThousandsPlaces, ',', false, false},
-    {"is", ThousandsPlaces, ',', false, false},
-    {"ja", ThousandsPlaces, '.', true, true},
-    {"ko", ThousandsPlaces, '.', true, true},
-    {"lg", ThousandsPlaces, '.', false, false},
-    {"lt", ThousandsPlaces, ',', false, false},
-    {"mr", IndianPlaces, '.', true, true},
-    {"ms", ThousandsPlaces, '.', true, true},
-    {"mt", ThousandsPlaces, '.', true, true},
-    {"sv", ThousandsPlaces, ',', true, false},
-    {"th", ThousandsPlaces, '.', true, true},
-    {"zh", ThousandsPlaces, '.', true, true},
+// The languages that differ from a plain profile (groups of three digits, a decimal comma, words
+// put together from pieces). Whether a language's words can be put together from pieces is what
+// bench/spellout_check finds by comparing with the library's words for the whole over large
+// samples; where pieces do not give the same words, each number is asked of the library whole.
+constexpr std::array<LanguageProfile, 21> kProfiles = {{
+    {"af", {ThousandsPlaces, ','}, true, true},
+    {"ca", {LongScalePlaces, ','}, true, true},  // "mil milions"
+    {"en-IN", {IndianPlaces, '.'}, true, true},  // lakh and crore
+    {"es", {LongScalePlaces, ','}, true, true},  // "mil millones"
+    {"fa", {ThousandsPlaces, '.'}, true, true},
+    {"ga", {ThousandsPlaces, '.'}, true, true},
+    {"gl", {LongScalePlaces, ','}, true, true},  // "mil millóns"
+    {"he", {ThousandsPlaces, '.'}, true, true},
+    // "ezerhat" but "háromezer-hat": the glue changes with the thousands, not only their zeros.
+    {"hu", {ThousandsPlaces, ','}, false, false},
+    // "og" ("and") comes or not with more than the zeros of the number.
+    {"is", {ThousandsPlaces, ','}, false, true},
+    {"ja", {ThousandsPlaces, '.'}, true, true},
+    {"ko", {ThousandsPlaces, '.'}, true, true},
+    {"lg", {ThousandsPlaces, '.'}, false, false},  // "ne" ("and") likewise
+    // This libnumbertext gives negative amounts whose units end in 11-19 the wrong plural
+    // ("minus penkiolika eurai") and those ending in 0 no words; the pieces would not.
+    {"lt", {ThousandsPlaces, ',', true}, true, false},
+    {"mr", {IndianPlaces, '.'}, true, true},
+    {"ms", {ThousandsPlaces, '.'}, true, true},
+    {"mt", {ThousandsPlaces, '.'}, true, true},
+    {"pt", {LongScalePlaces, ','}, true, true},  // "mil milhões"
+    {"sv", {ThousandsPlaces, ','}, true, true},
+    {"th", {ThousandsPlaces, '.'}, true, true},
+    {"zh", {ThousandsPlaces, '.'}, true, true},
 }};
 
 std::string BaseCode(std::string_view code) {
@@ -68,11 +75,9 @@ class NumbertextSpeakers::LanguageSpeaker final : public BuiltInSpeaker {
         language_(language),
         name_(BuiltInDisplayName(language)),
         file_(owner.folder_ + "/" + BaseCode(language.code) + ".sor"),
-        number_composer_(Call(), ProfileOf(language.code).places,
-                         ProfileOf(language.code).separator,
+        number_composer_(Call(), ProfileOf(language.code).grammar,
                          ProfileOf(language.code).compose_numbers),
-        amount_composer_(Call(), ProfileOf(language.code).places,
-                         ProfileOf(language.code).separator,
+        amount_composer_(Call(), ProfileOf(language.code).grammar,
                          ProfileOf(language.code).compose_amounts) {
     if (!std::ifstream(file_)) {
       missing_ = "the words of " + name_ + " cannot be read: " + file_ +

@@ -19,8 +19,7 @@ std::string DefaultDataFolder();
 // How the library is asked for a language's words.
 struct LanguageProfile {
   std::string_view code;
-  Places places = ThousandsPlaces;
-  char separator = ',';  // the decimal mark the language writes (Portuguese says "vírgula")
+  Grammar grammar = {};
   bool compose_numbers = true;
   bool compose_amounts = true;
 };
