@@ -70,24 +70,34 @@ bool IsCount(std::uint32_t value) {
   return value >= 1000 && value % 1000 != 0;
 }
 
+// The whole part of a number with digits after the point is put together like an amount whose
+// unit is the point, under this name: the library is asked for "1234," as for "EUR 1234".
+constexpr std::string_view kBeforePoint = ".";
+
 // Cached pieces of digits after the point are kept up to this many before starting afresh.
 constexpr std::size_t kMaxFractionPieces = 1 << 16;
 
 }  // namespace
 
-std::vector<int> ThousandsPlaces(int) {
+std::vector<int> ThousandsPlaces(std::uint64_t, int) {
   return {0, 3, 6, 9, 12};
 }
 
 // One lakh is 1,00,000 and one crore 1,00,00,000; up to 11 digits the crores are counted with up
 // to four digits ("1,234 crore"), from 12 digits on billions and trillions take over above them.
-std::vector<int> IndianPlaces(int digits) {
+std::vector<int> IndianPlaces(std::uint64_t, int digits) {
   if (digits <= 11) return {0, 3, 5, 7};
   return {0, 3, 5, 7, 9, 12};
 }
 
-std::vector<int> LongScalePlaces(int) {
+std::vector<int> LongScalePlaces(std::uint64_t, int) {
   return {0, 3, 6, 12};
+}
+
+std::vector<int> DutchPlaces(std::uint64_t integer, int) {
+  const std::uint64_t last = integer % 1'000'000;
+  if (last >= 1000 && last < 10'000 && last / 100 % 10 != 0) return {0, 2, 6, 9, 12};
+  return {0, 3, 6, 9, 12};
 }
 
 Composer::Composer(LibraryCall library, const Grammar& grammar, bool compose)
@@ -108,9 +118,8 @@ bool Composer::Library(std::string input, std::string& out) {
   return Raw(std::move(input), out);
 }
 
-// A whole text asked of the library, kept when the pieces are not used.
+// A whole text asked of the library, kept so that a text that comes again is not asked again.
 bool Composer::WholeText(std::string input, std::string& out, bool from_start) {
-  if (compose_) return Raw(std::move(input), out, from_start);
   if (wholes_.size() >= kMaxFractionPieces) wholes_.clear();
   auto [entry, added] = wholes_.try_emplace(input);
   if (added) {
@@ -129,7 +138,7 @@ std::vector<Composer::Term> Composer::Split(std::uint64_t integer, int& digits) 
     terms.push_back({0, 0});
     return terms;
   }
-  const std::vector<int> places = grammar_.places(digits);
+  const std::vector<int> places = grammar_.places(integer, digits);
   for (std::size_t i = places.size(); i-- > 0;) {
     const int place = places[i];
     if (place >= digits) continue;
@@ -340,14 +349,9 @@ bool Composer::AppendMiddle(int digits, const Term& term, CurrencyPieces* curren
 bool Composer::Whole(std::uint64_t integer, CurrencyPieces* currency, std::string_view code,
                      std::string& out) {
   auto library = [&] {
-    std::string input;
-    if (currency) {
-      input.assign(code);
-      input += ' ';
-    }
-    input += std::to_string(integer);
-    return Raw(std::move(input), out,
-               integer != 0 && !(currency && SpacedFromStart(*currency, code)));
+    std::string input = currency ? AmountInput(code, false, integer, 0) : std::to_string(integer);
+    return WholeText(std::move(input), out,
+                     integer != 0 && !(currency && SpacedFromStart(*currency, code)));
   };
   int digits = 0;
   const std::vector<Term> terms = Split(integer, digits);
@@ -360,10 +364,9 @@ bool Composer::Whole(std::uint64_t integer, CurrencyPieces* currency, std::strin
     auto [entry, added] = currency->round.try_emplace(RoundKey(term.place, term.value));
     if (added) {
       std::string words;
-      std::string input(code);
-      input += ' ';
-      input += std::to_string(term.value * kPowers[term.place]);
-      if (Raw(std::move(input), words)) entry->second = words;
+      if (Raw(AmountInput(code, false, term.value * kPowers[term.place], 0), words)) {
+        entry->second = words;
+      }
     }
     if (!entry->second) return library();
     out = *entry->second;
@@ -400,13 +403,16 @@ const Composer::Piece& Composer::Minus() {
   return minus_;
 }
 
-// The words after the point, learnt from 1 and the same digits after the point; where they agree
-// with the whole number, from its last two digits (and a hundred, when it has more).
-const Composer::Piece& Composer::Fraction(std::uint64_t integer, std::string_view fraction) {
+// The words after the point, learnt from 1 and the same digits after the point, or where they
+// agree with the whole number, from its last two digits (and a hundred, when it has more); with
+// `after_point_words`, what follows the words the library gives for the whole part and the
+// point ("1,").
+const Composer::Piece& Composer::Fraction(std::uint64_t integer, std::string_view fraction,
+                                          bool after_point_words) {
   std::uint64_t before = 1;
   if (grammar_.fraction_agrees) before = integer < 100 ? integer : 100 + integer % 100;
   std::string key(fraction);
-  key += '/';
+  key += after_point_words ? ',' : '/';
   key += std::to_string(before);
   if (fractions_.size() >= kMaxFractionPieces) fractions_.clear();
   auto [entry, added] = fractions_.try_emplace(std::move(key));
@@ -415,8 +421,8 @@ const Composer::Piece& Composer::Fraction(std::uint64_t integer, std::string_vie
     std::string words;
     std::string input = std::to_string(before);
     input += grammar_.separator;
-    input += fraction;
-    if (Raw(std::to_string(before), whole) && Raw(std::move(input), words)) {
+    if (Raw(after_point_words ? input : std::to_string(before), whole) &&
+        Raw(input + std::string(fraction), words)) {
       entry->second = After(words, whole);
     }
   }
@@ -459,11 +465,14 @@ bool Composer::Number(bool negative, std::uint64_t integer, std::string_view fra
     const Piece& piece = OnlyFraction(fraction);
     if (!piece) return library();
     out = *piece;
-  } else {
-    const Piece& piece = Fraction(integer, fraction);
-    if (!piece) return library();
+  } else if (const Piece& piece = Fraction(integer, fraction, false)) {
     if (!Whole(integer, nullptr, {}, out)) return false;
     out += *piece;
+  } else {
+    // The whole part changes before the point (Russian "одна целая", "две целых").
+    const Piece& tail = Fraction(integer, fraction, true);
+    if (!tail || !Whole(integer, &Pieces(kBeforePoint), kBeforePoint, out)) return library();
+    out += *tail;
   }
   if (negative) {
     const Piece& minus = Minus();
@@ -475,6 +484,12 @@ bool Composer::Number(bool negative, std::uint64_t integer, std::string_view fra
 
 std::string Composer::AmountInput(std::string_view currency, bool negative, std::uint64_t integer,
                                   int cents) const {
+  if (currency == kBeforePoint) {
+    std::string input = negative ? "-" : "";
+    input += std::to_string(integer);
+    input += grammar_.separator;
+    return input;
+  }
   std::string input(currency);
   input += ' ';
   if (negative) input += '-';

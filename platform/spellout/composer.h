@@ -14,15 +14,19 @@ namespace quillory::spellout {
 // replaced by its words. Returns false when the library has no words for it.
 using LibraryCall = std::function<bool(std::string& text)>;
 
-// Where the groups of a whole number start, as powers of ten from the right, for a number of
+// Where the groups of a whole number start, as powers of ten from the right, for `integer` of
 // `digits` digits: {0, 3, 6, 9, 12} for thousands, millions, ...; Indian numbering also has lakh
-// and crore places.
-using Places = std::vector<int> (*)(int digits);
-std::vector<int> ThousandsPlaces(int digits);
-std::vector<int> IndianPlaces(int digits);
+// and crore places. The places may depend on which digits are zero, never on their values.
+using Places = std::vector<int> (*)(std::uint64_t integer, int digits);
+std::vector<int> ThousandsPlaces(std::uint64_t integer, int digits);
+std::vector<int> IndianPlaces(std::uint64_t integer, int digits);
 // The long scale: thousands, then millions counted with up to six digits ("mil millones", "dos
 // mil cinco millones"), then billions (10^12).
-std::vector<int> LongScalePlaces(int digits);
+std::vector<int> LongScalePlaces(std::uint64_t integer, int digits);
+// Dutch says the last four digits as hundreds when the thousands have one digit and the hundreds
+// are not zero: 1345 "dertienhonderdvijfenveertig", 5,001,345 "vijf miljoen
+// dertienhonderdvijfenveertig".
+std::vector<int> DutchPlaces(std::uint64_t integer, int digits);
 
 // How the library is asked for a language's words and how they are put together.
 struct Grammar {
@@ -43,18 +47,21 @@ struct Grammar {
 // number of the same length (3 in 1,000,003, for the words the language uses after a higher
 // group). In amounts every group but the last is asked in an amount ending in 2 (for 201,005 from
 // 201,002), so words that change with the currency's gender ("doscientas una mil libras") are
-// the currency's. A group of more than three digits (the millions of the long scale) is said as
-// its thousands and the rest. Wherever the pieces do not line up with the library's words for
-// the whole, the whole is asked of the library instead; whether the pieces always give the
-// library's words is checked against the library over large samples (bench/spellout_check), per
-// language. Runs of spaces in the library's words (left where a rule's part is empty) are given
-// as one.
+// the currency's. Where the whole part of a number changes before the point (Russian "одна
+// целая", "две целых"), it is put together the same way from the library's words for "1234,", as
+// an amount whose unit is the point. A group of more than three digits (the millions of the long
+// scale) is said as its thousands and the rest. Wherever the pieces do not line up with the
+// library's words for the whole, the whole is asked of the library instead; whether the pieces
+// always give the library's words is checked against the library over large samples
+// (bench/spellout_check), per language. Runs of spaces in the library's words (left where a rule's
+// part is empty) are given as one.
 //
 // Not safe for use from two threads at once.
 class Composer {
  public:
-  // With `compose` false every number and amount is asked of the library whole (and kept, so a
-  // text that comes again is not asked again): for languages whose words the pieces do not give.
+  // With `compose` false every number and amount is asked of the library whole: for languages
+  // whose words the pieces do not give. Texts asked whole are kept (up to 65,536 of them), so a
+  // text that comes again is not asked again.
   Composer(LibraryCall library, const Grammar& grammar, bool compose = true);
 
   // The words of a number below 10^15: `fraction` holds the digits after the point, without
@@ -120,7 +127,7 @@ class Composer {
   bool Whole(std::uint64_t integer, CurrencyPieces* currency, std::string_view code,
              std::string& out);
   const Piece& Minus();
-  const Piece& Fraction(std::uint64_t integer, std::string_view fraction);
+  const Piece& Fraction(std::uint64_t integer, std::string_view fraction, bool after_point_words);
   const Piece& OnlyFraction(std::string_view fraction);
   CurrencyPieces& Pieces(std::string_view currency);
   std::string AmountInput(std::string_view currency, bool negative, std::uint64_t integer,
@@ -131,7 +138,7 @@ class Composer {
   LibraryCall library_;
   Grammar grammar_;
   bool compose_;
-  std::unordered_map<std::string, Piece> wholes_;  // whole texts, when not composing
+  std::unordered_map<std::string, Piece> wholes_;  // texts asked of the library whole
   std::uint64_t calls_ = 0;
   std::string buffer_;
 

@@ -18,7 +18,7 @@ namespace {
 // put together from pieces). Whether a language's words can be put together from pieces is what
 // bench/spellout_check finds by comparing with the library's words for the whole over large
 // samples; where pieces do not give the same words, each number is asked of the library whole.
-constexpr std::array<LanguageProfile, 21> kProfiles = {{
+constexpr std::array<LanguageProfile, 22> kProfiles = {{
     {"af", {ThousandsPlaces, ','}, true, true},
     {"ca", {LongScalePlaces, ','}, true, true},  // "mil milions"
     {"en-IN", {IndianPlaces, '.'}, true, true},  // lakh and crore
@@ -40,6 +40,7 @@ constexpr std::array<LanguageProfile, 21> kProfiles = {{
     {"mr", {IndianPlaces, '.'}, true, true},
     {"ms", {ThousandsPlaces, '.'}, true, true},
     {"mt", {ThousandsPlaces, '.'}, true, true},
+    {"nl", {DutchPlaces, ','}, true, true},      // "dertienhonderd"
     {"pt", {LongScalePlaces, ','}, true, true},  // "mil milhões"
     {"sv", {ThousandsPlaces, ','}, true, true},
     {"th", {ThousandsPlaces, '.'}, true, true},

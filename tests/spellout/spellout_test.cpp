@@ -169,6 +169,62 @@ TEST(Pieces, LongScaleCountsAndGenderedAmountsAreComposed) {
   EXPECT_LT(pieces.LibraryCalls(), 400u);
 }
 
+// A long run asks the library for pieces, not for every number: 2,592 numbers and as many
+// amounts made of six values in each of four groups, with and without digits after the point,
+// need a few hundred pieces in each of the ten languages (the long scale of Spanish and
+// Portuguese, the Russian whole part before the point, Swedish amounts included). Every 50th is
+// compared with the library's words for the whole.
+class FewPieces : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(FewPieces, ServeALongRun) {
+  const std::string code = GetParam();
+  const BuiltInLanguage* language = FindBuiltInLanguage(code);
+  ASSERT_NE(language, nullptr);
+  const spellout::LanguageProfile profile = spellout::ProfileOf(code);
+  Numbertext library;
+  library.set_prefix(spellout::DefaultDataFolder() + "/");
+  auto call = [&](std::string& text) { return library.numbertext(text, code); };
+  spellout::Composer numbers(call, profile.grammar, true);
+  spellout::Composer amounts(call, profile.grammar, true);
+  spellout::Composer whole(call, profile.grammar, false);
+  const std::uint64_t values[] = {1, 2, 21, 100, 345, 999};
+  std::string out, expected;
+  int count = 0;
+  for (std::uint64_t a : values) {
+    for (std::uint64_t b : values) {
+      for (std::uint64_t c : values) {
+        for (std::uint64_t d : values) {
+          const std::uint64_t integer = ((a * 1000 + b) * 1000 + c) * 1000 + d;
+          for (const char* fraction : {"", "25"}) {
+            const int cents = *fraction ? 25 : 0;
+            ASSERT_TRUE(numbers.Number(false, integer, fraction, out)) << integer;
+            if (count % 50 == 0) {
+              ASSERT_TRUE(whole.Number(false, integer, fraction, expected));
+              EXPECT_EQ(out, expected);
+            }
+            ASSERT_TRUE(amounts.Amount(language->currency, false, integer, cents, out));
+            if (count++ % 50 == 0) {
+              ASSERT_TRUE(whole.Amount(language->currency, false, integer, cents, expected));
+              EXPECT_EQ(out, expected);
+            }
+          }
+        }
+      }
+    }
+  }
+  EXPECT_LT(numbers.LibraryCalls(), 500u);
+  EXPECT_LT(amounts.LibraryCalls(), 500u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, FewPieces,
+                         ::testing::Values("fr", "de", "es", "it", "pt", "nl", "pl", "ru", "sv",
+                                           "en-IN"),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                           std::string name = info.param;
+                           for (char& c : name) c = c == '-' ? '_' : c;
+                           return name;
+                         });
+
 // Where this libnumbertext leaves out the whole part (Lithuanian 100,5 is " ir penkios
 // dešimtosios"; a negative amount ending in 0 with cents, " ir trylika euro centų"), the text is
 // left as it was instead of being given words that drop the number.
