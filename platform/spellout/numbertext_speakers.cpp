@@ -137,11 +137,14 @@ class NumbertextSpeakers::LanguageSpeaker final : public BuiltInSpeaker {
     if (!missing_.empty() || !IsCurrencyCode(currency)) return false;
     auto [entry, added] = currencies_.try_emplace(std::string(currency), false);
     if (added) {
-      // A currency the language has no words for is said as the bare number.
+      // A currency the language has no words for is said as the bare number, or as a code no
+      // currency has (Hungarian says "két" for both "III 2" and "QQQ 2", "kettő" for "2").
       std::string amount;
       std::string bare;
+      std::string unknown;
       entry->second = amount_composer_.Library(std::string(currency) + " 2", amount) &&
-                      amount_composer_.Library("2", bare) && amount != bare;
+                      amount_composer_.Library("2", bare) && amount != bare &&
+                      (!amount_composer_.Library("QQQ 2", unknown) || amount != unknown);
     }
     return entry->second;
   }

@@ -271,6 +271,11 @@ TEST(Currency, TheLanguageListsTheCurrenciesItHasWordsFor) {
   EXPECT_TRUE(french.KnowsCurrency("USD"));
   EXPECT_FALSE(french.KnowsCurrency("usd"));
   EXPECT_FALSE(french.KnowsCurrency("XYZ"));
+  // Three capitals in the language's data that only change the number's form are no currency.
+  BuiltInSpeaker& hungarian = Speakers().Speaker(*FindBuiltInLanguage("hu"));
+  EXPECT_THAT(hungarian.Currencies(), Contains("HUF"));
+  EXPECT_THAT(hungarian.Currencies(), Not(Contains("III")));
+  EXPECT_FALSE(hungarian.KnowsCurrency("USA"));
   // Every language's own currency is one it has words for.
   for (const BuiltInLanguage& language : BuiltInLanguages()) {
     if (language.currency.empty()) continue;
