@@ -1,5 +1,6 @@
 #include "platform/spellout/composer.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -63,6 +64,11 @@ std::uint64_t RoundKey(int place, std::uint32_t value) {
 }
 std::uint64_t ContextKey(int digits, int place, std::uint32_t value) {
   return (static_cast<std::uint64_t>(digits) << 48) | RoundKey(place, value);
+}
+
+// Words with digits left in them (Icelandic -2 GBP is "-2 breskt pund") are not taken.
+bool HasDigit(std::string_view words) {
+  return std::any_of(words.begin(), words.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // A group of more than three digits has its thousands in it: 2,005 of 2,005,000,000.
@@ -350,8 +356,10 @@ bool Composer::Whole(std::uint64_t integer, CurrencyPieces* currency, std::strin
                      std::string& out) {
   auto library = [&] {
     std::string input = currency ? AmountInput(code, false, integer, 0) : std::to_string(integer);
-    return WholeText(std::move(input), out,
-                     integer != 0 && !(currency && SpacedFromStart(*currency, code)));
+    // The whole part of a number is never said with nothing before it; an amount may be
+    // (Catalan " dos  euros").
+    const bool number = !currency || code == kBeforePoint;
+    return WholeText(std::move(input), out, number && integer != 0);
   };
   int digits = 0;
   const std::vector<Term> terms = Split(integer, digits);
@@ -444,6 +452,11 @@ const Composer::Piece& Composer::OnlyFraction(std::string_view fraction) {
 
 bool Composer::Number(bool negative, std::uint64_t integer, std::string_view fraction,
                       std::string& out) {
+  return NumberWords(negative, integer, fraction, out) && !HasDigit(out);
+}
+
+bool Composer::NumberWords(bool negative, std::uint64_t integer, std::string_view fraction,
+                           std::string& out) {
   auto library = [&] {
     std::string input = negative ? "-" : "";
     input += std::to_string(integer);
@@ -502,18 +515,6 @@ std::string Composer::AmountInput(std::string_view currency, bool negative, std:
   return input;
 }
 
-// Whether the library's words for amounts in `currency` start with a space even when nothing is
-// missing (Catalan " dos  euros").
-bool Composer::SpacedFromStart(CurrencyPieces& pieces, std::string_view currency) {
-  if (!pieces.spaced_read) {
-    pieces.spaced_read = true;
-    std::string words = AmountInput(currency, false, 2, 0);
-    ++calls_;
-    pieces.spaced = library_(words) && !words.empty() && words.front() == ' ';
-  }
-  return pieces.spaced;
-}
-
 const Composer::Piece& Composer::CurrencyMinus(CurrencyPieces& pieces, std::string_view currency) {
   if (!pieces.minus_read) {
     pieces.minus_read = true;
@@ -546,7 +547,7 @@ void Composer::PutZero(CurrencyPieces& pieces, std::string_view currency, bool n
 
 bool Composer::Amount(std::string_view currency, bool negative, std::uint64_t integer, int cents,
                       std::string& out) {
-  if (!AmountWords(currency, negative, integer, cents, out)) return false;
+  if (!AmountWords(currency, negative, integer, cents, out) || HasDigit(out)) return false;
   // The library's words for some negative amounts leave the units out (Lithuanian, EUR
   // -7005480,13: " ir trylika euro centų"); words that do not start the way the language starts
   // a negative amount are not taken.
@@ -562,8 +563,13 @@ bool Composer::AmountWords(std::string_view currency, bool negative, std::uint64
                            int cents, std::string& out) {
   CurrencyPieces& pieces = Pieces(currency);
   auto library = [&] {
-    return WholeText(AmountInput(currency, negative, integer, cents), out,
-                     integer != 0 && !SpacedFromStart(pieces, currency));
+    if (!WholeText(AmountInput(currency, negative, integer, cents), out, false)) return false;
+    // Some negative amounts come back without their sign or number (Irish -5 euro is " euro",
+    // Afrikaans -0,81 rand the words of 0,81): words that end those of the amount without its
+    // sign are not taken.
+    std::string positive;
+    return !negative || !WholeText(AmountInput(currency, false, integer, cents), positive, false) ||
+           !EndsWith(positive, out);
   };
   if (!compose_ || (negative && integer <= 1)) return library();
   if (cents == 0) {

@@ -95,20 +95,19 @@ class Composer {
     std::unordered_map<int, Piece> only_cents;        // the amount 0.cc whole
     Piece minus;                                      // the words before a negative amount
     bool minus_read = false;
-    bool spaced = false;  // the library's words for its amounts start with a space
-    bool spaced_read = false;
   };
 
   // Asks the library. With `from_start`, words that start with a space are refused too: the
   // part they should start with is missing (this libnumbertext's Lithuanian 100,5 is " ir
-  // penkios dešimtosios", without the hundred; its Irish -5 euro is " euro").
+  // penkios dešimtosios", without the hundred).
   bool Raw(std::string input, std::string& out, bool from_start = false);
+  bool NumberWords(bool negative, std::uint64_t integer, std::string_view fraction,
+                   std::string& out);
   bool WholeText(std::string input, std::string& out, bool from_start);
   bool AmountWords(std::string_view currency, bool negative, std::uint64_t integer, int cents,
                    std::string& out);
   void PutZero(CurrencyPieces& pieces, std::string_view currency, bool negative, std::string& out);
   const Piece& CurrencyMinus(CurrencyPieces& pieces, std::string_view currency);
-  bool SpacedFromStart(CurrencyPieces& pieces, std::string_view currency);
   const Piece& Round(const Term& term);
   const Piece& Context(int digits, const Term& term);
   const Piece& CurrencyHead(CurrencyPieces& pieces, std::string_view code, const Term& term);

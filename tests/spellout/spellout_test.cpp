@@ -225,22 +225,34 @@ INSTANTIATE_TEST_SUITE_P(Languages, FewPieces,
                            return name;
                          });
 
-// Where this libnumbertext leaves out the whole part (Lithuanian 100,5 is " ir penkios
-// dešimtosios"; a negative amount ending in 0 with cents, " ir trylika euro centų"), the text is
-// left as it was instead of being given words that drop the number.
-TEST(Numbers, WordsThatLeaveOutTheWholePartAreNotTaken) {
-  const WordSet words = WordsOf("lt");
+// Where this libnumbertext's words lose the number or its sign, the text is left as it was
+// instead of being given them: Lithuanian 100,5 is " ir penkios dešimtosios" (the hundred left
+// out), -7005480,13 EUR " ir trylika euro centų"; Irish -5 EUR is " euro"; Afrikaans -0,81 ZAR
+// the words of 0,81; Icelandic -2 GBP "-2 breskt pund".
+TEST(Numbers, WordsThatLoseTheNumberOrItsSignAreNotTaken) {
+  const WordSet lithuanian = WordsOf("lt");
   std::string out;
-  WordsOutcome outcome = NumberToWords("100.5", words, out);
+  WordsOutcome outcome = NumberToWords("100.5", lithuanian, out);
   EXPECT_EQ(out, "100.5");
   EXPECT_EQ(DescribeOutcome("100.5", outcome),
             "100.5 was left unchanged: Lietuvių (lt) has no words for it");
-  EXPECT_EQ(NumberToWords("101.5", words), "vienas šimtas vienas sveikas ir penkios dešimtosios");
-  EXPECT_EQ(NumberToWords("2.5", words), "du sveiki ir penkios dešimtosios");
-  outcome = CurrencyToWords("-7005480.13", words, out);
+  EXPECT_EQ(NumberToWords("101.5", lithuanian),
+            "vienas šimtas vienas sveikas ir penkios dešimtosios");
+  EXPECT_EQ(NumberToWords("2.5", lithuanian), "du sveiki ir penkios dešimtosios");
+  outcome = CurrencyToWords("-7005480.13", lithuanian, out);
   EXPECT_EQ(out, "-7005480.13");
   EXPECT_EQ(outcome.status, WordsStatus::NotSaid);
-  EXPECT_EQ(CurrencyToWords("-5.13", words), "minus penki eurai ir trylika euro centų");
+  EXPECT_EQ(CurrencyToWords("-5.13", lithuanian), "minus penki eurai ir trylika euro centų");
+
+  EXPECT_EQ(CurrencyToWords("-5", WordsOf("ga")), "-5");
+  EXPECT_EQ(CurrencyToWords("5", WordsOf("ga")), "cúig euro");
+  EXPECT_EQ(CurrencyToWords("-0.81", WordsOf("af")), "-0.81");
+  EXPECT_EQ(CurrencyToWords("-1.81", WordsOf("af")), "min een rand een-en-tagtig sent");
+  EXPECT_EQ(CurrencyToWords("-2", WordsOf("is", "GBP")), "-2");
+  EXPECT_EQ(CurrencyToWords("2", WordsOf("is", "GBP")), "tvö breskt pund");
+  // A Catalan amount starts with a space in the library's words and is said all the same.
+  EXPECT_EQ(CurrencyToWords("2", WordsOf("ca")), "dos euros");
+  EXPECT_EQ(CurrencyToWords("1", WordsOf("sl")), "en evro");
 }
 
 TEST(Currency, ChosenByCodeStoredOrForTheRunAndNamedBySymbolsThatNameOneCurrency) {
