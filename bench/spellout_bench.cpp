@@ -127,14 +127,19 @@ Rate Library(const Inputs& inputs, const std::string& code, std::string_view cur
   return rate;
 }
 
-// How many of the first inputs were given other words than the library's for the whole (outer
-// spaces aside); the first few are printed.
+// How many of the first inputs were given other words than the library's for the whole; the
+// first few are printed.
 std::size_t Differences(const std::string& code, const char* kind, const Inputs& inputs,
                         const Rate& ours, const Rate& library) {
+  // Outer spaces aside and runs of spaces made one, as the words are written.
   auto trimmed = [](std::string_view text) {
     while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
     while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-    return text;
+    std::string words;
+    for (const char c : text) {
+      if (c != ' ' || words.back() != ' ') words += c;
+    }
+    return words;
   };
   std::size_t differ = 0;
   for (std::size_t i = 0; i < ours.words.size() && i < library.words.size(); ++i) {

@@ -1,7 +1,8 @@
 // Checks, per built-in language, that the words put together from pieces are the words
 // libnumbertext gives for the whole number or amount, over a large random sample: numbers of
 // every length up to 15 digits, some with many zeros, negative ones, up to three decimals, and
-// amounts with cents in the language's own currency. Prints one line per language and kind;
+// amounts with cents in the language's own currency, then a grid of group values that rules treat
+// apart. Prints one line per language and kind;
 // exits 1 when a language whose pieces are used gives other words than the library.
 //   spellout_check [SAMPLES] [CODE[:CURRENCY]...]   (default 20000 samples, every language)
 // A CODE:CURRENCY pair checks that language's amounts in that currency (es:GBP); CODE:* in every
@@ -49,7 +50,34 @@ std::vector<Sample> Samples(std::size_t count) {
       while (!sample.fraction.empty() && sample.fraction.back() == '0') sample.fraction.pop_back();
     }
     if (random() % 2 == 0) sample.cents = static_cast<int>(random() % 100);
+    // A negative zero is shown as 0 and said as zero.
+    if (sample.integer == 0 && sample.fraction.empty()) sample.negative = false;
     samples.push_back(sample);
+  }
+  return samples;
+}
+
+// Every combination of group values that rules treat apart (one, two, teens, round tens, one
+// after a ten, hundreds with and without one) in four groups, below a top group of 0, 1 or 2
+// trillions: rare in random numbers, such as one million alone between billions and units.
+std::vector<Sample> Grid() {
+  constexpr std::uint64_t kValues[] = {0, 1, 2, 11, 20, 21, 100, 101, 999};
+  std::vector<Sample> samples;
+  std::size_t i = 0;
+  for (std::uint64_t a : kValues) {
+    for (std::uint64_t b : kValues) {
+      for (std::uint64_t c : kValues) {
+        for (std::uint64_t d : kValues) {
+          const std::uint64_t integer =
+              (((i % 3) * 1000 + a) * 1'000'000'000) + b * 1'000'000 + c * 1000 + d;
+          Sample sample{integer != 0 && i % 7 == 0, integer, "",
+                        static_cast<int>(kValues[i % 9] % 100)};
+          if (i % 3 == 1) sample.fraction = i % 2 ? "5" : "25";
+          samples.push_back(sample);
+          ++i;
+        }
+      }
+    }
   }
   return samples;
 }
@@ -70,7 +98,9 @@ int main(int argc, char** argv) {
   if (codes.empty()) {
     for (const auto& language : quillory::BuiltInLanguages()) codes.emplace_back(language.code);
   }
-  const std::vector<Sample> samples = Samples(count);
+  std::vector<Sample> samples = Samples(count);
+  const std::vector<Sample> grid = Grid();
+  samples.insert(samples.end(), grid.begin(), grid.end());
   Numbertext library;
   library.set_prefix(quillory::spellout::DefaultDataFolder() + "/");
   bool failed = false;

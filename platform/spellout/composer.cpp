@@ -24,11 +24,11 @@ int DigitCount(std::uint64_t value) {
   return digits;
 }
 
-// The same digits with every one that is not zero made a 1: 2,005,300 -> 1,001,100.
-std::uint64_t Canonical(std::uint64_t value) {
+// The same digits with every one that is not zero made `digit`: 2,005,300 -> 1,001,100.
+std::uint64_t Canonical(std::uint64_t value, int digit) {
   std::uint64_t canonical = 0;
   for (int place = 0; value != 0; ++place, value /= 10) {
-    if (value % 10 != 0) canonical += kPowers[place];
+    if (value % 10 != 0) canonical += kPowers[place] * static_cast<std::uint64_t>(digit);
   }
   return canonical;
 }
@@ -206,7 +206,7 @@ const Composer::Piece& Composer::Context(int digits, const Term& term) {
     const std::uint64_t number = top + term.value * kPowers[term.place];
     int unused = 0;
     const std::vector<Term> terms = Split(number, unused);
-    const std::vector<std::string>* glues = Glues(Canonical(number));
+    const std::vector<std::string>* glues = Glues(Canonical(number, grammar_.glue_digit));
     std::string words;
     if (terms.size() == 2 && glues && glues->size() == 1 && Round(terms[0]) &&
         Raw(std::to_string(number), words)) {
@@ -237,7 +237,7 @@ const Composer::Piece& Composer::CountTail(int place, std::uint32_t rest) {
 
 // The glue between a thousand and `rest` in a plain number ("mil e um", "one thousand one").
 const std::string* Composer::CountGlue(std::uint32_t rest) {
-  const std::vector<std::string>* glues = Glues(1000 + Canonical(rest));
+  const std::vector<std::string>* glues = Glues(1000 + Canonical(rest, grammar_.glue_digit));
   return glues && glues->size() == 1 ? &glues->front() : nullptr;
 }
 
@@ -267,7 +267,7 @@ const Composer::Piece& Composer::CurrencyLast(CurrencyPieces& pieces, std::strin
     const std::uint64_t number = kPowers[digits - 1] + term.value * kPowers[term.place];
     int unused = 0;
     const std::vector<Term> pair = Split(number, unused);
-    const std::vector<std::string>* glues = Glues(Canonical(number));
+    const std::vector<std::string>* glues = Glues(Canonical(number, grammar_.glue_digit));
     std::string words;
     if (pair.size() == 2 && glues && glues->size() == 1 && Round(pair[0]) &&
         Raw(AmountInput(code, false, number, 0), words)) {
@@ -286,7 +286,7 @@ const Composer::Piece& Composer::CurrencyHead(CurrencyPieces& pieces, std::strin
     const std::uint64_t number = term.value * kPowers[term.place] + 2;
     int digits = 0;
     const std::vector<Term> terms = Split(number, digits);
-    const std::vector<std::string>* glues = Glues(Canonical(number));
+    const std::vector<std::string>* glues = Glues(Canonical(number, grammar_.glue_digit));
     std::string words;
     if (terms.size() == 2 && terms[0].place == term.place && glues && glues->size() == 1) {
       const Piece& last = CurrencyLast(pieces, code, digits, terms[1]);
@@ -307,7 +307,7 @@ const Composer::Piece& Composer::CurrencyMiddle(CurrencyPieces& pieces, std::str
     const std::uint64_t number = kPowers[digits - 1] + term.value * kPowers[term.place] + 2;
     int unused = 0;
     const std::vector<Term> terms = Split(number, unused);
-    const std::vector<std::string>* glues = Glues(Canonical(number));
+    const std::vector<std::string>* glues = Glues(Canonical(number, grammar_.glue_digit));
     std::string words;
     if (terms.size() == 3 && terms[1].place == term.place && glues && glues->size() == 2) {
       const Piece& top = CurrencyHead(pieces, code, terms[0]);
@@ -381,7 +381,7 @@ bool Composer::Whole(std::uint64_t integer, CurrencyPieces* currency, std::strin
     return true;
   }
 
-  const std::vector<std::string>* glues = Glues(Canonical(integer));
+  const std::vector<std::string>* glues = Glues(Canonical(integer, grammar_.glue_digit));
   if (!glues || glues->size() + 1 != terms.size() ||
       !AppendFirst(terms.front(), currency, code, out)) {
     return library();

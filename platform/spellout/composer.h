@@ -35,6 +35,10 @@ struct Grammar {
   // The words after the point agree with the last two digits before it (Lithuanian "vienas
   // sveikas ir ...", "du sveiki ir ..."), so they are asked with those digits.
   bool fraction_agrees = false;
+  // The digit that stands for every digit that is not zero in the numbers the glues between
+  // groups are learnt from: 1, or 2 where a group of 1 changes with its place (Afrikaans
+  // "honderd miljard" but "eenhonderd miljoen" after a higher group).
+  int glue_digit = 1;
 };
 
 // Gives the library's words for numbers and amounts, much faster than one library call each:
@@ -42,14 +46,14 @@ struct Grammar {
 // between them and the words of its cents or decimals, each asked of the library once and kept.
 //
 // Which glue joins two groups is read from the number whose digits have the same zeros but are
-// otherwise ones (for 2,005,300 from 1,001,100), so rules such as "one thousand and six" against
-// "one thousand, two hundred" keep working. A group below the first is asked in the context of a
-// number of the same length (3 in 1,000,003, for the words the language uses after a higher
-// group). In amounts every group but the last is asked in an amount ending in 2 (for 201,005 from
-// 201,002), so words that change with the currency's gender ("doscientas una mil libras") are
-// the currency's. Where the whole part of a number changes before the point (Russian "одна
-// целая", "две целых"), it is put together the same way from the library's words for "1234,", as
-// an amount whose unit is the point. A group of more than three digits (the millions of the long
+// otherwise ones (for 2,005,300 from 1,001,100; twos in some languages), so rules such as "one
+// thousand and six" against "one thousand, two hundred" keep working. A group below the first is
+// asked in the context of a number of the same length (3 in 1,000,003, for the words the language
+// uses after a higher group). In amounts every group but the last is asked in an amount ending in 2
+// (for 201,005 from 201,002), so words that change with the currency's gender ("doscientas una mil
+// libras") are the currency's. Where the whole part of a number changes before the point (Russian
+// "одна целая", "две целых"), it is put together the same way from the library's words for "1234,",
+// as an amount whose unit is the point. A group of more than three digits (the millions of the long
 // scale) is said as its thousands and the rest. Wherever the pieces do not line up with the
 // library's words for the whole, the whole is asked of the library instead; whether the pieces
 // always give the library's words is checked against the library over large samples

@@ -19,17 +19,18 @@ namespace {
 // bench/spellout_check finds by comparing with the library's words for the whole over large
 // samples; where pieces do not give the same words, each number is asked of the library whole.
 constexpr std::array<LanguageProfile, 22> kProfiles = {{
-    {"af", {ThousandsPlaces, ','}, true, true},
-    {"ca", {LongScalePlaces, ','}, true, true},  // "mil milions"
-    {"en-IN", {IndianPlaces, '.'}, true, true},  // lakh and crore
-    {"es", {LongScalePlaces, ','}, true, true},  // "mil millones"
+    {"af", {ThousandsPlaces, ',', false, 2}, true, true},  // "honderd", "eenhonderd"
+    {"ca", {LongScalePlaces, ','}, true, true},            // "mil milions"
+    {"en-IN", {IndianPlaces, '.'}, true, true},            // lakh and crore
+    {"es", {LongScalePlaces, ','}, true, true},            // "mil millones"
     {"fa", {ThousandsPlaces, '.'}, true, true},
     {"ga", {ThousandsPlaces, '.'}, true, true},
     {"gl", {LongScalePlaces, ','}, true, true},  // "mil millóns"
     {"he", {ThousandsPlaces, '.'}, true, true},
     // "ezerhat" but "háromezer-hat": the glue changes with the thousands, not only their zeros.
     {"hu", {ThousandsPlaces, ','}, false, false},
-    // "og" ("and") comes or not with more than the zeros of the number.
+    // "og" ("and") after the millions comes with two or more of them, not with one ("fimm
+    // milljónir og sjö", "ein milljón sjö"): the glue changes with a group's value.
     {"is", {ThousandsPlaces, ','}, false, true},
     {"ja", {ThousandsPlaces, '.'}, true, true},
     {"ko", {ThousandsPlaces, '.'}, true, true},
