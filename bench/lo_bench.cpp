@@ -1,14 +1,18 @@
 // 100,000 cells converted to words through LibreOffice (.xls and .ods) and, as the baseline, the
-// same workbook as .xlsx through the embedded engine, in one run.
-//   lo_bench [ROWS [COLUMNS]]   (default 10000 x 10)
+// same workbook as .xlsx through the embedded engine, in one run. Then what a save's read-back
+// check costs: the same save, and the same whole conversion, with the check and without it,
+// taken in turns REPEATS times each (median, and the spread of the ratios).
+//   lo_bench [ROWS [COLUMNS [REPEATS]]]   (default 10000 x 10, 3)
 
 #include <stdlib.h>
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "engine/settings.h"
 #include "engine/words.h"
@@ -29,7 +33,7 @@ class QuietPrompts : public workbook::Prompts {
   std::optional<std::string> AskText(std::string_view, std::string_view) override { return "1"; }
   std::optional<workbook::Block> PickBlock(workbook::Workbook&) override { return std::nullopt; }
   void SetBusy(bool) override {}
-  void Progress(int, int, std::string_view, std::int64_t) override {}
+  void Progress(const workbook::RunProgress&) override {}
   std::string last;
 };
 
@@ -86,17 +90,62 @@ Result Run(const std::string& path, const workbook::ApplicationFactory& factory)
   return result;
 }
 
+workbook::ApplicationFactory LibreOffice(bool read_back) {
+  return [read_back](const std::string&) {
+    libreoffice::LoaderSettings settings;
+    settings.office.read_back_saves = read_back;
+    return libreoffice::MakeLibreOfficeApplication(settings);
+  };
+}
+
+// Seconds the save alone takes once every cell holds words: opened, written, saved, closed.
+double TimeSave(const std::string& path, bool read_back) {
+  auto app = LibreOffice(read_back)(path);
+  auto book = app->Open(path);
+  for (workbook::Worksheet* sheet : book->Worksheets()) {
+    const auto cells = sheet->NonEmptyCells(1, 1, sheet->LastRow(), sheet->LastColumn());
+    for (const auto& cell : cells) sheet->WriteString(cell.row, cell.column, "Words " + cell.text);
+    sheet->LastRow();  // the writes go to LibreOffice here, not inside the timed save
+  }
+  const auto start = Clock::now();
+  book->Save();
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  book->Close();
+  app->Quit();
+  return seconds;
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+void Spread(const char* what, const std::vector<double>& without, const std::vector<double>& with) {
+  std::vector<double> ratios;
+  for (std::size_t i = 0; i < without.size(); ++i) ratios.push_back(with[i] / without[i]);
+  std::printf("    %-16s without %6.2f s, with %6.2f s: %.2fx (runs %.2fx to %.2fx)\n", what,
+              Median(without), Median(with), Median(with) / Median(without),
+              *std::min_element(ratios.begin(), ratios.end()),
+              *std::max_element(ratios.begin(), ratios.end()));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const int rows = argc > 1 ? std::atoi(argv[1]) : 10000;
   const int columns = argc > 2 ? std::atoi(argv[2]) : 10;
+  const int repeats = std::max(1, argc > 3 ? std::atoi(argv[3]) : 3);
   std::string folder = fs::temp_directory_path().string() + "/quillory-lo-bench-XXXXXX";
   if (mkdtemp(folder.data()) == nullptr) return 1;
   const std::string xlsx = folder + "/cells.xlsx";
   WriteWorkbook(xlsx, rows, columns);
   Convert(xlsx, folder, "xls");
   Convert(xlsx, folder, "ods");
+  // The runs below convert these in place: the check's runs start from copies made now.
+  for (const char* extension : {"xls", "ods"}) {
+    fs::copy_file(folder + "/cells." + extension, folder + "/source." + extension);
+  }
 
   const auto libreoffice = [](const std::string&) {
     return libreoffice::MakeLibreOfficeApplication();
@@ -124,6 +173,26 @@ int main(int argc, char** argv) {
                 base.seconds > 0 ? lo.seconds / base.seconds : 0.0);
   }
   std::printf("  LibreOffice start and first open: %.2f s, once per run\n", startup);
+
+  // The check against no check, in turns, each on a fresh copy.
+  std::printf("read-back check of each save, medians of %d runs in turns:\n", repeats);
+  for (const char* extension : {"xls", "ods"}) {
+    const std::string source = folder + "/source." + extension;
+    const std::string copy = folder + "/copy." + extension;
+    std::vector<double> save[2], run[2];
+    for (int i = 0; i < repeats; ++i) {
+      for (const bool read_back : {false, true}) {
+        fs::copy_file(source, copy, fs::copy_options::overwrite_existing);
+        save[read_back].push_back(TimeSave(copy, read_back));
+        fs::copy_file(source, copy, fs::copy_options::overwrite_existing);
+        const Result result = Run(copy, LibreOffice(read_back));
+        run[read_back].push_back(result.seconds);
+      }
+    }
+    std::printf("  %s:\n", extension);
+    Spread("save alone", save[0], save[1]);
+    Spread("whole conversion", run[0], run[1]);
+  }
   libreoffice::EndLibreOfficeInstance();
   fs::remove_all(folder);
   return 0;

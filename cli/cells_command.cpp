@@ -1,4 +1,5 @@
 #include <memory>
+#include <new>
 #include <ostream>
 #include <string>
 
@@ -55,6 +56,9 @@ int RunCells(const CellsOptions& options, bool one_sheet, CommandContext& contex
           << "\"\n";
       return 1;
     }
+  } catch (const std::bad_alloc&) {
+    err << "quillory-cli: " << options.file << ": there is not enough memory to read it\n";
+    return 1;
   } catch (const std::exception& e) {
     err << "quillory-cli: " << e.what() << "\n";
     return 1;

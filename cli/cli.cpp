@@ -5,6 +5,7 @@
 
 #include "cli/commands.h"
 #include "engine/settings.h"
+#include "quillory/version.h"
 
 namespace quillory {
 
@@ -23,6 +24,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
            CliEnvironment& env) {
   CLI::App app{"Quillory: rewrites the numbers of spreadsheet workbooks as words.", "quillory-cli"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", "quillory " + std::string(kVersion),
+                       "Print the version and exit");
   app.fallthrough(false);
 
   cli::CommandContext context{env, out, err};
@@ -38,6 +41,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     app.parse(reversed);
   } catch (const CLI::CallForHelp&) {
     out << app.help();
+    return 0;
+  } catch (const CLI::CallForVersion& version) {
+    out << version.what() << "\n";
     return 0;
   } catch (const CLI::CallForAllHelp&) {
     out << app.help("", CLI::AppFormatMode::All);

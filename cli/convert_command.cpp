@@ -50,7 +50,7 @@ class TerminalPrompts final : public workbook::Prompts {
     EndProgressLine();
     if (arguments_.yes) return true;
     context_.err << WithoutCarriageReturns(text) << "\n"
-                 << "Stopped: run again with --yes to proceed anyway.\n";
+                 << "Run again with --yes to proceed anyway.\n";
     return false;
   }
 
@@ -59,8 +59,9 @@ class TerminalPrompts final : public workbook::Prompts {
     context_.err << prompt << " [" << initial << "] " << std::flush;
     std::string line;
     if (!std::getline(context_.env.in, line)) {
+      // Standard input has ended: nobody is there to answer.
       context_.err << "\n";
-      throw WorkbookError("", "no answer to \"" + std::string(prompt) + "\"");
+      return std::nullopt;
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return line.empty() ? std::string(initial) : line;
@@ -89,10 +90,12 @@ class TerminalPrompts final : public workbook::Prompts {
 
   void SetBusy(bool) override {}
 
-  void Progress(int index, int count, std::string_view path, std::int64_t cells) override {
+  void Progress(const workbook::RunProgress& progress) override {
     if (!context_.env.progress_to_terminal) return;
-    context_.err << "\r[" << index << "/" << count << "] " << path;
-    if (cells > 0) context_.err << ": " << cells << " cells";
+    context_.err << "\r[" << progress.index << "/" << progress.count << "] " << progress.path;
+    if (progress.cells_total > 0) {
+      context_.err << ": " << progress.cells << " of " << progress.cells_total << " cells";
+    }
     context_.err << "\x1b[K" << std::flush;
     progress_shown_ = true;
   }
@@ -188,7 +191,14 @@ int Convert(CommandContext& context, const ConvertArguments& arguments) {
   const workbook::RunReport report =
       workbook::ConversionRun(std::move(options), words, prompts, std::move(services)).Execute();
   context.out << std::flush;
-  return report.outcome == workbook::RunOutcome::Done ? 0 : 1;
+  switch (report.outcome) {
+    case workbook::RunOutcome::Done:
+      return 0;
+    case workbook::RunOutcome::Unanswered:
+      return 2;  // like a missing --base
+    default:
+      return 1;
+  }
 }
 
 }  // namespace

@@ -39,28 +39,26 @@ bool RefuseBuiltIn(CommandContext& context, const std::string& name, std::string
   return true;
 }
 
-// The editor's "Add Language": an exactly empty name is refused, a listed one ignored.
+// The editor's "Add Language": an exactly empty name and one holding ";" or bytes that are not
+// UTF-8 are refused, a listed one ignored.
 int Add(CommandContext& context, const std::string& name) {
   if (RefuseBuiltIn(context, name, "choose another name for a language of your own")) return 1;
-  switch (AddLanguage(context.env.store, name)) {
-    case AddLanguageResult::EmptyName:
-      context.err << kForgotLanguageMessage << "\n";
-      return 1;
-    case AddLanguageResult::AlreadyListed:
-      return 0;
-    case AddLanguageResult::Added:
-      break;
+  const AddLanguageResult result = AddLanguage(context.env.store, name);
+  if (const std::string_view message = AddLanguageMessage(result); !message.empty()) {
+    context.err << message << "\n";
+    return 1;
   }
+  if (result == AddLanguageResult::AlreadyListed) return 0;
   return WriteResult(context);
 }
 
 // The editor's "Delete Language" on the first entry equal to `name`; the words stay stored.
 int Delete(CommandContext& context, const std::string& name) {
   if (RefuseBuiltIn(context, name, "it comes with the program and cannot be deleted")) return 1;
-  const std::vector<std::string> names = ReadLanguages(context.env.store);
-  const auto found = std::find(names.begin(), names.end(), name);
-  if (found == names.end()) return Fail(context, "no language \"" + name + "\" is listed");
-  DeleteLanguageAt(context.env.store, static_cast<std::size_t>(found - names.begin()));
+  if (!DeleteLanguage(context.env.store, name)) {
+    if (!context.env.store.WriteError().empty()) return WriteResult(context);
+    return Fail(context, "no language \"" + name + "\" is listed");
+  }
   return WriteResult(context);
 }
 

@@ -1,8 +1,10 @@
+#include <algorithm>
 #include <istream>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/commands.h"
@@ -15,18 +17,66 @@
 namespace quillory::cli {
 namespace {
 
-// Calls convert for each text, or for each line of the input stream when there are none.
+// What one block of input produced, written at once: the words, then the messages about the
+// lines left alone. Written early when it grows past kFlushSize, so the buffer stays in the
+// processor's cache instead of growing to ten times the block.
+struct FilterOutput {
+  static constexpr std::size_t kFlushSize = 256 * 1024;
+
+  std::string out;
+  std::string err;
+
+  void WriteTo(CommandContext& context) {
+    if (!out.empty()) context.out.write(out.data(), static_cast<std::streamsize>(out.size()));
+    context.out.flush();
+    if (!err.empty()) context.err.write(err.data(), static_cast<std::streamsize>(err.size()));
+    out.clear();
+    err.clear();
+  }
+};
+
+// Calls convert(text, output) for each text, or for each line of the input when there are none.
+// The input is taken in the blocks its stream buffer holds (standard input: one read() each),
+// and each block's output is written before the next block is waited for, so a file goes
+// through at the engine's speed and a terminal still answers line by line.
 template <typename Convert>
-void ForEachInput(const std::vector<std::string>& texts, std::istream& in, Convert&& convert) {
+void ForEachInput(const std::vector<std::string>& texts, CommandContext& context,
+                  Convert&& convert) {
+  FilterOutput output;
   if (!texts.empty()) {
-    for (const std::string& text : texts) convert(text);
+    for (const std::string& text : texts) convert(text, output);
+    output.WriteTo(context);
     return;
   }
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    convert(line);
+  auto line_of = [](std::string_view line) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    return line;
+  };
+  std::streambuf& input = *context.env.in.rdbuf();
+  std::string block;
+  std::string unfinished;  // the start of a line that goes on in the next block
+  while (input.sgetc() != std::char_traits<char>::eof()) {
+    // A stream buffer without a get area says nothing is available; it is read a byte at a time.
+    const std::streamsize available = std::max<std::streamsize>(input.in_avail(), 1);
+    block.resize(static_cast<std::size_t>(available));
+    block.resize(static_cast<std::size_t>(input.sgetn(block.data(), available)));
+    std::string_view rest = block;
+    for (auto end = rest.find('\n'); end != std::string_view::npos; end = rest.find('\n')) {
+      if (unfinished.empty()) {
+        convert(line_of(rest.substr(0, end)), output);
+      } else {
+        unfinished.append(rest.substr(0, end));
+        convert(line_of(unfinished), output);
+        unfinished.clear();
+      }
+      rest.remove_prefix(end + 1);
+      if (output.out.size() >= FilterOutput::kFlushSize) output.WriteTo(context);
+    }
+    unfinished.append(rest);
+    output.WriteTo(context);
   }
+  if (!unfinished.empty()) convert(line_of(unfinished), output);
+  output.WriteTo(context);
 }
 
 struct WordsOptions {
@@ -40,15 +90,15 @@ int RunWords(const WordsOptions& options, CommandContext& context) {
   WordSource source(context.env.store, context.env.speakers);
   ChooseLanguage(context, source, options.language, options.unit, false);
   std::string words;
-  ForEachInput(options.texts, context.env.in, [&](const std::string& text) {
+  ForEachInput(options.texts, context, [&](std::string_view text, FilterOutput& output) {
     const WordSet& word_set = source.Words();
     const WordsOutcome outcome = options.currency ? CurrencyToWords(text, word_set, words)
                                                   : NumberToWords(text, word_set, words);
-    context.out << words << '\n';
+    output.out.append(words).push_back('\n');
     if (!outcome.converted()) {
       const std::string& language = source.CurrentLanguage();
-      context.err << DescribeOutcome(text, outcome, IsBuiltInEnglish(language) ? "" : language)
-                  << '\n';
+      output.err.append(DescribeOutcome(text, outcome, IsBuiltInEnglish(language) ? "" : language))
+          .push_back('\n');
     }
   });
   return 0;
@@ -67,9 +117,9 @@ int RunLetters(const LettersOptions& options, CommandContext& context) {
     return 2;
   }
   std::string letters;
-  ForEachInput(options.texts, context.env.in, [&](const std::string& text) {
+  ForEachInput(options.texts, context, [&](std::string_view text, FilterOutput& output) {
     DigitsToLetters(text, static_cast<std::int16_t>(options.base), letters);
-    context.out << letters << '\n';
+    output.out.append(letters).push_back('\n');
   });
   return 0;
 }

@@ -35,14 +35,71 @@ bool LanguageExists(const SettingsStore& store, std::string_view name) {
   return false;
 }
 
+bool IsUtf8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    std::size_t length;
+    char32_t cp;
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    } else if (lead >= 0xC2 && lead < 0xE0) {
+      length = 2;
+      cp = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead < 0xF0) {
+      length = 3;
+      cp = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead < 0xF5) {
+      length = 4;
+      cp = lead & 0x07;
+    } else {
+      return false;
+    }
+    if (text.size() - i < length) return false;
+    for (std::size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (next & 0x3F);
+    }
+    if ((length == 3 && cp < 0x800) || (length == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF)) {
+      return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
 AddLanguageResult AddLanguage(SettingsStore& store, std::string_view name) {
   if (name.empty()) return AddLanguageResult::EmptyName;
-  if (LanguageExists(store, name)) return AddLanguageResult::AlreadyListed;
-  std::string list = store.ReadSetting(keys::kLanguages, SettingDefault(keys::kLanguages));
-  list += name;
-  list += ';';
-  store.WriteSetting(keys::kLanguages, list);
-  return AddLanguageResult::Added;
+  if (name.find(';') != std::string_view::npos) return AddLanguageResult::HasSeparator;
+  if (!IsUtf8(name)) return AddLanguageResult::NotText;
+  AddLanguageResult result = AddLanguageResult::NotStored;
+  store.RunExclusively([&] {
+    if (LanguageExists(store, name)) {
+      result = AddLanguageResult::AlreadyListed;
+      return;
+    }
+    std::string list = store.ReadSetting(keys::kLanguages, SettingDefault(keys::kLanguages));
+    list += name;
+    list += ';';
+    store.WriteSetting(keys::kLanguages, list);
+    result = AddLanguageResult::Added;
+  });
+  return result;
+}
+
+std::string_view AddLanguageMessage(AddLanguageResult result) {
+  switch (result) {
+    case AddLanguageResult::EmptyName:
+      return kForgotLanguageMessage;
+    case AddLanguageResult::HasSeparator:
+      return kSeparatorInNameMessage;
+    case AddLanguageResult::NotText:
+      return kNotTextNameMessage;
+    default:
+      return {};
+  }
 }
 
 void WriteLanguageList(SettingsStore& store, const std::vector<std::string>& names) {
@@ -55,11 +112,30 @@ void WriteLanguageList(SettingsStore& store, const std::vector<std::string>& nam
 }
 
 bool DeleteLanguageAt(SettingsStore& store, std::size_t index) {
-  std::vector<std::string> names = ReadLanguages(store);
-  if (index >= names.size()) return false;
-  names.erase(names.begin() + static_cast<std::ptrdiff_t>(index));
-  WriteLanguageList(store, names);
-  return true;
+  bool deleted = false;
+  store.RunExclusively([&] {
+    std::vector<std::string> names = ReadLanguages(store);
+    if (index >= names.size()) return;
+    names.erase(names.begin() + static_cast<std::ptrdiff_t>(index));
+    WriteLanguageList(store, names);
+    deleted = true;
+  });
+  return deleted;
+}
+
+bool DeleteLanguage(SettingsStore& store, std::string_view name, std::size_t position) {
+  bool deleted = false;
+  store.RunExclusively([&] {
+    std::vector<std::string> names = ReadLanguages(store);
+    auto found = position < names.size() && names[position] == name
+                     ? names.begin() + static_cast<std::ptrdiff_t>(position)
+                     : std::find(names.begin(), names.end(), name);
+    if (found == names.end()) return;
+    names.erase(found);
+    WriteLanguageList(store, names);
+    deleted = true;
+  });
+  return deleted;
 }
 
 std::string StoredWord(const SettingsStore& store, Stem stem, std::string_view language) {

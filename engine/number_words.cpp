@@ -248,7 +248,13 @@ class Speaker {
     }
   }
 
-  void SayUnit(const std::string& unit, bool plural) {
+  // The unit word; for a plural the stored plural, or the word followed by "s".
+  void SayUnit(const std::string& unit, const std::optional<std::string>& plural_word,
+               bool plural) {
+    if (plural && plural_word) {
+      SayTyped(*plural_word);
+      return;
+    }
     SayTyped(unit);
     if (plural) writer_.Glue("s");
   }
@@ -312,6 +318,9 @@ void TidySpaces(std::string& text) {
 // An empty unit word leaves two spaces in a row, and so may its own spaces.
 bool MayNeedTidying(std::string_view unit) {
   return unit.empty() || unit.front() == ' ' || unit.back() == ' ' || HasDoubleSpace(unit);
+}
+bool PluralMayNeedTidying(const std::optional<std::string>& plural) {
+  return plural && MayNeedTidying(*plural);
 }
 
 bool Overlaps(std::string_view text, const std::string& out) {
@@ -390,24 +399,24 @@ WordsOutcome Convert(Kind kind, std::string_view text, const WordSet& words, std
     }
     if (number.IntegerIsZero()) {
       speaker.Say(Stem::No);
-      speaker.SayUnit(words.unit, true);
+      speaker.SayUnit(words.unit, words.unit_plural, true);
     } else if (number.IntegerIsOne()) {
       speaker.Say(Stem::One);
-      speaker.SayUnit(words.unit, false);
+      speaker.SayUnit(words.unit, words.unit_plural, false);
     } else {
       speaker.SayInteger(number.integer);
-      speaker.SayUnit(words.unit, true);
+      speaker.SayUnit(words.unit, words.unit_plural, true);
     }
     speaker.Say(Stem::And);
     if (number.hundredths == 0) {
       speaker.Say(Stem::No);
-      speaker.SayUnit(words.subunit, true);
+      speaker.SayUnit(words.subunit, words.subunit_plural, true);
     } else if (number.hundredths == 1) {
       speaker.Say(Stem::One);
-      speaker.SayUnit(words.subunit, false);
+      speaker.SayUnit(words.subunit, words.subunit_plural, false);
     } else {
       speaker.SayGroup(number.hundredths);
-      speaker.SayUnit(words.subunit, true);
+      speaker.SayUnit(words.subunit, words.subunit_plural, true);
     }
   }
 
@@ -418,7 +427,9 @@ WordsOutcome Convert(Kind kind, std::string_view text, const WordSet& words, std
   writer.Finish();
   // The English words hold no spaces; typed words may.
   if (!words.english ||
-      (kind == Kind::Currency && (MayNeedTidying(words.unit) || MayNeedTidying(words.subunit)))) {
+      (kind == Kind::Currency &&
+       (MayNeedTidying(words.unit) || MayNeedTidying(words.subunit) ||
+        PluralMayNeedTidying(words.unit_plural) || PluralMayNeedTidying(words.subunit_plural)))) {
     TidySpaces(out);
   }
   return {};
@@ -450,36 +461,44 @@ std::string CurrencyToWords(std::string_view text, const WordSet& words) {
   return out;
 }
 
-std::string DescribeOutcome(std::string_view text, const WordsOutcome& outcome,
-                            std::string_view language) {
-  std::string message(text);
+std::string DescribeReason(const WordsOutcome& outcome, std::string_view language) {
+  std::string reason;
   switch (outcome.status) {
     case WordsStatus::Converted:
-      return {};
+      break;
     case WordsStatus::NotANumber:
-      message += " does not appear to be a number";
+      reason = "does not appear to be a number";
       break;
     case WordsStatus::TooLarge:
-      message += " is too large to write in words: the words reach 999 trillion (15 digits)";
+      reason = "is too large to write in words: the words reach 999 trillion (15 digits)";
       break;
     case WordsStatus::NoWord:
-      message += " was left unchanged: the word \"";
-      message += StemKey(outcome.missing);
-      message += "\" of ";
+      reason = "was left unchanged: the word \"";
+      reason += StemName(outcome.missing);
+      reason += "\" of ";
       if (language.empty()) {
-        message += "the current language";
+        reason += "the current language";
       } else {
-        message += "the language \"";
-        message += language;
-        message += "\"";
+        reason += "the language \"";
+        reason += language;
+        reason += "\"";
       }
-      message += " is empty";
+      reason += " is empty";
       break;
     case WordsStatus::NotSaid:
-      message += " was left unchanged: ";
-      message += outcome.why;
+      reason = "was left unchanged: ";
+      reason += outcome.why;
       break;
   }
+  return reason;
+}
+
+std::string DescribeOutcome(std::string_view text, const WordsOutcome& outcome,
+                            std::string_view language) {
+  if (outcome.converted()) return {};
+  std::string message(text);
+  message += ' ';
+  message += DescribeReason(outcome, language);
   return message;
 }
 

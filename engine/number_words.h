@@ -41,6 +41,8 @@ std::string CurrencyToWords(std::string_view text, const WordSet& words);
 // the stored language that lacks a word.
 std::string DescribeOutcome(std::string_view text, const WordsOutcome& outcome,
                             std::string_view language = {});
+// The same without the text: "does not appear to be a number".
+std::string DescribeReason(const WordsOutcome& outcome, std::string_view language = {});
 
 // The pieces shared by both conversions, in their fixed word forms (trailing spaces included).
 std::string HundredsToWords(std::string_view text, const WordSet& words);

@@ -17,6 +17,8 @@ inline constexpr std::string_view kType = "Type";                        // "1" 
 inline constexpr std::string_view kBackupCheck = "BackupCheck";          // "True" / "False"
 inline constexpr std::string_view kDollar = "Dollar";                    // whole-part unit word
 inline constexpr std::string_view kCent = "Cent";                        // hundredths unit word
+inline constexpr std::string_view kDollarPlural = "DollarPlural";        // its plural; absent: word + "s"
+inline constexpr std::string_view kCentPlural = "CentPlural";            // its plural; absent: word + "s"
 inline constexpr std::string_view kLanguages = "Languages";              // "French;German;"
 inline constexpr std::string_view kDefaultLanguage = "Default Language";  // name or "English"
 inline constexpr std::string_view kCurrency = "Currency";                // ISO 4217, built-in languages
@@ -28,12 +30,15 @@ struct SettingKey {
   std::string_view fallback;
 };
 
-inline constexpr std::array<SettingKey, 8> kSettingKeys = {{
+// The plurals have no default of their own: when absent, the unit word followed by "s" is said.
+inline constexpr std::array<SettingKey, 10> kSettingKeys = {{
     {keys::kOption, "1"},
     {keys::kType, "1"},
     {keys::kBackupCheck, "True"},
     {keys::kDollar, "Dollar"},
     {keys::kCent, "Cent"},
+    {keys::kDollarPlural, ""},
+    {keys::kCentPlural, ""},
     {keys::kLanguages, ""},
     {keys::kDefaultLanguage, ""},
     {keys::kCurrency, ""},  // "": the language's own currency

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -32,6 +33,15 @@ class SettingsStore {
 
   // Empty while every write has reached the store; otherwise why one did not.
   virtual std::string WriteError() const { return {}; }
+
+  // Runs `update`, which reads stored values and writes new ones from them, so that no other
+  // process changes the store in between: its reads see every write any process made before.
+  // Returns false without running it when the store cannot be had (WriteError() says why).
+  // A store only this process uses has nothing to shut out.
+  virtual bool RunExclusively(const std::function<void()>& update) {
+    update();
+    return true;
+  }
 
   // Goes up with every write through this object, so that readers holding copies of stored
   // values can tell when to read them again.

@@ -37,6 +37,12 @@ std::string_view StemKey(Stem stem) {
   return kStemKeys[Index(stem)];
 }
 
+std::string_view StemName(Stem stem) {
+  std::string_view key = StemKey(stem);
+  key.remove_suffix(1);  // the "_"
+  return key;
+}
+
 std::optional<Stem> StemFromKey(std::string_view key) {
   for (Stem stem : kAllStems) {
     if (StemKey(stem) == key) return stem;
@@ -72,6 +78,12 @@ WordSet ReadWordSet(const SettingsStore& store, std::string_view language,
   }
   words.unit = store.ReadSetting(keys::kDollar, SettingDefault(keys::kDollar));
   words.subunit = store.ReadSetting(keys::kCent, SettingDefault(keys::kCent));
+  if (store.HasSetting(keys::kDollarPlural)) {
+    words.unit_plural = store.ReadSetting(keys::kDollarPlural, "");
+  }
+  if (store.HasSetting(keys::kCentPlural)) {
+    words.subunit_plural = store.ReadSetting(keys::kCentPlural, "");
+  }
   return words;
 }
 

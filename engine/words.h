@@ -38,6 +38,8 @@ const std::array<Stem, kStemCount>& AllStems();
 std::string_view StemKey(Stem stem);
 // The stem whose key is `key` ("Seven_"), if any.
 std::optional<Stem> StemFromKey(std::string_view key);
+// The word as the user sees it in the language editor: "One", "Eleven", "And", "Minus".
+std::string_view StemName(Stem stem);
 // The built-in English words, bare, in the order above.
 inline constexpr std::array<std::string_view, kStemCount> kEnglishWords = {
     "One",       "Two",      "Three",    "Four",    "Five",     "Six",      "Seven",   "Eight",
@@ -62,6 +64,9 @@ struct WordSet {
       stored;                    // a stored language's words as typed (unused for English)
   std::string unit = "Dollar";   // singular whole-part unit word, as stored
   std::string subunit = "Cent";  // singular hundredths unit word, as stored
+  // The plurals as stored; when absent, the singular followed by "s".
+  std::optional<std::string> unit_plural;
+  std::optional<std::string> subunit_plural;
 
   // A built-in language: its words come from its speaker, amounts are in `currency` (ISO 4217).
   const BuiltInLanguage* built_in = nullptr;

@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the embedded engine's readers. A zip is opened as a workbook held in
-// memory and every sheet's text read; anything else is taken as a worksheet part, read, written
-// into and written back, and the written part must read again.
+// memory, under limits small enough for the fuzzer to reach them, and every sheet's text read;
+// anything else is taken as a worksheet part, read, written into and written back, and the
+// written part must read again. Seeds: fuzz/corpus/xlsx_package_fuzz (small hostile packages).
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -18,9 +19,22 @@ using quillory::xlsx::SharedStrings;
 using quillory::xlsx::Styles;
 using quillory::xlsx::WorksheetPart;
 
+quillory::xlsx::ReadLimits FuzzLimits() {
+  quillory::xlsx::ReadLimits limits;
+  limits.free_bytes = 8u << 20;
+  limits.part_bytes = 32u << 20;
+  limits.total_bytes = 64u << 20;
+  limits.parts = 2000;
+  limits.markup_items = 400'000;
+  limits.shared_strings = 100'000;
+  limits.styles = 100'000;
+  limits.relationships = 10'000;
+  return limits;
+}
+
 void ReadWorkbook(std::string bytes) {
   try {
-    auto book = quillory::xlsx::OpenWorkbookFromMemory(std::move(bytes), "fuzz.xlsx");
+    auto book = quillory::xlsx::OpenWorkbookFromMemory(std::move(bytes), "fuzz.xlsx", FuzzLimits());
     for (auto* sheet : book->Worksheets()) {
       const int last_row = std::min(sheet->LastRow(), 5000);
       const int last_column = std::min(sheet->LastColumn(), 200);

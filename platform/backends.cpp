@@ -1,10 +1,16 @@
 #include "platform/backends.h"
 
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <thread>
 
 #include "platform/libreoffice/loader.h"
 #include "platform/xlsx/xlsx_application.h"
+#include "workbook/file_replace.h"
 
 namespace quillory {
 
@@ -33,6 +39,32 @@ workbook::ApplicationFactory MakeApplicationFactory(Backend backend) {
     }
     return libreoffice::MakeLibreOfficeApplication();
   };
+}
+
+void CleanUpOnEndingSignals() {
+  // Held back in every thread (threads started later inherit this) and taken by one thread of
+  // its own, which may do what a signal handler may not.
+  sigset_t ending;
+  sigemptyset(&ending);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&ending, signal);
+  if (pthread_sigmask(SIG_BLOCK, &ending, nullptr) != 0) return;
+  std::thread([ending] {
+    int signal = 0;
+    while (sigwait(&ending, &signal) != 0) {
+    }
+    // Before and after the instance ends: a save that fails when it goes may leave its own.
+    workbook::RemoveLeftovers();
+    libreoffice::EndLibreOfficeAtSignal();
+    workbook::RemoveLeftovers();
+    // Then ends as the signal would have, for whoever waits on this program.
+    ::signal(signal, SIG_DFL);
+    sigset_t one;
+    sigemptyset(&one);
+    sigaddset(&one, signal);
+    pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+    ::raise(signal);
+    ::_exit(128 + signal);
+  }).detach();
 }
 
 }  // namespace quillory

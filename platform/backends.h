@@ -18,4 +18,9 @@ bool IsXlsxFamily(std::string_view path);
 // Auto: the embedded engine for the xlsx family, LibreOffice for the rest.
 workbook::ApplicationFactory MakeApplicationFactory(Backend backend);
 
+// Makes SIGINT, SIGTERM and SIGHUP end the program as they would, but only once what it would
+// leave behind is gone: lock files and unfinished new files beside workbooks, and the LibreOffice
+// instance with its folders. Call first thing in main, before any other thread starts.
+void CleanUpOnEndingSignals();
+
 }  // namespace quillory

@@ -6,8 +6,9 @@
 
 #include <cerrno>
 #include <cstring>
-#include <vector>
+#include <optional>
 
+#include "workbook/file_replace.h"
 #include "workbook/spreadsheet.h"
 
 namespace quillory::workbook {
@@ -35,37 +36,10 @@ class FileDescriptor {
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
   int get() const { return fd_; }
-  // Closes now, so that a failure to close is seen; returns errno or 0.
-  int Close() {
-    const int result = ::close(fd_);
-    fd_ = -1;
-    return result == 0 ? 0 : errno;
-  }
 
  private:
   int fd_;
 };
-
-// Copies every byte; returns 0 or the errno of the failure.
-int CopyBytes(int from, int to) {
-  std::vector<char> buffer(1 << 16);
-  for (;;) {
-    const ssize_t got = ::read(from, buffer.data(), buffer.size());
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (got == 0) return ::fsync(to) == 0 ? 0 : errno;
-    for (ssize_t done = 0; done < got;) {
-      const ssize_t put = ::write(to, buffer.data() + done, static_cast<std::size_t>(got - done));
-      if (put < 0) {
-        if (errno == EINTR) continue;
-        return errno;
-      }
-      done += put;
-    }
-  }
-}
 
 }  // namespace
 
@@ -91,31 +65,22 @@ std::string MakeBackupCopy(const std::string& path, std::chrono::system_clock::t
   std::tm local_time{};
   localtime_r(&seconds, &local_time);
 
-  FileDescriptor source(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Never waits on a pipe or device put in the workbook's place.
+  FileDescriptor source(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   if (source.get() < 0) throw WorkbookError(path, Reason("no backup copy could be made", errno));
-  struct stat status {};
-  if (::fstat(source.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+  const std::optional<FileIdentity> original = IdentifyOpenFile(source.get());
+  if (!original || !S_ISREG(original->mode)) {
     throw WorkbookError(path, "no backup copy could be made: not a regular file");
   }
 
-  for (int copy = 1; copy <= kMostCopies; ++copy) {
-    const std::string backup = BackupPath(path, local_time, copy);
-    FileDescriptor target(
-        ::open(backup.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, status.st_mode & 0666));
-    if (target.get() < 0) {
-      if (errno == EEXIST) continue;
-      throw WorkbookError(path, Reason("the backup copy " + backup + " could not be made", errno));
-    }
-    int error = CopyBytes(source.get(), target.get());
-    const int close_error = target.Close();
-    if (error == 0) error = close_error;
-    if (error != 0) {
-      ::unlink(backup.c_str());
-      throw WorkbookError(path, Reason("the backup copy " + backup + " could not be made", error));
-    }
-    return backup;
+  // Written under a temporary name and synced first: a copy under the backup's name is whole.
+  const std::string first = BackupPath(path, local_time);
+  FileReplacement copy(first, *original, path, "no backup copy could be made");
+  if (const int error = CopyFileContent(source.get(), copy.fd()); error != 0) {
+    throw WorkbookError(path, Reason("the backup copy " + first + " could not be made", error));
   }
-  throw WorkbookError(path, "no backup copy could be made: too many backups made this minute");
+  return copy.CommitAsNew([&](int number) { return BackupPath(path, local_time, number); },
+                          kMostCopies);
 }
 
 }  // namespace quillory::workbook

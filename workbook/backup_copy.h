@@ -18,8 +18,10 @@ std::string BackupStamp(const std::tm& local_time);
 std::string BackupPath(const std::string& path, const std::tm& local_time, int copy = 1);
 
 // Copies the file at `path` byte for byte to a new file beside it named as above, never replacing
-// an existing file. Returns the backup's path; throws WorkbookError when the copy cannot be made
-// (no partial copy is left behind).
+// an existing file. The copy is written under a temporary name, synced and only then renamed, so
+// a copy under a backup's name is always whole; it keeps the original's owner and its mode without
+// execute bits. Returns the backup's path; throws WorkbookError when the copy cannot be made (no
+// partial copy is left behind).
 std::string MakeBackupCopy(const std::string& path, std::chrono::system_clock::time_point now);
 
 }  // namespace quillory::workbook

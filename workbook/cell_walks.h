@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,6 +19,12 @@ namespace quillory::workbook {
 // The most cell messages one run keeps.
 inline constexpr std::size_t kMaxCellMessages = 10000;
 
+// Thrown by a walk that finds its cancel flag set, before the next cell.
+class RunCancelled : public std::exception {
+ public:
+  const char* what() const noexcept override { return "the run was cancelled"; }
+};
+
 // The settings one workbook is converted with, and what the walks hand back. A cell whose text
 // is not converted is left untouched and described in `messages`.
 struct CellWalk {
@@ -28,17 +36,22 @@ struct CellWalk {
   WordSource& words;
   std::string workbook;  // names the workbook in messages
 
-  // Set for a dry run: nothing is written, every change is handed here instead.
+  // Called with every cell written, its text before and after (a dry run lists them).
   std::function<void(const CellChange&)> on_change;
-  // Called now and then with the number of non-empty cells handled so far.
-  std::function<void(std::int64_t cells)> on_progress;
+  // Called now and then with the cells of the walk's range passed so far and their total (the
+  // used ranges of the sheets walked, or the block).
+  std::function<void(std::int64_t cells, std::int64_t cells_total)> on_progress;
+  // Checked before every cell; when it reads true the walk throws RunCancelled.
+  const std::atomic<bool>* cancel = nullptr;
 
   std::vector<CellMessage> messages;
   // Messages past this many are only counted, so that a sheet full of labels cannot fill memory.
   std::size_t max_messages = kMaxCellMessages;
   std::int64_t messages_left_out = 0;
   std::int64_t cells_visited = 0;    // non-empty cells handled
-  std::int64_t cells_converted = 0;  // cells written (or that a dry run would write)
+  std::int64_t cells_converted = 0;  // cells written
+  std::int64_t cells_total = 0;      // cells in the range of the walk
+  std::int64_t cells_passed = 0;     // of those, the ones passed so far
 };
 
 // Every worksheet of the workbook, in workbook order, each from row 1 and column 1 to its last

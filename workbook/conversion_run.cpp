@@ -8,16 +8,27 @@
 #include "engine/words.h"
 #include "workbook/backup_copy.h"
 #include "workbook/cell_walks.h"
+#include "workbook/regular_file.h"
+#include "workbook/text_escape.h"
+#include "workbook/workbook_lock.h"
 
 namespace quillory::workbook {
 namespace {
 
-constexpr std::string_view kNoFiles = "No files added.";
+constexpr std::string_view kNoFiles =
+    "No files added.\n\nAdd workbooks to the list first (\"Add Excel Files\", \"Add All Excel "
+    "Files In Folder\", or drop files on the list), then press Start.";
 constexpr std::string_view kDone = "Done.";
-constexpr std::string_view kInstanceRunning =
-    "Excel may be open. It is recommended that you close Excel first.\r\n\r\n"
-    "Would you like to proceed anyway?";
+constexpr std::string_view kInUse =
+    "A spreadsheet program may have one of the workbooks open. It is recommended that you close "
+    "it there first.\r\n\r\nWould you like to proceed anyway?";
+constexpr std::string_view kNotStarted = "The run was not started; nothing was converted.";
 constexpr std::string_view kLettersQuestion = "What number corresponds with A?";
+constexpr std::string_view kLettersRefused =
+    "Please give a number from -180 to 66.\nWhat number corresponds with A?";
+constexpr std::string_view kLettersUnanswered =
+    "The run was not started: no number was given for A, so nothing was converted.";
+constexpr std::string_view kNoBlock = "no block of cells was chosen";
 
 // Ends the application instance whatever happens; a workbook still open is closed unsaved.
 class InstanceGuard {
@@ -61,8 +72,9 @@ std::string DescribeMessages(const RunReport& report) {
   std::string details;
   for (const CellMessage& message : report.messages) {
     if (!details.empty()) details += '\n';
-    details +=
-        message.workbook + ", " + message.sheet + "!" + message.cell + ": " + message.message;
+    // One line each: a cell's tabs and line breaks are shown escaped, as the cell listings do.
+    details += EscapeText(message.workbook + ", " + message.sheet + "!" + message.cell + ": " +
+                          message.message);
   }
   if (report.messages_left_out > 0) {
     details +=
@@ -97,6 +109,16 @@ bool InUse(const RunServices& services, const std::vector<std::string>& paths) {
 
 }  // namespace
 
+void Prompts::Report(const RunReport& report, std::string_view details) {
+  Message(report.summary, details);
+}
+
+int RunReport::Count(WorkbookOutcome outcome) const {
+  int count = 0;
+  for (const WorkbookResult& result : workbooks) count += result.outcome == outcome ? 1 : 0;
+  return count;
+}
+
 ConversionRun::ConversionRun(RunOptions options, WordSource& words, Prompts& prompts,
                              RunServices services)
     : options_(std::move(options)),
@@ -115,37 +137,61 @@ RunReport ConversionRun::Execute() {
   const int count = static_cast<int>(options_.paths.size());
   std::string current;  // the workbook being converted, "" before the first
   int index = 0;
+  std::string& summary = report.summary;
+  summary = kDone;
+
+  // Ends the run at the current workbook, which stays as it was, as do those after it.
+  const auto end_early = [&](RunOutcome outcome, WorkbookOutcome workbook, std::string reason) {
+    report.outcome = outcome;
+    if (current.empty()) {
+      summary = "The conversion could not start: " + reason;
+      report.failure = std::move(reason);
+      return;
+    }
+    report.workbooks[static_cast<std::size_t>(index - 1)] = {workbook, reason};
+    report.failed_workbook = current;
+    if (outcome == RunOutcome::Cancelled) {
+      summary = "The run was cancelled: " + current + " was not converted; its file is untouched.";
+    } else {
+      summary = current + " was not converted: " + reason;
+      report.failure = std::move(reason);
+    }
+    if (report.workbooks_converted > 0 && !options_.dry_run) {
+      summary += "\nThe workbooks before it were converted and saved.";
+    }
+    if (index < count) summary += "\nThe workbooks after it were not touched.";
+  };
 
   try {
-    if (InUse(services_, options_.paths) && !prompts_.AskYesNo(kInstanceRunning)) {
+    // Nothing is touched before both questions have their answers.
+    const bool in_use = InUse(services_, options_.paths);
+    if (in_use && !prompts_.AskYesNo(kInUse)) {
       report.outcome = RunOutcome::Declined;
+      prompts_.Message(kNotStarted);
       return report;
     }
-
-    std::int16_t letters_base = 0;
-    if (options_.kind == Kind::Letters) {
-      if (options_.letters_base) {
-        letters_base = *options_.letters_base;
-      } else {
-        // Asked until the answer is a number whose letters stay within the character set.
-        for (;;) {
-          const std::optional<std::string> answer = prompts_.AskText(kLettersQuestion, "1");
-          if (!answer || !IsNumericAnswer(*answer)) continue;
-          const std::optional<std::int16_t> base = LettersBaseFromAnswer(*answer);
-          if (base && LettersBaseFits(*base)) {
-            letters_base = *base;
-            break;
-          }
-        }
-      }
+    const std::optional<std::int16_t> letters_base = LettersBase();
+    if (!letters_base) {
+      report.outcome = RunOutcome::Unanswered;
+      prompts_.Message(kLettersUnanswered);
+      return report;
     }
+    // Having said to proceed anyway, the user is not stopped again by another program's lock file.
+    const OtherLocks other_locks = in_use ? OtherLocks::kIgnore : OtherLocks::kRefuse;
 
+    report.workbooks.resize(static_cast<std::size_t>(count));
     for (index = 1; index <= count; ++index) {
       current = options_.paths[static_cast<std::size_t>(index - 1)];
-      prompts_.Progress(index, count, current, 0);
-      if (options_.backup && !options_.dry_run) {
-        MakeBackupCopy(current, services_.now ? services_.now() : std::chrono::system_clock::now());
+      WorkbookResult& result = report.workbooks[static_cast<std::size_t>(index - 1)];
+      if (Cancelled()) throw RunCancelled();
+      prompts_.Progress({index, count, current, 0, 0});
+      // A named pipe or a device would block the backup copy or the opening for ever.
+      if (const std::string why = WhyNotARegularFile(current); !why.empty()) {
+        throw WorkbookError(current, why);
       }
+      // Held until the workbook is saved or closed (it outlives the instance below).
+      const std::unique_ptr<WorkbookLock> lock =
+          options_.dry_run ? nullptr : WorkbookLock::Acquire(current, other_locks);
 
       std::unique_ptr<Application> made =
           services_.open_application ? services_.open_application(current) : nullptr;
@@ -153,14 +199,29 @@ RunReport ConversionRun::Execute() {
       InstanceGuard instance(std::move(made));
       instance.Hold(instance.application().Open(current));
 
-      CellWalk walk(options_.kind, letters_base, words_, current);
-      walk.max_messages = kMaxCellMessages - report.messages.size();
-      if (options_.dry_run) {
-        walk.on_change = services_.on_cell;
-        if (!walk.on_change) walk.on_change = [](const CellChange&) {};
+      std::optional<Block> block;
+      if (options_.scope == Scope::Block) {
+        instance.application().SetVisible(true);
+        block = prompts_.PickBlock(instance.workbook());
+        if (!block) {
+          // Closed unsaved by the guard; the run goes on with the next workbook.
+          result = {WorkbookOutcome::Skipped, std::string(kNoBlock)};
+          summary += "\n" + current + " was skipped: " + result.reason + ".";
+          continue;
+        }
       }
-      walk.on_progress = [&](std::int64_t cells) {
-        prompts_.Progress(index, count, current, cells);
+      // Only a workbook that opens and is to be converted gets a backup: the file as it was,
+      // before anything is written.
+      if (options_.backup && !options_.dry_run) {
+        MakeBackupCopy(current, services_.now ? services_.now() : std::chrono::system_clock::now());
+      }
+
+      CellWalk walk(options_.kind, *letters_base, words_, current);
+      walk.max_messages = kMaxCellMessages - report.messages.size();
+      walk.cancel = services_.cancel;
+      if (options_.dry_run) walk.on_change = services_.on_cell;
+      walk.on_progress = [&](std::int64_t cells, std::int64_t cells_total) {
+        prompts_.Progress({index, count, current, cells, cells_total});
       };
 
       switch (options_.scope) {
@@ -170,46 +231,64 @@ RunReport ConversionRun::Execute() {
         case Scope::ActiveSheet:
           ConvertActiveSheet(instance.workbook(), walk);
           break;
-        case Scope::Block: {
-          instance.application().SetVisible(true);
-          const std::optional<Block> block = prompts_.PickBlock(instance.workbook());
-          if (!block) throw WorkbookError(current, "no block of cells was chosen");
+        case Scope::Block:
           ConvertBlock(*block, walk);
           break;
-        }
       }
 
-      if (options_.dry_run) {
+      // A cancel that came after the last cell still leaves the file as it was.
+      if (Cancelled()) throw RunCancelled();
+      // A workbook in which no cell was written is not saved: the file keeps its bytes and time.
+      // One that cannot be saved is refused here, by a dry run as by the run.
+      if (walk.cells_converted > 0) {
+        if (std::string refusal = instance.workbook().SaveRefusal(); !refusal.empty()) {
+          throw WorkbookError(current, std::move(refusal));
+        }
+        if (options_.dry_run) instance.workbook().CheckSave();
+      }
+      if (options_.dry_run || walk.cells_converted == 0) {
         instance.workbook().Close();
       } else {
         instance.workbook().Save();
       }
       instance.Finish();
 
+      result.outcome = WorkbookOutcome::Converted;
       ++report.workbooks_converted;
       report.cells_converted += walk.cells_converted;
       report.messages.insert(report.messages.end(), std::make_move_iterator(walk.messages.begin()),
                              std::make_move_iterator(walk.messages.end()));
       report.messages_left_out += walk.messages_left_out;
     }
+  } catch (const RunCancelled&) {
+    end_early(RunOutcome::Cancelled, WorkbookOutcome::Cancelled, "the run was cancelled");
   } catch (...) {
-    report.outcome = RunOutcome::Failed;
-    report.failed_workbook = current;
-    report.failure = DescribeFailure(std::current_exception());
-    std::string text = current.empty() ? "The conversion could not start: " + report.failure
-                                       : current + " was not converted: " + report.failure;
-    if (report.workbooks_converted > 0 && !options_.dry_run) {
-      text += "\nThe workbooks before it were converted and saved.";
-    }
-    if (index >= 1 && index < count) {
-      text += "\nThe workbooks after it were not touched.";
-    }
-    prompts_.Message(text, DescribeMessages(report));
-    return report;
+    end_early(RunOutcome::Failed, WorkbookOutcome::Failed,
+              DescribeFailure(std::current_exception()));
   }
 
-  prompts_.Message(kDone, DescribeMessages(report));
+  prompts_.Report(report, DescribeMessages(report));
   return report;
+}
+
+bool ConversionRun::Cancelled() const {
+  return services_.cancel != nullptr && services_.cancel->load(std::memory_order_relaxed);
+}
+
+std::optional<std::int16_t> ConversionRun::LettersBase() {
+  if (options_.kind != Kind::Letters) return std::int16_t{0};
+  if (options_.letters_base) return options_.letters_base;
+  // Asked until the answer is a number whose letters stay within the character set, or until
+  // the user gives none.
+  std::string_view prompt = kLettersQuestion;
+  for (;;) {
+    const std::optional<std::string> answer = prompts_.AskText(prompt, "1");
+    if (!answer) return std::nullopt;
+    const std::optional<std::int16_t> base =
+        IsNumericAnswer(*answer) ? LettersBaseFromAnswer(*answer) : std::nullopt;
+    if (base && LettersBaseFits(*base)) return base;
+    prompt = kLettersRefused;
+  }
 }
 
 }  // namespace quillory::workbook

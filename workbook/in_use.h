@@ -5,8 +5,12 @@
 
 namespace quillory::workbook {
 
-// True when a LibreOffice instance of this user is running, or when one of `paths` has an owner
-// or lock file beside it ("~$name", ".~lock.name#"): another program may have it open.
+// The workbooks of `paths` that another program has, or may have, open: a lock file stands
+// beside one (LibreOffice's ".~lock.NAME#", an owner file "~$NAME"), or a process holds it open.
+// Processes this program started itself (an office instance behind a backend) do not count.
+std::vector<std::string> WorkbooksInUse(const std::vector<std::string>& paths);
+
+// True when WorkbooksInUse finds any.
 bool SpreadsheetInUse(const std::vector<std::string>& paths);
 
 }  // namespace quillory::workbook

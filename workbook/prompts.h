@@ -11,6 +11,18 @@ namespace quillory::workbook {
 
 inline constexpr std::string_view kMessageTitle = "Quillory";
 
+struct RunReport;
+
+// Where a run stands: workbook `index` (1-based) of `count`, and of the cells in its range (its
+// sheets' used ranges, or the block) `cells` of `cells_total` passed.
+struct RunProgress {
+  int index = 0;
+  int count = 0;
+  std::string_view path;
+  std::int64_t cells = 0;
+  std::int64_t cells_total = 0;  // 0 until the range is known
+};
+
 // Everything a conversion run asks of the person in front of it. The window program, the command
 // line and the tests each supply their own. Every box is titled "Quillory".
 class Prompts {
@@ -31,8 +43,11 @@ class Prompts {
 
   virtual void SetBusy(bool busy) = 0;
 
-  // Workbook `index` (1-based) of `count` is being converted; `cells` cells of it are done.
-  virtual void Progress(int index, int count, std::string_view path, std::int64_t cells) = 0;
+  virtual void Progress(const RunProgress& progress) = 0;
+
+  // The end of a run; `details` lists the cells left as they were, a line each. By default the
+  // report's summary ("Done.") and the details are a message.
+  virtual void Report(const RunReport& report, std::string_view details);
 };
 
 // Shows the busy pointer for as long as it lives.

@@ -26,8 +26,9 @@ class WorkbookError : public std::runtime_error {
   std::string reason_;
 };
 
-// A write the application refuses for one cell only (part of a multi-cell array formula or of a
-// data table). The cell keeps its content; the rest of the workbook can still be converted.
+// A write the application refuses for one cell only (part of a multi-cell array formula, of a
+// data table or of a pivot table's output). The cell keeps its content; the rest of the workbook
+// can still be converted.
 class CellWriteRefused : public WorkbookError {
  public:
   using WorkbookError::WorkbookError;
@@ -45,6 +46,9 @@ class Worksheet {
   virtual ~Worksheet() = default;
 
   virtual std::string Name() const = 0;
+
+  // True when the workbook keeps the sheet out of the user's view (hidden or very hidden).
+  virtual bool Hidden() const { return false; }
 
   // The last row and column of the used range, as absolute numbers (1 when the sheet is empty).
   virtual std::int32_t LastRow() const = 0;
@@ -85,6 +89,15 @@ class Workbook {
   // The sheet that is active when the workbook opens. Throws WorkbookError naming the sheet when
   // it is not a worksheet.
   virtual Worksheet& ActiveSheet() = 0;
+
+  // Why the workbook cannot be saved in place at all, "" when it can: a format the application
+  // reads but cannot write, or sheets it would change on saving. Save() refuses it with this
+  // reason; a dry run asks where the run would save, so that it refuses the same workbooks.
+  virtual std::string SaveRefusal() { return ""; }
+
+  // For a dry run: goes as far as Save() would short of replacing the file, and throws as Save()
+  // would when a save could not be completed. Nothing is written beside the workbook.
+  virtual void CheckSave() {}
 
   // Saves in place, same name and format. Throws WorkbookError and leaves the file as it was
   // when the save cannot be completed.

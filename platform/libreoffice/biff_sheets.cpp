@@ -1,7 +1,9 @@
 #include "platform/libreoffice/biff_sheets.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <optional>
 
 namespace quillory::libreoffice {
@@ -33,6 +35,39 @@ void AppendUtf8(std::string& out, std::uint32_t c) {
     out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
     out += static_cast<char>(0x80 | (c & 0x3F));
   }
+}
+
+// The Unicode character of a Windows-1252 byte.
+std::uint32_t Windows1252(unsigned char c) {
+  static constexpr std::uint16_t kHigh[32] = {
+      0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
+  return c >= 0x80 && c < 0xA0 ? kHigh[c - 0x80] : c;
+}
+
+// The formula cells of the sheet substream from `start` to its end (or `stop`) whose cached
+// result is a boolean, in order.
+std::vector<std::pair<std::int32_t, std::int32_t>> BooleanResults(std::string_view book,
+                                                                  std::size_t start,
+                                                                  std::size_t stop) {
+  std::vector<std::pair<std::int32_t, std::int32_t>> cells;
+  if (start + 4 > book.size() || U16(book, start) != 0x0809) return cells;
+  for (std::size_t at = start; at + 4 <= std::min(stop, book.size());) {
+    const std::uint16_t type = U16(book, at);
+    const std::uint16_t length = U16(book, at + 2);
+    const std::string_view data =
+        book.substr(at + 4, std::min<std::size_t>(length, book.size() - at - 4));
+    at += 4 + length;
+    if (type == 0x000A) break;
+    // FORMULA: row, column, format, then the result; 0xFFFF in its last two bytes marks a
+    // result that is not a number, whose first byte 1 says boolean.
+    if (type == 0x0006 && data.size() >= 14 && U16(data, 12) == 0xFFFF && data[6] == 1) {
+      cells.emplace_back(U16(data, 0) + 1, U16(data, 2) + 1);
+    }
+  }
+  std::sort(cells.begin(), cells.end());
+  return cells;
 }
 
 // A compound file (the container of .xls files): sectors chained through the allocation table.
@@ -145,10 +180,16 @@ class CompoundFile {
 
 SourceWorkbook ReadBiffSheets(std::string_view file) {
   CompoundFile compound(file);
-  const std::optional<std::string> stream = compound.Stream(u"WORKBOOK");
-  if (!stream) return {};
   SourceWorkbook workbook;
+  // Excel 97 and later keep the workbook in "Workbook"; Excel 5.0/95 in "Book".
+  std::optional<std::string> stream = compound.Stream(u"WORKBOOK");
+  if (!stream) {
+    stream = compound.Stream(u"BOOK");
+    if (!stream) return {};
+    workbook.excel95 = true;
+  }
   auto& sheets = workbook.sheets;
+  std::vector<std::uint32_t> starts;  // each sheet's substream
   const std::string_view book(*stream);
   for (std::size_t at = 0; at + 4 <= book.size();) {
     const std::uint16_t type = U16(book, at);
@@ -159,7 +200,7 @@ SourceWorkbook ReadBiffSheets(std::string_view file) {
     if (type == 0x002F) return {};  // encrypted: the names cannot be read
     if (type == 0x000A) break;      // end of the workbook globals
     if (type == 0x003D && data.size() >= 12 && workbook.active < 0) workbook.active = U16(data, 10);
-    if (type != 0x0085 || data.size() < 8) continue;
+    if (type != 0x0085 || data.size() < (workbook.excel95 ? 7 : 8)) continue;
     SourceSheet sheet;
     switch (static_cast<unsigned char>(data[5])) {
       case 0:
@@ -179,13 +220,37 @@ SourceWorkbook ReadBiffSheets(std::string_view file) {
         break;
     }
     const unsigned count = static_cast<unsigned char>(data[6]);
-    const bool wide = (static_cast<unsigned char>(data[7]) & 1) != 0;
-    for (unsigned i = 0; i < count; ++i) {
-      const std::size_t pos = 8 + (wide ? 2 * i : i);
-      if (pos + (wide ? 2 : 1) > data.size()) break;
-      AppendUtf8(sheet.name, wide ? U16(data, pos) : static_cast<unsigned char>(data[pos]));
+    if (workbook.excel95) {
+      // Bytes of the workbook's code page, taken as Windows-1252 (Western), the usual one.
+      for (unsigned i = 0; i < count && 7 + i < data.size(); ++i) {
+        AppendUtf8(sheet.name, Windows1252(static_cast<unsigned char>(data[7 + i])));
+      }
+    } else {
+      const bool wide = (static_cast<unsigned char>(data[7]) & 1) != 0;
+      for (unsigned i = 0; i < count; ++i) {
+        const std::size_t pos = 8 + (wide ? 2 * i : i);
+        if (pos + (wide ? 2 : 1) > data.size()) break;
+        AppendUtf8(sheet.name, wide ? U16(data, pos) : static_cast<unsigned char>(data[pos]));
+      }
     }
+    starts.push_back(U32(data, 0));
     sheets.push_back(std::move(sheet));
+  }
+  // Substreams do not overlap: each is read up to the next one at most, and once, so that a
+  // damaged list of sheets cannot make the file read over and over.
+  std::vector<std::uint32_t> sorted = starts;
+  std::sort(sorted.begin(), sorted.end());
+  std::map<std::uint32_t, std::vector<std::pair<std::int32_t, std::int32_t>>> read;
+  for (std::size_t i = 0; i < sheets.size(); ++i) {
+    if (sheets[i].kind != SheetKind::Worksheet) continue;
+    auto found = read.find(starts[i]);
+    if (found == read.end()) {
+      const auto next = std::upper_bound(sorted.begin(), sorted.end(), starts[i]);
+      found = read.emplace(starts[i], BooleanResults(book, starts[i],
+                                                     next == sorted.end() ? book.size() : *next))
+                  .first;
+    }
+    sheets[i].booleans = found->second;
   }
   return workbook;
 }

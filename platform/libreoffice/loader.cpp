@@ -3,10 +3,13 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <map>
 #include <mutex>
 #include <system_error>
+
+#include "workbook/regular_file.h"
 
 namespace quillory::libreoffice {
 namespace {
@@ -20,6 +23,10 @@ class MissingApplication : public workbook::Application {
  public:
   explicit MissingApplication(std::string reason) : reason_(std::move(reason)) {}
   std::unique_ptr<workbook::Workbook> Open(const std::string& path) override {
+    // A named pipe is no workbook whatever is installed.
+    if (const std::string why = workbook::WhyNotARegularFile(path); !why.empty()) {
+      throw workbook::WorkbookError(path, why);
+    }
     throw workbook::WorkbookError(path, reason_);
   }
   void SetVisible(bool) override {}
@@ -36,7 +43,7 @@ struct LoadedPlugin {
 
 std::mutex loader_mutex;
 std::map<std::string, LoadedPlugin> loaded;  // by plugin path; never unloaded
-Plugin* last_plugin = nullptr;
+std::atomic<Plugin*> last_plugin{nullptr};
 
 std::filesystem::path ExecutableFolder() {
   std::error_code error;
@@ -52,7 +59,8 @@ LoadedPlugin& Load(const std::string& path) {
   if (path.empty() || !std::filesystem::exists(path)) {
     entry.error = std::string(kInstallAdvice) + " (the program's LibreOffice plugin " +
                   kPluginFile + " was not found" + (path.empty() ? "" : " at " + path) +
-                  "; build it with libreoffice-dev installed)";
+                  "; reinstall Quillory, or when building it yourself, install libreoffice-dev "
+                  "and build again)";
     return entry;
   }
   // RTLD_LOCAL keeps LibreOffice's libraries out of the program's symbol space.
@@ -75,12 +83,21 @@ LoadedPlugin& Load(const std::string& path) {
 }  // namespace
 
 std::string FindLibreOfficePlugin() {
-  const auto beside = ExecutableFolder() / kPluginFile;
+  const auto folder = ExecutableFolder();
+  const auto beside = folder / kPluginFile;
   if (std::filesystem::exists(beside)) return beside.string();
-  const auto installed = ExecutableFolder().parent_path() / "lib" / "quillory" / kPluginFile;
+  // Installed: PREFIX/bin/quillory and PREFIX/lib/quillory/quillory_libreoffice.so.
+  const auto installed = folder.parent_path() / "lib" / "quillory" / kPluginFile;
   if (std::filesystem::exists(installed)) return installed.string();
-#ifdef QUILLORY_LIBREOFFICE_PLUGIN_BUILD_PATH
-  if (std::filesystem::exists(QUILLORY_LIBREOFFICE_PLUGIN_BUILD_PATH)) {
+#if defined(QUILLORY_LIBREOFFICE_PLUGIN_BUILD_PATH) && defined(QUILLORY_BUILD_DIR)
+  // Programs and tests run from the build folder use the plugin built there. An installed
+  // program never looks there: the folder it was built in may be gone or writable by others.
+  std::error_code error;
+  const auto build_folder = std::filesystem::weakly_canonical(QUILLORY_BUILD_DIR, error);
+  const auto relative = folder.lexically_relative(build_folder);
+  const bool in_build_folder =
+      !error && !folder.empty() && !relative.empty() && *relative.begin() != "..";
+  if (in_build_folder && std::filesystem::exists(QUILLORY_LIBREOFFICE_PLUGIN_BUILD_PATH)) {
     return QUILLORY_LIBREOFFICE_PLUGIN_BUILD_PATH;
   }
 #endif
@@ -103,12 +120,23 @@ std::unique_ptr<workbook::Application> MakeLibreOfficeApplication() {
 
 int LibreOfficeInstancePid() {
   std::lock_guard lock(loader_mutex);
-  return last_plugin == nullptr ? 0 : last_plugin->InstancePid();
+  Plugin* plugin = last_plugin;
+  return plugin == nullptr ? 0 : plugin->InstancePid();
 }
 
 void EndLibreOfficeInstance() {
   std::lock_guard lock(loader_mutex);
-  if (last_plugin != nullptr) last_plugin->EndInstance();
+  if (Plugin* plugin = last_plugin) plugin->EndInstance();
+}
+
+void EndLibreOfficeAtSignal() {
+  // No lock: the thread that holds it may be waiting on the instance.
+  if (Plugin* plugin = last_plugin) plugin->EndAtSignal();
+}
+
+void SetLibreOfficeFileStepHook(workbook::FileStepHook hook) {
+  std::lock_guard lock(loader_mutex);
+  if (Plugin* plugin = last_plugin) plugin->SetFileStepHook(std::move(hook));
 }
 
 }  // namespace quillory::libreoffice

@@ -13,7 +13,8 @@ namespace quillory::libreoffice {
 std::unique_ptr<workbook::Application> MakeLibreOfficeApplication();
 
 struct LoaderSettings {
-  // The plugin file; empty: beside the executable, then in the build folder.
+  // The plugin file; empty: beside the executable, then in ../lib/quillory from it, then (for a
+  // program in the build folder) the one built there.
   std::string plugin_path;
   OfficeSettings office;
 };
@@ -24,6 +25,13 @@ int LibreOfficeInstancePid();
 
 // Ends the shared instance now; the next workbook starts a new one.
 void EndLibreOfficeInstance();
+
+// For a program ended by a signal: ends the instance at once, removing its folders and the new
+// files of unfinished saves. Never waits for another thread.
+void EndLibreOfficeAtSignal();
+
+// For tests: the hook called at each step of the plugin's saves; the plugin must be loaded.
+void SetLibreOfficeFileStepHook(workbook::FileStepHook hook);
 
 // The plugin file that MakeLibreOfficeApplication() loads, "" when none is found.
 std::string FindLibreOfficePlugin();

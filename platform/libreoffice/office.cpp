@@ -34,6 +34,11 @@ constexpr int kFreshProfileRestart = 81;  // soffice.bin asks to be started agai
 
 std::atomic<pid_t> watched_pid{0};
 
+// What EndAtSignal() removes, kept apart from the instance's own lock.
+std::mutex signal_mutex;
+std::string signal_profile;
+std::string signal_pipe_file;
+
 rtl::OUString Utf16(const std::string& text) {
   return rtl::OUString::fromUtf8(text.c_str());
 }
@@ -97,6 +102,56 @@ uno::Reference<uno::XComponentContext> LocalContext() {
   return context;
 }
 
+// Where LibreOffice makes the socket of a named pipe (sal's pipe code: /tmp, else /var/tmp).
+std::string PipeFile(const std::string& pipe) {
+  const char* folder = access("/tmp", W_OK) == 0 ? "/tmp" : "/var/tmp";
+  return std::string(folder) + "/OSL_PIPE_" + std::to_string(getuid()) + "_" + pipe;
+}
+
+// Starts the janitor: a process of its own that waits until every write end of its pipe is
+// closed (this process ends, however it ends, or the instance is ended) and then removes
+// `paths`. Returns its pid and sets `write_end`; 0 when it cannot be started.
+pid_t StartJanitor(const std::vector<std::string>& paths, int& write_end) {
+  int ends[2];
+  if (pipe2(ends, O_CLOEXEC) != 0) return 0;
+  std::vector<std::string> args = {"/bin/rm", "-rf", "--"};
+  args.insert(args.end(), paths.begin(), paths.end());
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    // Only async-signal-safe calls here. A group of its own, so that a Ctrl-C meant for the
+    // program does not end it first; nothing of the program's kept open.
+    setpgid(0, 0);
+    constexpr int kReadEnd = 3;
+    if (dup2(ends[0], kReadEnd) < 0) _exit(127);
+    const int null = open("/dev/null", O_RDWR);
+    if (null >= 0) {
+      dup2(null, 0);
+      dup2(null, 1);
+      dup2(null, 2);
+    }
+    if (close_range(kReadEnd + 1, ~0u, 0) != 0) {
+      for (int fd = kReadEnd + 1; fd < 4096; ++fd) close(fd);
+    }
+    char byte;
+    for (;;) {
+      const ssize_t got = read(kReadEnd, &byte, 1);
+      if (got == 0 || (got < 0 && errno != EINTR)) break;
+    }
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(ends[0]);
+  if (pid < 0) {
+    close(ends[1]);
+    return 0;
+  }
+  write_end = ends[1];
+  return pid;
+}
+
 pid_t Spawn(const std::string& profile, const std::string& pipe) {
   const std::string program = std::string(kProgramDir) + "/soffice.bin";
   std::vector<std::string> args = {
@@ -113,11 +168,15 @@ pid_t Spawn(const std::string& profile, const std::string& pipe) {
   // pinned in the profile; the environment's is replaced by one that surely exists and is UTF-8,
   // since file names are converted with it (an uninstalled locale falls back to ASCII and
   // workbooks with accented names fail to open).
-  std::vector<std::string> env = {"LC_ALL=C.UTF-8", "LANG=C.UTF-8"};
+  // Its temporary files (lu*.tmp) go inside the profile, which is removed however the instance
+  // ends: LibreOffice removes them itself only when it ends normally.
+  std::vector<std::string> env = {"LC_ALL=C.UTF-8", "LANG=C.UTF-8", "TMPDIR=" + profile + "/tmp"};
   for (char** entry = environ; *entry != nullptr; ++entry) {
     const std::string_view variable(*entry);
     const bool replaced = variable.starts_with("URE_BOOTSTRAP=") || variable.starts_with("LC_") ||
-                          variable.starts_with("LANG=") || variable.starts_with("LANGUAGE=");
+                          variable.starts_with("LANG=") || variable.starts_with("LANGUAGE=") ||
+                          variable.starts_with("TMPDIR=") || variable.starts_with("TMP=") ||
+                          variable.starts_with("TEMP=");
     if (!replaced) env.emplace_back(*entry);
   }
   std::vector<char*> argv, envp;
@@ -136,6 +195,10 @@ pid_t Spawn(const std::string& profile, const std::string& pipe) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != parent) _exit(127);
     setpgid(0, 0);
+    // The program may hold back ending signals for a thread of its own; the instance must not.
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
     if (null_in >= 0) dup2(null_in, 0);
     if (log >= 0) {
       dup2(log, 1);
@@ -214,14 +277,23 @@ void Office::Start(const std::string& file) {
                                             std::string(std::strerror(errno)));
   }
   profile_ = temp;
-  try {
-    WriteProfile(profile_);
-  } catch (const std::exception& error) {
-    throw workbook::WorkbookError(file, error.what());
-  }
   std::random_device random;
   const std::string pipe = "quillory_" + std::to_string(getpid()) + "_" + std::to_string(random());
   const std::string url = "uno:pipe,name=" + pipe + ";urp;StarOffice.ComponentContext";
+  pipe_file_ = PipeFile(pipe);
+  janitor_ = StartJanitor({profile_, pipe_file_}, janitor_pipe_);
+  {
+    std::lock_guard lock(signal_mutex);
+    signal_profile = profile_;
+    signal_pipe_file = pipe_file_;
+  }
+  try {
+    WriteProfile(profile_);
+    fs::create_directories(profile_ + "/tmp");
+  } catch (const std::exception& error) {
+    KillLocked();
+    throw workbook::WorkbookError(file, error.what());
+  }
 
   uno::Reference<bridge::XUnoUrlResolver> resolver;
   try {
@@ -284,6 +356,11 @@ void Office::Start(const std::string& file) {
 uno::Reference<frame::XDesktop2> Office::Desktop() {
   std::lock_guard lock(mutex_);
   return connection_ == nullptr ? nullptr : connection_->desktop;
+}
+
+uno::Reference<uno::XComponentContext> Office::Context() {
+  std::lock_guard lock(mutex_);
+  return connection_ == nullptr ? nullptr : connection_->context;
 }
 
 int Office::Generation() {
@@ -363,6 +440,39 @@ void Office::KillLocked(bool at_exit) {
     fs::remove_all(profile_, ignored);
     profile_.clear();
   }
+  if (!pipe_file_.empty()) {
+    unlink(pipe_file_.c_str());
+    pipe_file_.clear();
+  }
+  {
+    std::lock_guard lock(signal_mutex);
+    signal_profile.clear();
+    signal_pipe_file.clear();
+  }
+  // Nothing is left for the janitor: it ends at once.
+  if (janitor_pipe_ >= 0) close(janitor_pipe_);
+  janitor_pipe_ = -1;
+  // Reaped when it has ended, which takes a moment; a process forked meanwhile that still holds
+  // a copy of the write end keeps it waiting, and then it is not waited for.
+  for (int i = 0; janitor_ != 0 && i < 200; ++i) {
+    if (waitpid(janitor_, nullptr, WNOHANG) != 0) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  janitor_ = 0;
+}
+
+void Office::EndAtSignal() {
+  const pid_t pid = watched_pid.exchange(0);
+  if (pid != 0) {
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+  }
+  std::lock_guard lock(signal_mutex);
+  std::error_code ignored;
+  if (!signal_profile.empty()) fs::remove_all(signal_profile, ignored);
+  if (!signal_pipe_file.empty()) unlink(signal_pipe_file.c_str());
+  signal_profile.clear();
+  signal_pipe_file.clear();
 }
 
 int Office::BeginCall(std::chrono::milliseconds timeout) {

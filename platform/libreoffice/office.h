@@ -31,6 +31,7 @@ class Office {
   // Starts the instance when none runs. Throws WorkbookError naming `file` when it cannot start.
   void EnsureRunning(const std::string& file);
   css::uno::Reference<css::frame::XDesktop2> Desktop();
+  css::uno::Reference<css::uno::XComponentContext> Context();
   // Counts up each time a new instance starts, so documents of an ended one can tell.
   int Generation();
   pid_t Pid();
@@ -42,6 +43,10 @@ class Office {
   void Release(std::chrono::milliseconds idle);
 
   void End();
+
+  // For a program ended by a signal: kills the instance and removes its folders without taking
+  // the lock another thread may hold while it waits on the instance.
+  static void EndAtSignal();
 
   // Runs `call` under the watchdog. A call that takes longer than `timeout` ends the instance;
   // LibreOffice's exceptions become WorkbookError naming `file` and saying what was being done.
@@ -89,6 +94,11 @@ class Office {
   pid_t pid_ = 0;
   int generation_ = 0;
   std::string profile_;
+  std::string pipe_file_;  // the socket LibreOffice makes for its named pipe
+  // A process that removes the profile and the socket when this one ends, however it ends; it
+  // starts its work when the write end of its pipe closes.
+  pid_t janitor_ = 0;
+  int janitor_pipe_ = -1;
   struct Connection {
     css::uno::Reference<css::uno::XComponentContext> context;
     css::uno::Reference<css::frame::XDesktop2> desktop;

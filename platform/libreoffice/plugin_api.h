@@ -6,6 +6,7 @@
 #include <chrono>
 #include <memory>
 
+#include "workbook/file_replace.h"
 #include "workbook/spreadsheet.h"
 
 namespace quillory::libreoffice {
@@ -16,6 +17,9 @@ struct OfficeSettings {
   std::chrono::milliseconds call_timeout{std::chrono::seconds(60)};   // everything else
   // How long the instance stays up with no application using it, for the next workbook.
   std::chrono::milliseconds idle_timeout{std::chrono::seconds(30)};
+  // Whether a save reads back the copy LibreOffice stored and compares it with the workbook before
+  // it replaces the file. Turned off only to measure what that costs.
+  bool read_back_saves = true;
 };
 
 class Plugin {
@@ -28,6 +32,11 @@ class Plugin {
   virtual int InstancePid() = 0;
   // Ends the instance now (open workbooks are closed without saving).
   virtual void EndInstance() = 0;
+  // For a program ended by a signal: ends the instance at once and removes its folders and the
+  // new files of saves not finished, without waiting for a thread that is inside the instance.
+  virtual void EndAtSignal() = 0;
+  // For tests: called at each step of the plugin's saves (see workbook/file_replace.h).
+  virtual void SetFileStepHook(workbook::FileStepHook hook) = 0;
 };
 
 }  // namespace quillory::libreoffice

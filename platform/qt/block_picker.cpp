@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QDialogButtonBox>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -62,7 +63,8 @@ QString ColumnName(std::int32_t column) {
 
 BlockPickerDialog::BlockPickerDialog(workbook::Workbook& workbook, QWidget* parent)
     : QDialog(parent), sheets_(workbook.Worksheets()) {
-  setWindowTitle(QStringLiteral("Quillory"));
+  setWindowTitle(QStringLiteral("%1 - Quillory")
+                     .arg(QFileInfo(QString::fromStdString(workbook.Path())).fileName()));
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(new QLabel(kBlockPrompt, this));
 
@@ -76,8 +78,21 @@ BlockPickerDialog::BlockPickerDialog(workbook::Workbook& workbook, QWidget* pare
     grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 6);
     connect(grid->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &BlockPickerDialog::UpdateOkButton);
-    tabs_->addTab(grid, QString::fromStdString(sheet->Name()));
+    const QString name = QString::fromStdString(sheet->Name());
+    const int tab = tabs_->addTab(grid, sheet->Hidden() ? kHiddenSheet.arg(name) : name);
+    if (sheet->Hidden()) {
+      tabs_->setTabToolTip(tab, QStringLiteral("The workbook keeps this sheet hidden."));
+    }
     grids_.push_back(grid);
+  }
+  // Opens where the workbook would: on its active sheet, when that is a worksheet.
+  try {
+    const workbook::Worksheet* active = &workbook.ActiveSheet();
+    for (std::size_t i = 0; i < sheets_.size(); ++i) {
+      if (sheets_[i] == active) tabs_->setCurrentIndex(static_cast<int>(i));
+    }
+  } catch (const workbook::WorkbookError&) {
+    // A chart sheet or the like is active: the first worksheet is shown.
   }
   connect(tabs_, &QTabWidget::currentChanged, this, &BlockPickerDialog::UpdateOkButton);
   layout->addWidget(tabs_);

@@ -14,9 +14,12 @@ class QTableView;
 namespace quillory::qt {
 
 inline const QString kBlockPrompt = QStringLiteral("Highlight a block of cells with mouse");
+// The tab of a sheet the workbook hides.
+inline const QString kHiddenSheet = QStringLiteral("%1 (hidden)");
 
-// Shows the opened workbook's worksheets, a tab each, as grids of displayed texts; the user
-// selects a block with the mouse. OK gives the block, Cancel nothing.
+// Shows the opened workbook's worksheets, a tab each (hidden ones marked), as grids of displayed
+// texts, opening on the active sheet; the user selects a block with the mouse. Titled with the
+// workbook's name. OK gives the block, Cancel nothing.
 class BlockPickerDialog final : public QDialog {
   Q_OBJECT
 

@@ -1,25 +1,48 @@
 #include "platform/qt/dialogs.h"
 
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 #include "platform/qt/block_picker.h"
+#include "platform/qt/run_report_window.h"
+#include "platform/qt/text.h"
+#include "workbook/conversion_run.h"
+#include "workbook/text_escape.h"
 
 namespace quillory::qt {
+namespace {
+
+// Wide enough that no window manager cuts the title short, and a short message such as
+// "Done." does not sit in a cramped box.
+void KeepWide(QMessageBox& box) {
+  constexpr int kMinimumWidth = 320;
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+    grid->addItem(new QSpacerItem(kMinimumWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+  }
+}
+
+}  // namespace
 
 void Dialogs::Message(QWidget* parent, const QString& text, const QString& details) {
   shown_.push_back({BoxKind::Message, text, {}, details});
   if (scripted_) return;
   QMessageBox box(QMessageBox::NoIcon, kBoxTitle, text, QMessageBox::Ok, parent);
   if (!details.isEmpty()) box.setDetailedText(details);
+  KeepWide(box);
   box.exec();
 }
 
 bool Dialogs::AskYesNo(QWidget* parent, const QString& text) {
   shown_.push_back({BoxKind::YesNo, text, {}, {}});
   if (scripted_) return Take(yes_no_, false);
+  // Closing the box or pressing Escape answers No.
   QMessageBox box(QMessageBox::NoIcon, kBoxTitle, text, QMessageBox::Yes | QMessageBox::No, parent);
+  box.setEscapeButton(QMessageBox::No);
+  KeepWide(box);
   return box.exec() == QMessageBox::Yes;
 }
 
@@ -64,6 +87,27 @@ std::optional<workbook::Block> Dialogs::PickBlock(QWidget* parent, workbook::Wor
   BlockPickerDialog dialog(workbook, parent);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return dialog.SelectedBlock();
+}
+
+QString Dialogs::SaveFile(QWidget* parent, const QString& title, const QString& filter,
+                          const QString& suggested) {
+  shown_.push_back({BoxKind::SaveFile, title, filter, suggested});
+  if (scripted_) return Take(save_files_, QString());
+  return QFileDialog::getSaveFileName(parent, title, suggested, filter);
+}
+
+QWidget* Dialogs::ShowReport(QWidget* parent, const workbook::RunReport& report) {
+  QStringList lines;
+  for (const workbook::CellMessage& cell : report.messages) {
+    lines.append(ToQString(workbook::EscapeText(cell.workbook + ", " + cell.sheet + "!" +
+                                                cell.cell + ": " + cell.message)));
+  }
+  shown_.push_back({BoxKind::Report, ToQString(report.summary), {}, lines.join(u'\n')});
+  if (scripted_) return nullptr;
+  auto* window = new RunReportWindow(report, *this, parent);
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  window->show();
+  return window;
 }
 
 }  // namespace quillory::qt

@@ -10,6 +10,10 @@
 
 class QWidget;
 
+namespace quillory::workbook {
+struct RunReport;
+}
+
 namespace quillory::qt {
 
 inline const QString kBoxTitle = QStringLiteral("Quillory");
@@ -28,12 +32,12 @@ struct BlockChoice {
 // or nothing when none is left) and every box asked for is recorded.
 class Dialogs {
  public:
-  enum class BoxKind { Message, YesNo, Text, OpenFiles, Folder, Block };
+  enum class BoxKind { Message, YesNo, Text, OpenFiles, Folder, Block, SaveFile, Report };
   struct Shown {
     BoxKind kind;
     QString text;     // message, question, prompt or dialog title
     QString initial;  // pre-filled answer, file filter
-    QString details;  // a message's further lines
+    QString details;  // a message's further lines; a report's cells left, a line each
   };
 
   Dialogs() = default;
@@ -51,6 +55,12 @@ class Dialogs {
   QString ExistingFolder(QWidget* parent, const QString& prompt);
   // A block of cells of `workbook` chosen with the mouse; nothing when cancelled.
   std::optional<workbook::Block> PickBlock(QWidget* parent, workbook::Workbook& workbook);
+  // The path to save to, `suggested` offered; "" when cancelled.
+  QString SaveFile(QWidget* parent, const QString& title, const QString& filter,
+                   const QString& suggested);
+  // The end-of-run report in a window of its own that stays open beside the main window;
+  // nothing waits for it. Returns the window (none when scripted).
+  QWidget* ShowReport(QWidget* parent, const workbook::RunReport& report);
 
   // Scripting: from the first call on, no box is shown any more. Each kind of box takes the
   // answers queued for its kind, in order.
@@ -61,6 +71,7 @@ class Dialogs {
   void ScriptFiles(QStringList files) { Queue(files_, std::move(files)); }
   void ScriptFolder(QString folder) { Queue(folders_, std::move(folder)); }
   void ScriptBlock(std::optional<BlockChoice> block) { Queue(blocks_, block); }
+  void ScriptSaveFile(QString path) { Queue(save_files_, std::move(path)); }
   void SetScripted() { scripted_ = true; }
 
   const std::vector<Shown>& shown() const { return shown_; }
@@ -91,6 +102,7 @@ class Dialogs {
   std::deque<QStringList> files_;
   std::deque<QString> folders_;
   std::deque<std::optional<BlockChoice>> blocks_;
+  std::deque<QString> save_files_;
   std::vector<Shown> shown_;
 };
 

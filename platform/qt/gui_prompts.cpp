@@ -64,10 +64,11 @@ void GuiPrompts::SetBusy(bool busy) {
   });
 }
 
-void GuiPrompts::Progress(int index, int count, std::string_view path, std::int64_t cells) {
+void GuiPrompts::Progress(const workbook::RunProgress& progress) {
   {
     std::lock_guard lock(progress_mutex_);
-    progress_ = {index, count, ToQString(path), static_cast<qint64>(cells)};
+    progress_ = {progress.index, progress.count, ToQString(progress.path),
+                 static_cast<qint64>(progress.cells), static_cast<qint64>(progress.cells_total)};
     if (progress_posted_) return;
     progress_posted_ = true;
   }
@@ -82,7 +83,9 @@ void GuiPrompts::ShowProgress() {
     figures = progress_;
     progress_posted_ = false;
   }
-  if (hooks_.progress) hooks_.progress(figures.index, figures.count, figures.path, figures.cells);
+  if (hooks_.progress) {
+    hooks_.progress(figures.index, figures.count, figures.path, figures.cells, figures.cells_total);
+  }
 }
 
 }  // namespace quillory::qt

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "platform/qt/dialogs.h"
+#include "platform/qt/text.h"
 #include "workbook/prompts.h"
 
 class QWidget;
@@ -20,7 +21,8 @@ class GuiPrompts final : public QObject, public workbook::Prompts {
  public:
   struct Hooks {
     std::function<void(bool busy)> set_busy;
-    std::function<void(int index, int count, const QString& path, qint64 cells)> progress;
+    std::function<void(int index, int count, const QString& path, qint64 cells, qint64 cells_total)>
+        progress;
     std::function<void()> before_box;  // a box is about to show
   };
 
@@ -31,7 +33,9 @@ class GuiPrompts final : public QObject, public workbook::Prompts {
   std::optional<std::string> AskText(std::string_view prompt, std::string_view initial) override;
   std::optional<workbook::Block> PickBlock(workbook::Workbook& workbook) override;
   void SetBusy(bool busy) override;
-  void Progress(int index, int count, std::string_view path, std::int64_t cells) override;
+  void Progress(const workbook::RunProgress& progress) override;
+  // The window shows the report itself once the run has ended.
+  void Report(const workbook::RunReport&, std::string_view) override {}
 
  private:
   template <typename F>
@@ -48,19 +52,11 @@ class GuiPrompts final : public QObject, public workbook::Prompts {
     int count = 0;
     QString path;
     qint64 cells = 0;
+    qint64 cells_total = 0;
   };
   std::mutex progress_mutex_;
   Figures progress_;
   bool progress_posted_ = false;
 };
-
-inline QString ToQString(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-inline std::string ToUtf8(const QString& text) {
-  const QByteArray bytes = text.toUtf8();
-  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
 
 }  // namespace quillory::qt

@@ -8,7 +8,9 @@ namespace quillory {
 
 // The user's settings on QSettings: organisation "Orvanta", application "Quillory", every key in
 // group "Quillory". Any key and any value round-trip exactly. Make one per process; it needs no
-// QCoreApplication, and reads and writes may come from different threads.
+// QCoreApplication, and reads and writes may come from different threads. A settings file with
+// lines QSettings cannot parse is read as far as it can be but never written (WriteError() says
+// so): rewriting it would drop those lines.
 class QtSettingsStore final : public SettingsStore {
  public:
   QtSettingsStore();
@@ -20,6 +22,9 @@ class QtSettingsStore final : public SettingsStore {
   std::string FilePath() const;
 
   std::string WriteError() const override;
+  // Under a lock file beside the settings file, after reading the file again: two processes
+  // adding or deleting languages at once both keep their changes.
+  bool RunExclusively(const std::function<void()>& update) override;
 
  protected:
   std::optional<std::string> Lookup(std::string_view key) const override;
@@ -27,6 +32,7 @@ class QtSettingsStore final : public SettingsStore {
 
  private:
   struct State;
+  class UpdateLock;
   std::unique_ptr<State> state_;
 };
 

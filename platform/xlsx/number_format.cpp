@@ -118,6 +118,25 @@ std::string FormatNumber(double value, std::string_view code, bool date1904) {
   return numfmt::Render(ParseCode(code), value, date1904);
 }
 
+std::optional<std::string> FormatThroughGeneral(double value, std::string_view code) {
+  if (code.empty()) return std::nullopt;
+  const ParsedFormat parsed = ParseCode(code);
+  bool general = false;
+  for (int i = 0; i < parsed.numeric_count; ++i) {
+    const numfmt::Section& section = parsed.sections[static_cast<std::size_t>(i)];
+    if (section.is_date || section.has_digits || section.percent != 0) return std::nullopt;
+    for (const numfmt::Token& token : section.tokens) {
+      if (token.kind == numfmt::Tok::kGeneral) {
+        general = true;
+      } else if (token.kind != numfmt::Tok::kLiteral) {
+        return std::nullopt;
+      }
+    }
+  }
+  if (!general) return std::nullopt;
+  return numfmt::Render(parsed, value, false);
+}
+
 std::string FormatText(std::string_view text, std::string_view code) {
   return numfmt::RenderText(ParseCode(code), text);
 }

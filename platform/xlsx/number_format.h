@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -16,10 +17,15 @@ std::string_view BuiltInFormatCode(int id);
 // `date1904` selects the 1904 date system.
 std::string FormatNumber(double value, std::string_view code, bool date1904 = false);
 
+// How a number is shown under `code` when its numeric sections show numbers only through General,
+// with literals, colours and conditions around it ("General", "General;[Red]-General",
+// "General\" kg\""); nothing for any other code.
+std::optional<std::string> FormatThroughGeneral(double value, std::string_view code);
+
 // How a text cell is shown under `code` (a text section or "@"; the text itself otherwise).
 std::string FormatText(std::string_view text, std::string_view code);
 
-// General as a standard-width column shows it: at most 11 characters.
+// General as a standard-width column shows it: at most 11 characters, a minus sign not counted.
 std::string FormatGeneral(double value);
 
 // The number formats of one workbook: its own codes by id, then the built-in table. Each code is

@@ -29,7 +29,7 @@ struct Decimal {
 Decimal ToDecimal(double magnitude);
 // Rounds half away from zero, keeping `decimals` places after the point (negative: tens...).
 void RoundAt(Decimal& value, int decimals);
-// General in a field of `width` characters; `negative` adds the minus sign (counted in width).
+// General in a field of `width` characters; `negative` adds a minus sign, which takes no room.
 void AppendGeneral(std::string& out, const Decimal& magnitude, bool negative, int width);
 
 enum class Tok : std::uint8_t {

@@ -342,7 +342,8 @@ void AppendGeneral(std::string& out, const Decimal& d, bool negative, int width)
     out.push_back('0');
     return;
   }
-  const int room = width - (negative ? 1 : 0);
+  // The minus sign takes no room: only the digits, the point and the exponent count.
+  const int room = width;
   const int e = d.point - 1;
   // Plain digits while they fit and keep as many significant digits as the exponent form.
   if (e >= 0 ? e < room : e > 1 - room) {
@@ -450,7 +451,7 @@ void RenderNumberSection(const Section& s, double magnitude, bool minus, std::st
         AppendExponent(out, t, exponent, s.exponent_digits);
         break;
       case Tok::kGeneral:
-        AppendGeneral(out, ToDecimal(magnitude), false, minus && magnitude != 0 ? 10 : 11);
+        AppendGeneral(out, ToDecimal(magnitude), false, 11);
         break;
       case Tok::kDigit:
         if (t.region == Region::kInteger) {

@@ -1,18 +1,49 @@
 #include "platform/xlsx/package.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
+#include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <new>
+#include <optional>
+#include <unordered_map>
 
 #include "platform/xlsx/deflate.h"
+#include "workbook/file_replace.h"
+#include "workbook/regular_file.h"
 #include "workbook/spreadsheet.h"
 
 namespace quillory::xlsx {
+
+// The file behind a package opened from disk. It is read through the descriptor it was opened
+// with, so another program replacing the path meanwhile changes nothing read; a save goes to a
+// workbook::FileReplacement, which puts the new file in place only while the path still names the
+// file that was opened. Owned by the Package: libzip's sources over it never free it.
+struct FileSource {
+  int fd = -1;
+  std::int64_t offset = 0;
+  std::string target;  // the file itself, links resolved
+  std::string name;    // as the user named it
+  workbook::FileIdentity opened;
+  std::unique_ptr<workbook::FileReplacement> replacement;
+  std::optional<workbook::WorkbookError> failure;  // why the last save failed, when it was ours
+  zip_error_t error;
+
+  FileSource() { zip_error_init(&error); }
+  ~FileSource() {
+    if (fd >= 0) ::close(fd);
+    zip_error_fini(&error);
+  }
+  FileSource(const FileSource&) = delete;
+  FileSource& operator=(const FileSource&) = delete;
+};
+
 namespace {
 
 using workbook::WorkbookError;
@@ -60,7 +91,15 @@ bool Contains(std::string_view haystack, std::string_view needle) {
                       "converted through LibreOffice, so choose the LibreOffice backend for it");
 }
 
+// Running out of memory is no fault of the file: it is reported as such, never as damage.
+bool OutOfMemory(const zip_error_t* error) {
+  const int code = zip_error_code_zip(error);
+  return code == ZIP_ER_MEMORY ||
+         (code == ZIP_ER_ZLIB && zip_error_code_system(error) == Z_MEM_ERROR);
+}
+
 [[noreturn]] void RejectZipError(int code, std::string_view head, const std::string& name) {
+  if (code == ZIP_ER_MEMORY) throw std::bad_alloc();
   if (code == ZIP_ER_NOZIP && !head.starts_with("PK")) {
     throw WorkbookError(name, "not a workbook: the file is not an xlsx package (zip)");
   }
@@ -161,58 +200,227 @@ zip_source_t* SourceFor(zip_t* archive, const std::string& content) {
   return zip_source_buffer(archive, content.data(), content.size(), 0);
 }
 
+zip_int64_t Failed(FileSource& source, int code, int system_error) {
+  zip_error_set(&source.error, code, system_error);
+  return -1;
+}
+
+zip_int64_t FileSourceCall(FileSource& source, void* data, zip_uint64_t length,
+                           zip_source_cmd_t command) {
+  switch (command) {
+    case ZIP_SOURCE_OPEN:
+      source.offset = 0;
+      return 0;
+    case ZIP_SOURCE_READ: {
+      for (;;) {
+        const ssize_t got = ::pread(source.fd, data, length, source.offset);
+        if (got >= 0) {
+          source.offset += got;
+          return got;
+        }
+        if (errno != EINTR) return Failed(source, ZIP_ER_READ, errno);
+      }
+    }
+    case ZIP_SOURCE_CLOSE:
+      return 0;
+    case ZIP_SOURCE_STAT: {
+      auto* stat = static_cast<zip_stat_t*>(data);
+      zip_stat_init(stat);
+      stat->valid = ZIP_STAT_SIZE | ZIP_STAT_MTIME;
+      stat->size = static_cast<zip_uint64_t>(source.opened.size);
+      stat->mtime = static_cast<time_t>(source.opened.modified_seconds);
+      return sizeof(zip_stat_t);
+    }
+    case ZIP_SOURCE_SEEK: {
+      const zip_int64_t offset = zip_source_seek_compute_offset(
+          static_cast<zip_uint64_t>(source.offset), static_cast<zip_uint64_t>(source.opened.size),
+          data, length, &source.error);
+      if (offset < 0) return -1;
+      source.offset = offset;
+      return 0;
+    }
+    case ZIP_SOURCE_TELL:
+      return source.offset;
+    case ZIP_SOURCE_BEGIN_WRITE:
+      source.failure.reset();
+      try {
+        source.replacement =
+            std::make_unique<workbook::FileReplacement>(source.target, source.opened, source.name);
+      } catch (const workbook::WorkbookError& error) {
+        source.failure = error;
+        return Failed(source, ZIP_ER_TMPOPEN, 0);
+      }
+      return 0;
+    case ZIP_SOURCE_WRITE: {
+      const char* bytes = static_cast<const char*>(data);
+      for (zip_uint64_t done = 0; done < length;) {
+        const ssize_t put = ::write(source.replacement->fd(), bytes + done, length - done);
+        if (put < 0) {
+          if (errno == EINTR) continue;
+          return Failed(source, ZIP_ER_WRITE, errno);
+        }
+        done += static_cast<zip_uint64_t>(put);
+      }
+      return static_cast<zip_int64_t>(length);
+    }
+    case ZIP_SOURCE_SEEK_WRITE: {
+      auto* args = ZIP_SOURCE_GET_ARGS(zip_source_args_seek_t, data, length, &source.error);
+      if (args == nullptr) return -1;
+      if (::lseek(source.replacement->fd(), args->offset, args->whence) < 0) {
+        return Failed(source, ZIP_ER_SEEK, errno);
+      }
+      return 0;
+    }
+    case ZIP_SOURCE_TELL_WRITE: {
+      const off_t offset = ::lseek(source.replacement->fd(), 0, SEEK_CUR);
+      return offset < 0 ? Failed(source, ZIP_ER_TELL, errno) : offset;
+    }
+    case ZIP_SOURCE_COMMIT_WRITE: {
+      // libzip does not roll back after a failed commit: the replacement cleans up itself.
+      std::unique_ptr<workbook::FileReplacement> replacement = std::move(source.replacement);
+      try {
+        replacement->Commit();
+      } catch (const workbook::WorkbookError& error) {
+        source.failure = error;
+        return Failed(source, ZIP_ER_WRITE, 0);
+      }
+      // From now on the package reads the file it wrote.
+      const int fd = replacement->ReleaseDescriptor();
+      ::close(source.fd);
+      source.fd = fd;
+      source.offset = 0;
+      if (const auto identity = workbook::IdentifyOpenFile(fd)) source.opened = *identity;
+      return 0;
+    }
+    case ZIP_SOURCE_ROLLBACK_WRITE:
+      source.replacement.reset();
+      return 0;
+    case ZIP_SOURCE_ACCEPT_EMPTY:
+      return 0;
+    case ZIP_SOURCE_ERROR:
+      return zip_error_to_data(&source.error, data, length);
+    case ZIP_SOURCE_FREE:
+      return 0;
+    case ZIP_SOURCE_SUPPORTS:
+      return zip_source_make_command_bitmap(
+          ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR,
+          ZIP_SOURCE_FREE, ZIP_SOURCE_SEEK, ZIP_SOURCE_TELL, ZIP_SOURCE_SUPPORTS,
+          ZIP_SOURCE_BEGIN_WRITE, ZIP_SOURCE_COMMIT_WRITE, ZIP_SOURCE_ROLLBACK_WRITE,
+          ZIP_SOURCE_WRITE, ZIP_SOURCE_SEEK_WRITE, ZIP_SOURCE_TELL_WRITE, ZIP_SOURCE_REMOVE,
+          ZIP_SOURCE_ACCEPT_EMPTY, -1);
+    case ZIP_SOURCE_REMOVE:  // an archive emptied by a save; never one of ours
+    default:
+      return Failed(source, ZIP_ER_OPNOTSUPP, 0);
+  }
+}
+
+// No exception crosses libzip.
+zip_int64_t FileSourceCallback(void* state, void* data, zip_uint64_t length,
+                               zip_source_cmd_t command) {
+  auto& source = *static_cast<FileSource*>(state);
+  try {
+    return FileSourceCall(source, data, length, command);
+  } catch (const std::bad_alloc&) {
+    return Failed(source, ZIP_ER_MEMORY, 0);
+  } catch (...) {
+    return Failed(source, ZIP_ER_INTERNAL, 0);
+  }
+}
+
+// Opens the package on `source`; nothing when libzip cannot, with its error code in `code`.
+zip_t* OpenArchive(FileSource& source, int& code) {
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* zip_source = zip_source_function_create(FileSourceCallback, &source, &error);
+  zip_t* archive = zip_source ? zip_open_from_source(zip_source, 0, &error) : nullptr;
+  if (!archive) {
+    code = zip_error_code_zip(&error);
+    if (zip_source) zip_source_free(zip_source);
+  }
+  zip_error_fini(&error);
+  return archive;
+}
+
+// Up to `size` bytes from the start of the file.
+std::string ReadHead(int fd, std::size_t size) {
+  std::string head(size, '\0');
+  std::size_t filled = 0;
+  while (filled < size) {
+    const ssize_t got =
+        ::pread(fd, head.data() + filled, size - filled, static_cast<off_t>(filled));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    filled += static_cast<std::size_t>(got);
+  }
+  head.resize(filled);
+  return head;
+}
+
 }  // namespace
 
-Package::Package(zip_t* archive, std::string name, std::string path, std::string bytes)
+Package::Package(zip_t* archive, std::string name, std::string path, std::string bytes,
+                 const ReadLimits& limits, std::uint64_t size, std::unique_ptr<FileSource> file)
     : archive_(archive),
       name_(std::move(name)),
       path_(std::move(path)),
-      memory_(std::move(bytes)) {}
+      memory_(std::move(bytes)),
+      file_(std::move(file)),
+      budget_(limits, size) {}
 
 Package::~Package() {
   if (archive_) zip_discard(archive_);
 }
 
-std::unique_ptr<Package> Package::OpenFile(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) {
-    throw WorkbookError(path, std::string("cannot open the file: ") + std::strerror(errno));
+std::unique_ptr<Package> Package::OpenFile(const std::string& path, const ReadLimits& limits) {
+  // A named pipe or a device would block the reads below, or never end.
+  if (const std::string why = workbook::WhyNotARegularFile(path); !why.empty()) {
+    throw WorkbookError(path, why);
   }
-  if (S_ISDIR(info.st_mode)) throw WorkbookError(path, "this is a folder, not a workbook file");
-  std::string head;
-  {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw WorkbookError(path, "cannot read the file (no permission to read it?)");
-    // The whole file when it is an OLE container, so an encryption marker can be found.
-    head.resize(8);
-    in.read(head.data(), 8);
-    head.resize(static_cast<std::size_t>(in.gcount()));
-    if (head.size() == 8 && std::memcmp(head.data(), kOleSignature, 8) == 0) {
-      head.resize(static_cast<std::size_t>(std::min<off_t>(info.st_size, 64 << 20)));
-      in.read(head.data() + 8, static_cast<std::streamsize>(head.size() - 8));
-    }
-  }
-  CheckHead(head, path, Extension(path));
-  int code = 0;
-  zip_t* archive = zip_open(path.c_str(), 0, &code);
-  if (!archive) RejectZipError(code, head, path);
   // A save replaces the file itself: through a symbolic link, that is the file it points to.
   std::string target = path;
   if (char* resolved = ::realpath(path.c_str(), nullptr)) {
     target = resolved;
     std::free(resolved);
   }
-  if (target != path) {
-    zip_discard(archive);
-    archive = zip_open(target.c_str(), 0, &code);
-    if (!archive) RejectZipError(code, head, path);
+  auto file = std::make_unique<FileSource>();
+  file->target = target;
+  file->name = path;
+  // Without waiting on a pipe or device put in the file's place.
+  file->fd = ::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (file->fd < 0) {
+    if (errno == EACCES || errno == EPERM) {
+      throw WorkbookError(path, "cannot read the file (no permission to read it?)");
+    }
+    throw WorkbookError(path, std::string("cannot open the file: ") + std::strerror(errno));
   }
-  return std::unique_ptr<Package>(new Package(archive, path, target, {}));
+  const auto identity = workbook::IdentifyOpenFile(file->fd);
+  if (!identity || !S_ISREG(identity->mode)) {
+    throw WorkbookError(path, "this is not a regular file, so it cannot be a workbook");
+  }
+  file->opened = *identity;
+  // The whole file when it is an OLE container, so an encryption marker can be found.
+  std::string head = ReadHead(file->fd, 8);
+  if (head.size() == 8 && std::memcmp(head.data(), kOleSignature, 8) == 0) {
+    head = ReadHead(file->fd,
+                    static_cast<std::size_t>(std::min<std::int64_t>(identity->size, 64 << 20)));
+  }
+  CheckHead(head, path, Extension(path));
+  int code = 0;
+  zip_t* archive = OpenArchive(*file, code);
+  if (!archive) RejectZipError(code, head, path);
+  auto package = std::unique_ptr<Package>(new Package(archive, path, target, {}, limits,
+                                                      static_cast<std::uint64_t>(identity->size),
+                                                      std::move(file)));
+  package->CheckEntries();
+  return package;
 }
 
-std::unique_ptr<Package> Package::OpenMemory(std::string bytes, const std::string& name) {
+std::unique_ptr<Package> Package::OpenMemory(std::string bytes, const std::string& name,
+                                             const ReadLimits& limits) {
   CheckHead(bytes, name, Extension(name));
-  auto package = std::unique_ptr<Package>(new Package(nullptr, name, {}, std::move(bytes)));
+  const std::uint64_t size = bytes.size();
+  auto package = std::unique_ptr<Package>(
+      new Package(nullptr, name, {}, std::move(bytes), limits, size, nullptr));
   zip_error_t error;
   zip_error_init(&error);
   zip_source_t* source =
@@ -226,7 +434,36 @@ std::unique_ptr<Package> Package::OpenMemory(std::string bytes, const std::strin
   }
   zip_error_fini(&error);
   package->archive_ = archive;
+  package->CheckEntries();
   return package;
+}
+
+// libzip reads every entry but finds only the first of two with one name, where other
+// programs take the last: which content is the workbook would depend on the reader. Names are
+// matched without regard to case, as part names are.
+void Package::CheckEntries() const {
+  const zip_int64_t count = zip_get_num_entries(archive_, 0);
+  if (count < 0) return;
+  if (static_cast<std::uint64_t>(count) > limits().parts) {
+    RefuseTooLarge(name_, "its package holds " + CountText(static_cast<std::uint64_t>(count)) +
+                              " parts, more than " + CountText(limits().parts));
+  }
+  std::unordered_map<std::string, zip_int64_t> seen;
+  seen.reserve(static_cast<std::size_t>(count));
+  for (zip_int64_t i = 0; i < count; ++i) {
+    const char* entry = zip_get_name(archive_, static_cast<zip_uint64_t>(i), 0);
+    if (!entry) continue;
+    const auto [first, added] = seen.emplace(Lower(entry), i);
+    if (added) continue;
+    const char* other = zip_get_name(archive_, static_cast<zip_uint64_t>(first->second), 0);
+    std::string twice = "/" + std::string(other ? other : entry) + " twice";
+    if (other && std::strcmp(other, entry) != 0) {
+      twice += ", as /" + std::string(other) + " and /" + entry +
+               " (names differing only in letter case name the same part)";
+    }
+    throw WorkbookError(name_, "the file is damaged: its package holds the part " + twice +
+                                   ", and programs disagree on which one counts");
+  }
 }
 
 long long Package::Locate(std::string_view part) const {
@@ -252,18 +489,20 @@ std::string Package::Read(std::string_view part) const {
   }
   zip_stat_t stat;
   zip_stat_init(&stat);
+  const bool stated = zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &stat) == 0;
+  const std::uint64_t packed = stated && (stat.valid & ZIP_STAT_COMP_SIZE) ? stat.comp_size : 0;
+  const std::uint64_t allowed = budget_.Allowance(packed);
   std::size_t expected = 1 << 16;
-  if (zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &stat) == 0 &&
-      (stat.valid & ZIP_STAT_SIZE)) {
-    if (stat.size > kMaxPartSize) {
-      throw WorkbookError(name_, "the part /" + std::string(part) + " is too large to read");
-    }
+  if (stated && (stat.valid & ZIP_STAT_SIZE)) {
+    if (stat.size > allowed) budget_.Refuse(name_, part, packed);
     // Declared sizes may lie; trust them only up to a sane amount.
     expected = static_cast<std::size_t>(std::min<zip_uint64_t>(stat.size, 256u << 20)) + 1;
   }
   zip_file_t* file = zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0);
   if (!file) {
-    const int code = zip_error_code_zip(zip_get_error(archive_));
+    const zip_error_t* error = zip_get_error(archive_);
+    const int code = zip_error_code_zip(error);
+    if (OutOfMemory(error)) throw std::bad_alloc();
     if (code == ZIP_ER_NOPASSWD || code == ZIP_ER_WRONGPASSWD || code == ZIP_ER_ENCRNOTSUPP) {
       throw WorkbookError(name_,
                           "the workbook is password-protected (encrypted); remove the "
@@ -272,29 +511,30 @@ std::string Package::Read(std::string_view part) const {
     throw WorkbookError(name_, "the part /" + std::string(part) + " cannot be read (" +
                                    zip_strerror(archive_) + "); the file is damaged");
   }
-  // Read straight into the result, growing it if the declared size was short.
-  std::string content(expected, '\0');
+  const std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> closer(file, &zip_fclose);
+  // Read straight into the result, growing it if the declared size was short, but never past
+  // what the budget allows: one byte more is enough to know the part is too large.
+  const std::size_t most = static_cast<std::size_t>(std::min<std::uint64_t>(allowed, SIZE_MAX - 1));
+  std::string content(std::min(expected, most + 1), '\0');
   std::size_t filled = 0;
   for (;;) {
     if (filled == content.size()) {
-      if (content.size() > kMaxPartSize) {
-        zip_fclose(file);
-        throw WorkbookError(name_, "the part /" + std::string(part) + " is too large to read");
-      }
-      content.resize(std::min(content.size() * 2, kMaxPartSize + 1));
+      if (filled > most) budget_.Refuse(name_, part, packed);
+      content.resize(std::min(content.size() * 2, most + 1));
     }
     const zip_int64_t got = zip_fread(file, content.data() + filled, content.size() - filled);
     if (got < 0) {
-      const std::string reason = zip_file_strerror(file);
-      zip_fclose(file);
-      throw WorkbookError(name_, "the part /" + std::string(part) + " is damaged (" + reason +
+      if (OutOfMemory(zip_file_get_error(file))) throw std::bad_alloc();
+      throw WorkbookError(name_, "the part /" + std::string(part) + " is damaged (" +
+                                     zip_file_strerror(file) +
                                      "); restore the file from a backup copy");
     }
     if (got == 0) break;
     filled += static_cast<std::size_t>(got);
   }
-  zip_fclose(file);
+  if (filled > most) budget_.Refuse(name_, part, packed);
   content.resize(filled);
+  budget_.Spend(packed, filled);
   return content;
 }
 
@@ -367,22 +607,33 @@ void Package::Commit() {
       fail("cannot remove /" + part);
     }
   }
-  if (zip_close(archive_) != 0) fail("writing the new file failed");
-  archive_ = nullptr;
-  // The rename put a new file in place; give it the original's permissions.
-  ::chmod(path_.c_str(), info.st_mode & 07777);
-  if (::chown(path_.c_str(), info.st_uid, info.st_gid) != 0) {
-    // Only the owner's own programs may hand a file back to its owner; keep what we have.
+  if (zip_close(archive_) != 0) {
+    if (file_ && file_->failure) {
+      std::string reason = file_->failure->reason();
+      file_->failure.reset();
+      zip_unchange_all(archive_);
+      if (reason.find("nothing was written") == std::string::npos &&
+          reason.find("left unchanged") == std::string::npos) {
+        reason += "; the file was left as it was";
+      }
+      throw WorkbookError(name_, reason);
+    }
+    fail("writing the new file failed");
   }
+  archive_ = nullptr;
   replaced_.clear();
   removed_.clear();
   Reopen();
 }
 
 void Package::Reopen() {
+  // From the file just written, through its own descriptor: the path is not looked at again.
   int code = 0;
-  archive_ = zip_open(path_.c_str(), 0, &code);
+  archive_ = OpenArchive(*file_, code);
   if (!archive_) RejectZipError(code, "PK", name_);
+  // The parts read before were of the old file and are read again when needed.
+  const auto identity = workbook::IdentifyOpenFile(file_->fd);
+  budget_.Reset(identity ? static_cast<std::uint64_t>(identity->size) : 0);
 }
 
 }  // namespace quillory::xlsx

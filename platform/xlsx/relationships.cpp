@@ -12,10 +12,15 @@ std::string Relationships::PathFor(std::string_view source_part) {
 }
 
 Relationships::Relationships(const std::string& xml, std::string_view source_part,
-                             const std::string& file) {
+                             const std::string& file, const ReadLimits& limits) {
   pugi::xml_document document;
-  ParsePart(document, xml, file, PathFor(source_part));
+  const std::string part = PathFor(source_part);
+  ParsePart(document, xml, file, part, limits);
   ForEachChildNamed(document.document_element(), "Relationship", [&](pugi::xml_node node) {
+    if (all_.size() == limits.relationships) {
+      RefuseTooLarge(file, "its relationships part /" + part + " holds more than " +
+                               CountText(limits.relationships) + " relationships");
+    }
     Relationship relationship;
     relationship.id = node.attribute("Id").value();
     relationship.type = node.attribute("Type").value();
@@ -25,13 +30,14 @@ Relationships::Relationships(const std::string& xml, std::string_view source_par
     }
     all_.push_back(std::move(relationship));
   });
+  // Looked up once per sheet: a search through all of them each time is quadratic.
+  by_id_.reserve(all_.size());
+  for (std::size_t i = 0; i < all_.size(); ++i) by_id_.emplace(all_[i].id, i);
 }
 
 const Relationship* Relationships::ById(std::string_view id) const {
-  for (const auto& relationship : all_) {
-    if (relationship.id == id) return &relationship;
-  }
-  return nullptr;
+  const auto found = by_id_.find(std::string(id));
+  return found == by_id_.end() ? nullptr : &all_[found->second];
 }
 
 const Relationship* Relationships::OfKind(std::string_view kind) const {

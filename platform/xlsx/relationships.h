@@ -2,7 +2,10 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
+
+#include "platform/xlsx/read_budget.h"
 
 namespace quillory::xlsx {
 
@@ -20,7 +23,8 @@ class Relationships {
   static std::string PathFor(std::string_view source_part);
 
   Relationships() = default;
-  Relationships(const std::string& xml, std::string_view source_part, const std::string& file);
+  Relationships(const std::string& xml, std::string_view source_part, const std::string& file,
+                const ReadLimits& limits = {});
 
   const Relationship* ById(std::string_view id) const;
   // The first relationship whose type ends with "/" + `kind` (transitional and Strict alike).
@@ -32,6 +36,7 @@ class Relationships {
 
  private:
   std::vector<Relationship> all_;
+  std::unordered_map<std::string, std::size_t> by_id_;  // the first of each id
 };
 
 // The part a relative or absolute target names, seen from `source_part`.

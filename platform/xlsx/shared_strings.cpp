@@ -51,7 +51,7 @@ bool ReadStringItem(xml::Scanner& scanner, const xml::Token& start, std::string*
 }
 
 SharedStrings::SharedStrings(const std::string& xml, const std::string& file,
-                             const std::string& part) {
+                             const std::string& part, const ReadLimits& limits) {
   auto malformed = [&] {
     return workbook::WorkbookError(
         file, "the part /" + part + " is not well-formed XML; the file is damaged");
@@ -73,7 +73,7 @@ SharedStrings::SharedStrings(const std::string& xml, const std::string& file,
       if (c < '0' || c > '9' || expected > (1u << 24)) break;
       expected = expected * 10 + static_cast<std::size_t>(c - '0');
     }
-    strings_.reserve(std::min<std::size_t>(expected, xml.size() / 8 + 1));
+    ends_.reserve(std::min<std::size_t>({expected, xml.size() / 8 + 1, limits.shared_strings}));
   }
   for (;;) {
     const xml::Token token = scanner.Next();
@@ -81,9 +81,19 @@ SharedStrings::SharedStrings(const std::string& xml, const std::string& file,
     if (token.kind == xml::TokenKind::Error || token.kind == xml::TokenKind::End) throw malformed();
     if (token.kind != xml::TokenKind::StartTag && token.kind != xml::TokenKind::EmptyTag) continue;
     if (xml::LocalName(token.name) == "si") {
+      // Each costs 32 bytes however short: "<si/>" five bytes of text.
+      if (ends_.size() == limits.shared_strings) {
+        RefuseTooLarge(file, "its shared string table /" + part + " holds more than " +
+                                 CountText(limits.shared_strings) + " strings");
+      }
       std::string text;
       if (!ReadStringItem(scanner, token, &text)) throw malformed();
-      strings_.push_back(std::move(text));
+      if (text_.size() + text.size() > UINT32_MAX) {
+        RefuseTooLarge(file, "its shared string table /" + part + " holds more than " +
+                                 SizeText(UINT32_MAX) + " of text");
+      }
+      text_ += text;
+      ends_.push_back(static_cast<std::uint32_t>(text_.size()));
     } else if (!scanner.SkipElement(token)) {
       throw malformed();
     }

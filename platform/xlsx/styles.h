@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/xlsx/number_format.h"
+#include "platform/xlsx/read_budget.h"
 
 namespace quillory::xlsx {
 
@@ -13,7 +14,8 @@ namespace quillory::xlsx {
 class Styles {
  public:
   Styles() = default;
-  Styles(const std::string& xml, const std::string& file, const std::string& part);
+  Styles(const std::string& xml, const std::string& file, const std::string& part,
+         const ReadLimits& limits = {});
 
   void SetDate1904(bool date1904) {
     date1904_ = date1904;

@@ -6,10 +6,10 @@
 
 namespace quillory::xlsx {
 
-WorkbookPart::WorkbookPart(const std::string& xml, const std::string& file,
-                           const std::string& part) {
+WorkbookPart::WorkbookPart(const std::string& xml, const std::string& file, const std::string& part,
+                           const ReadLimits& limits) {
   pugi::xml_document document;
-  ParsePart(document, xml, file, part);
+  ParsePart(document, xml, file, part, limits);
   const pugi::xml_node root = document.document_element();
   date1904_ = ParseXmlBool(ChildNamed(root, "workbookPr").attribute("date1904").value());
   ForEachChildNamed(ChildNamed(root, "sheets"), "sheet", [&](pugi::xml_node node) {

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/xlsx/read_budget.h"
+
 namespace quillory::xlsx {
 
 // xl/workbook.xml: the sheets in workbook order, the date system and the active sheet.
@@ -14,7 +16,8 @@ class WorkbookPart {
     std::string state;  // "visible", "hidden", "veryHidden"
   };
 
-  WorkbookPart(const std::string& xml, const std::string& file, const std::string& part);
+  WorkbookPart(const std::string& xml, const std::string& file, const std::string& part,
+               const ReadLimits& limits = {});
 
   const std::vector<Sheet>& sheets() const { return sheets_; }
   bool date1904() const { return date1904_; }

@@ -117,9 +117,11 @@ void AppendWithRef(std::string_view tag, std::string_view name, const std::strin
 }  // namespace
 
 WorksheetPart::WorksheetPart(std::string xml, std::string file, std::string part,
-                             std::string sheet_name, std::size_t parallel_from)
+                             std::string sheet_name, std::size_t parallel_from,
+                             std::size_t most_cells)
     : xml_(std::move(xml)),
       parallel_from_(parallel_from),
+      most_cells_(most_cells),
       file_(std::move(file)),
       part_(std::move(part)),
       sheet_name_(std::move(sheet_name)) {
@@ -132,6 +134,12 @@ void WorksheetPart::Malformed(std::size_t offset, std::string_view what) const {
                                            "\") is not well-formed: " + std::string(what) +
                                            " at byte " + std::to_string(offset) +
                                            "; the file is damaged");
+}
+
+void WorksheetPart::Twice(const std::string& what) const {
+  throw workbook::WorkbookError(file_, "the file is damaged: sheet \"" + sheet_name_ +
+                                           "\" (part /" + part_ + ") holds " + what +
+                                           " twice, and programs disagree on which one counts");
 }
 
 void WorksheetPart::Scan() {
@@ -186,9 +194,13 @@ void WorksheetPart::Scan() {
   if (!found) Malformed(0, "no sheetData element");
 
   if (!rows_in_order_) {
-    // Some producers write rows or cells out of order; the index is kept sorted.
+    // Some producers write rows or cells out of order; the index is kept sorted. A row or cell
+    // written twice is another matter: one reader takes the first, another the last.
     std::stable_sort(rows_.begin(), rows_.end(),
                      [](const Row& a, const Row& b) { return a.row < b.row; });
+    for (std::size_t i = 1; i < rows_.size(); ++i) {
+      if (rows_[i].row == rows_[i - 1].row) Twice("row " + std::to_string(rows_[i].row));
+    }
     std::vector<Cell> sorted;
     sorted.reserve(cells_.size());
     for (Row& row : rows_) {
@@ -196,6 +208,11 @@ void WorksheetPart::Scan() {
       std::vector<Cell> slice(first, first + row.cell_count);
       std::stable_sort(slice.begin(), slice.end(),
                        [](const Cell& a, const Cell& b) { return a.column < b.column; });
+      for (std::size_t i = 1; i < slice.size(); ++i) {
+        if (slice[i].column == slice[i - 1].column) {
+          Twice("cell " + CellName(row.row, slice[i].column));
+        }
+      }
       row.first_cell = static_cast<std::uint32_t>(sorted.size());
       sorted.insert(sorted.end(), slice.begin(), slice.end());
     }
@@ -435,6 +452,7 @@ void WorksheetPart::ScanRows(std::size_t from, std::size_t stop_at,
           }
         }
         out->cells.push_back(cell);
+        if (out->cells.size() > most_cells_) throw TooManyCells{most_cells_};
       }
     }
     row.cell_count = static_cast<std::uint32_t>(out->cells.size() - row.first_cell);
@@ -520,6 +538,7 @@ void WorksheetPart::ScanSheetData(const xml::Token& start) {
 }
 
 void WorksheetPart::AdoptRows(RowScan&& scan) {
+  if (cells_.size() + scan.cells.size() > most_cells_) throw TooManyCells{most_cells_};
   if (!scan.rows.empty() && !rows_.empty() && scan.rows.front().row <= rows_.back().row) {
     rows_in_order_ = false;
   }
@@ -615,7 +634,7 @@ std::string WorksheetPart::CellText(const Cell& cell, const SharedStrings& strin
     case CellType::SharedString: {
       std::uint32_t index = 0;
       if (!ParseUnsigned(Trim(raw), &index)) return {};
-      const std::string* text = strings.At(index);
+      const std::optional<std::string_view> text = strings.At(index);
       return text ? styles.Text(*text, cell.style) : std::string();
     }
     case CellType::FormulaString:

@@ -56,11 +56,23 @@ class WorksheetPart {
   // What a write did to the workbook, beyond the cell itself.
   enum class WriteResult { Written, FormulaRemoved };
 
-  // Throws WorkbookError naming `file` and the part when the XML is malformed. Sheets from
-  // `parallel_from` bytes up are read with two threads.
+  // Throws WorkbookError naming `file` and the part when the XML is malformed, TooManyCells when
+  // it holds more than `most_cells` cells. Sheets from `parallel_from` bytes up are read with two
+  // threads.
   WorksheetPart(std::string xml, std::string file, std::string part, std::string sheet_name,
-                std::size_t parallel_from = kParallelScanBytes);
+                std::size_t parallel_from = kParallelScanBytes,
+                std::size_t most_cells = static_cast<std::size_t>(-1));
   static constexpr std::size_t kParallelScanBytes = std::size_t{8} << 20;
+
+  // A sheet with more cells than it may index: 32 bytes each, from as little as four of text.
+  struct TooManyCells {
+    std::size_t most;
+  };
+
+  // The memory its index of rows and cells takes.
+  std::size_t IndexBytes() const {
+    return cells_.capacity() * sizeof(Cell) + rows_.capacity() * sizeof(Row);
+  }
 
   std::int32_t LastRow() const { return last_row_; }
   // True when the sheet is protected: its locked cells cannot be written.
@@ -149,6 +161,7 @@ class WorksheetPart {
   void AdoptRows(RowScan&& scan);
   bool ReadPlainValue(const xml::Token& start, Cell* cell, std::size_t* end) const;
   [[noreturn]] void Malformed(std::size_t offset, std::string_view what) const;
+  [[noreturn]] void Twice(const std::string& what) const;
   const Cell* Find(std::int32_t row, std::int32_t column, std::size_t* index = nullptr) const;
   std::string CellText(const Cell& cell, const SharedStrings& strings, const Styles& styles) const;
   std::string_view Written(std::int32_t edit) const {
@@ -170,6 +183,7 @@ class WorksheetPart {
 
   std::string xml_;
   std::size_t parallel_from_;
+  std::size_t most_cells_;
   std::string file_;
   std::string part_;
   std::string sheet_name_;

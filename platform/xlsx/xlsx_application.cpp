@@ -1,10 +1,14 @@
 #include "platform/xlsx/xlsx_application.h"
 
+#include <algorithm>
+#include <cctype>
+#include <map>
 #include <optional>
 
 #include "platform/xlsx/cell_ref.h"
 #include "platform/xlsx/content_types.h"
 #include "platform/xlsx/package.h"
+#include "platform/xlsx/pivot_tables.h"
 #include "platform/xlsx/relationships.h"
 #include "platform/xlsx/shared_strings.h"
 #include "platform/xlsx/styles.h"
@@ -20,11 +24,12 @@ class XlsxWorkbook;
 
 class XlsxWorksheet : public workbook::Worksheet {
  public:
-  XlsxWorksheet(XlsxWorkbook& book, std::string name, std::string part,
-                std::unique_ptr<WorksheetPart> data)
-      : book_(book), name_(std::move(name)), part_(std::move(part)), data_(std::move(data)) {}
+  XlsxWorksheet(XlsxWorkbook& book, std::string name, std::string part)
+      : book_(book), name_(std::move(name)), part_(std::move(part)) {}
 
   std::string Name() const override { return name_; }
+  bool Hidden() const override { return hidden_; }
+  void SetHidden(bool hidden) { hidden_ = hidden; }
   std::int32_t LastRow() const override { return std::max(data().LastRow(), 1); }
   std::int32_t LastColumn() const override { return std::max(data().LastColumn(), 1); }
   std::string Text(std::int32_t row, std::int32_t column) const override;
@@ -33,17 +38,19 @@ class XlsxWorksheet : public workbook::Worksheet {
                                                 std::int32_t last_column) const override;
   void WriteString(std::int32_t row, std::int32_t column, std::string_view value) override;
 
-  const std::string& part() const { return part_; }
-  bool changed() const { return data_ && data_->changed(); }
   WorksheetPart& data() const;
-  // After a save the part is read again from the file, when it is next needed.
-  void Unload() { data_.reset(); }
+  // After a save the parts are read again from the file, when next needed.
+  void Unload() { data_ = nullptr; }
 
  private:
+  const std::vector<PivotTableCells>& PivotTables();
+
   XlsxWorkbook& book_;
   std::string name_;
   std::string part_;
-  mutable std::unique_ptr<WorksheetPart> data_;
+  mutable WorksheetPart* data_ = nullptr;  // the workbook's, found once: a write asks per cell
+  std::optional<std::vector<PivotTableCells>> pivot_tables_;  // read on the first write
+  bool hidden_ = false;
 };
 
 class XlsxWorkbook : public workbook::Workbook {
@@ -64,12 +71,18 @@ class XlsxWorkbook : public workbook::Workbook {
   void Save() override;
   void Close() override {
     worksheets_.clear();
+    sheet_parts_.clear();
     package_.reset();
   }
 
   const SharedStrings& strings() const { return strings_; }
   std::string ReadPart(const std::string& part) const { return package_->Read(part); }
+  bool HasPart(const std::string& part) const { return package_->Has(part); }
+  const ReadLimits& limits() const { return package_->limits(); }
   const Styles& styles() const { return styles_; }
+  // The worksheet part `part`, read when first needed. Sheets that name the same part share
+  // it: it is read once, however many name it.
+  WorksheetPart& SheetData(const std::string& part, const std::string& sheet);
   void NoteFormulaRemoved() { formula_removed_ = true; }
   void CheckOpen() const {
     if (!package_) throw WorkbookError(path_, "the workbook has been closed");
@@ -84,6 +97,11 @@ class XlsxWorkbook : public workbook::Workbook {
   SharedStrings strings_;
   Styles styles_;
   std::vector<std::unique_ptr<XlsxWorksheet>> worksheets_;
+  struct SheetPart {
+    std::string part;
+    std::unique_ptr<WorksheetPart> data;  // nothing until read, and again after a save
+  };
+  std::map<std::string, SheetPart> sheet_parts_;  // by lower-case part name
   // Every sheet of the workbook in order; the worksheet it is, or nothing for a chart,
   // dialog or macro sheet.
   std::vector<std::pair<std::string, XlsxWorksheet*>> tabs_;
@@ -93,10 +111,33 @@ class XlsxWorkbook : public workbook::Workbook {
 
 WorksheetPart& XlsxWorksheet::data() const {
   book_.CheckOpen();
-  if (!data_) {
-    data_ = std::make_unique<WorksheetPart>(book_.ReadPart(part_), book_.Path(), part_, name_);
-  }
+  if (!data_) data_ = &book_.SheetData(part_, name_);
   return *data_;
+}
+
+WorksheetPart& XlsxWorkbook::SheetData(const std::string& part, const std::string& sheet) {
+  CheckOpen();
+  std::string key = part;
+  std::transform(key.begin(), key.end(), key.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  SheetPart& entry = sheet_parts_[key];
+  if (!entry.data) {
+    entry.part = part;
+    std::string xml = package_->Read(part);
+    // The index takes 32 bytes a cell, from as little as "<c/>": held to what the budget leaves.
+    const std::uint64_t most = package_->MemoryLeft() / sizeof(WorksheetPart::Cell);
+    try {
+      entry.data = std::make_unique<WorksheetPart>(
+          std::move(xml), path_, part, sheet, WorksheetPart::kParallelScanBytes,
+          static_cast<std::size_t>(std::min<std::uint64_t>(most, SIZE_MAX)));
+    } catch (const WorksheetPart::TooManyCells& too_many) {
+      RefuseTooLarge(path_, "its sheet \"" + sheet + "\" unpacks to more than " +
+                                CountText(too_many.most) + " cells from " +
+                                SizeText(package_->FileSize()) + " in the file");
+    }
+    package_->Charge(entry.data->IndexBytes());
+  }
+  return *entry.data;
 }
 
 std::string XlsxWorksheet::Text(std::int32_t row, std::int32_t column) const {
@@ -116,7 +157,41 @@ std::vector<workbook::CellText> XlsxWorksheet::NonEmptyCells(std::int32_t first_
   return cells;
 }
 
+// The pivot tables the sheet's relationships name. Parts that cannot be read are passed over:
+// the rest of the package is copied through as it is, and it was never needed to convert.
+const std::vector<PivotTableCells>& XlsxWorksheet::PivotTables() {
+  if (pivot_tables_) return *pivot_tables_;
+  pivot_tables_.emplace();
+  const std::string rels_part = Relationships::PathFor(part_);
+  if (!book_.HasPart(rels_part)) return *pivot_tables_;
+  Relationships rels;
+  try {
+    rels = Relationships(book_.ReadPart(rels_part), part_, book_.Path(), book_.limits());
+  } catch (const WorkbookError&) {
+    return *pivot_tables_;
+  }
+  for (const Relationship& relationship : rels.all()) {
+    if (!TypeIs(relationship.type, "pivotTable") || relationship.part.empty() ||
+        !book_.HasPart(relationship.part)) {
+      continue;
+    }
+    if (auto cells = ReadPivotTableCells(book_.ReadPart(relationship.part))) {
+      pivot_tables_->push_back(std::move(*cells));
+    }
+  }
+  return *pivot_tables_;
+}
+
 void XlsxWorksheet::WriteString(std::int32_t row, std::int32_t column, std::string_view value) {
+  // The application refuses to change a pivot table's cells, which its next refresh would refill.
+  for (const PivotTableCells& pivot : PivotTables()) {
+    if (!pivot.range.Contains(row, column)) continue;
+    throw workbook::CellWriteRefused(
+        book_.Path(), "cell " + name_ + "!" + CellName(row, column) +
+                          " is part of the pivot table " +
+                          (pivot.name.empty() ? "" : "\"" + pivot.name + "\" ") + "(" +
+                          RangeName(pivot.range) + ") and cannot be replaced on its own");
+  }
   // The application refuses to write into a locked cell of a protected sheet.
   if (data().protected_sheet() && book_.styles().Locked(data().StyleAt(row, column))) {
     throw WorkbookError(book_.Path(), "sheet " + name_ + " is protected; its locked cell " +
@@ -136,7 +211,8 @@ void XlsxWorkbook::Load() {
                         "not a workbook: the package has no relationships part "
                         "(/_rels/.rels); the file is damaged or of another kind");
   }
-  const Relationships root(package_->Read(root_rels_part), "", file);
+  const ReadLimits& limits = package_->limits();
+  const Relationships root(package_->Read(root_rels_part), "", file, limits);
   const Relationship* office = root.OfKind("officeDocument");
   if (!office) {
     throw WorkbookError(file, "not a workbook: the package names no main document");
@@ -146,25 +222,26 @@ void XlsxWorkbook::Load() {
     throw WorkbookError(
         file, "the workbook is incomplete: its main part /" + workbook_part_ + " is missing");
   }
-  const WorkbookPart book(package_->Read(workbook_part_), file, workbook_part_);
+  const WorkbookPart book(package_->Read(workbook_part_), file, workbook_part_, limits);
   const std::string rels_part = Relationships::PathFor(workbook_part_);
   Relationships rels;
   if (package_->Has(rels_part))
-    rels = Relationships(package_->Read(rels_part), workbook_part_, file);
+    rels = Relationships(package_->Read(rels_part), workbook_part_, file, limits);
 
   styles_ = Styles();
   if (const Relationship* styles = rels.OfKind("styles"); styles && package_->Has(styles->part)) {
-    styles_ = Styles(package_->Read(styles->part), file, styles->part);
+    styles_ = Styles(package_->Read(styles->part), file, styles->part, limits);
   }
   styles_.SetDate1904(book.date1904());
   strings_ = SharedStrings();
   if (const Relationship* strings = rels.OfKind("sharedStrings");
       strings && package_->Has(strings->part)) {
-    strings_ = SharedStrings(package_->Read(strings->part), file, strings->part);
+    strings_ = SharedStrings(package_->Read(strings->part), file, strings->part, limits);
   }
 
   worksheets_.clear();
   tabs_.clear();
+  sheet_parts_.clear();
   for (const auto& sheet : book.sheets()) {
     const Relationship* target = rels.ById(sheet.relationship_id);
     if (!target || !TypeIs(target->type, "worksheet")) {
@@ -175,10 +252,9 @@ void XlsxWorkbook::Load() {
       throw WorkbookError(file, "the workbook is incomplete: the part /" + target->part +
                                     " of sheet \"" + sheet.name + "\" is missing");
     }
-    auto data = std::make_unique<WorksheetPart>(package_->Read(target->part), file, target->part,
-                                                sheet.name);
-    worksheets_.push_back(
-        std::make_unique<XlsxWorksheet>(*this, sheet.name, target->part, std::move(data)));
+    SheetData(target->part, sheet.name);
+    worksheets_.push_back(std::make_unique<XlsxWorksheet>(*this, sheet.name, target->part));
+    worksheets_.back()->SetHidden(sheet.state != "visible");
     tabs_.emplace_back(sheet.name, worksheets_.back().get());
   }
   active_tab_ = book.active_tab();
@@ -198,11 +274,11 @@ workbook::Worksheet& XlsxWorkbook::ActiveSheet() {
 
 void XlsxWorkbook::Save() {
   CheckOpen();
-  std::vector<XlsxWorksheet*> written;
-  for (auto& sheet : worksheets_) {
-    if (!sheet->changed()) continue;
-    package_->Replace(sheet->part(), sheet->data().Serialize());
-    written.push_back(sheet.get());
+  std::vector<SheetPart*> written;
+  for (auto& [key, entry] : sheet_parts_) {
+    if (!entry.data || !entry.data->changed()) continue;
+    package_->Replace(entry.part, entry.data->Serialize());
+    written.push_back(&entry);
   }
   if (formula_removed_) {
     // Cached results of the remaining formulas may depend on what was overwritten: drop the
@@ -210,7 +286,7 @@ void XlsxWorkbook::Save() {
     const std::string rels_part = Relationships::PathFor(workbook_part_);
     if (package_->Has(rels_part)) {
       const std::string rels_xml = package_->Read(rels_part);
-      const Relationships rels(rels_xml, workbook_part_, path_);
+      const Relationships rels(rels_xml, workbook_part_, path_, package_->limits());
       if (const Relationship* chain = rels.OfKind("calcChain")) {
         package_->Remove(chain->part);
         package_->Replace(rels_part, Relationships::Without(rels_xml, chain->id));
@@ -226,28 +302,34 @@ void XlsxWorkbook::Save() {
   }
   package_->Commit();
   // The file now holds the written sheets; carry on from them.
-  for (XlsxWorksheet* sheet : written) sheet->Unload();
+  for (auto& sheet : worksheets_) sheet->Unload();
+  for (SheetPart* entry : written) entry->data.reset();
   formula_removed_ = false;
 }
 
 class XlsxApplication : public workbook::Application {
  public:
+  explicit XlsxApplication(const ReadLimits& limits) : limits_(limits) {}
   std::unique_ptr<workbook::Workbook> Open(const std::string& path) override {
-    return std::make_unique<XlsxWorkbook>(Package::OpenFile(path), path);
+    return std::make_unique<XlsxWorkbook>(Package::OpenFile(path, limits_), path);
   }
   void SetVisible(bool) override {}
   void Quit() override {}
+
+ private:
+  ReadLimits limits_;
 };
 
 }  // namespace
 
-std::unique_ptr<workbook::Application> MakeEmbeddedApplication() {
-  return std::make_unique<XlsxApplication>();
+std::unique_ptr<workbook::Application> MakeEmbeddedApplication(const ReadLimits& limits) {
+  return std::make_unique<XlsxApplication>(limits);
 }
 
 std::unique_ptr<workbook::Workbook> OpenWorkbookFromMemory(std::string bytes,
-                                                           const std::string& name) {
-  return std::make_unique<XlsxWorkbook>(Package::OpenMemory(std::move(bytes), name), name);
+                                                           const std::string& name,
+                                                           const ReadLimits& limits) {
+  return std::make_unique<XlsxWorkbook>(Package::OpenMemory(std::move(bytes), name, limits), name);
 }
 
 }  // namespace quillory::xlsx

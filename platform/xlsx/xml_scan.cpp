@@ -76,11 +76,14 @@ Token Scanner::Next() {
     if (!skip_to("?>", 2)) return fail();
     token.kind = TokenKind::Other;
   } else if (rest.starts_with("<!")) {
-    // A doctype, possibly with an internal subset in brackets.
+    // A doctype, possibly with an internal subset in brackets. The bracket is looked for only
+    // up to the first '>': searching the rest of the document for each "<!" made a flood of
+    // them take quadratic time.
     const auto close = doc_.find('>', pos_);
-    const auto bracket = doc_.find('[', pos_);
-    if (bracket != std::string_view::npos && bracket < close) {
-      if (!skip_to("]", bracket - pos_) || !skip_to(">", 0)) return fail();
+    if (close == std::string_view::npos) return fail();
+    const auto bracket = doc_.substr(pos_, close - pos_).find('[');
+    if (bracket != std::string_view::npos) {
+      if (!skip_to("]", bracket) || !skip_to(">", 0)) return fail();
     } else if (!skip_to(">", 2)) {
       return fail();
     }

@@ -12,7 +12,7 @@
 namespace quillory {
 namespace {
 
-const std::string kCorpus = std::string(QUILLORY_SOURCE_DIR) + "/../shared/corpus";
+const std::string kCorpus = QUILLORY_CORPUS;
 
 struct CellsRun {
   int exit_code = 0;

@@ -62,8 +62,11 @@ TEST_F(ConvertCommand, RunningInstanceStopsTheRunUnlessYes) {
   office_.files["/w/a.xlsx"] = FakeFile{{MakeSheet("S", {{"1"}})}, 0};
   in_use_ = true;
   EXPECT_EQ(Run({"/w/a.xlsx", "--no-backup"}), 1);
-  EXPECT_NE(err_.str().find("Excel may be open."), std::string::npos) << err_.str();
-  EXPECT_NE(err_.str().find("--yes"), std::string::npos);
+  EXPECT_EQ(err_.str(),
+            "A spreadsheet program may have one of the workbooks open. It is recommended that you "
+            "close it there first.\n\nWould you like to proceed anyway?\n"
+            "Run again with --yes to proceed anyway.\n"
+            "The run was not started; nothing was converted.\n");
   EXPECT_TRUE(office_.log.empty());
 
   EXPECT_EQ(Run({"/w/a.xlsx", "--no-backup", "--yes"}), 0) << err_.str();
@@ -83,9 +86,18 @@ TEST_F(ConvertCommand, LettersQuestionIsAskedOnTheTerminalUntilAnswered) {
   }
   EXPECT_EQ(asked, 3u);
 
+  EXPECT_NE(err.find("Please give a number from -180 to 66."), std::string::npos) << err;
+
+  // Standard input ends without an answer: the run ends before anything is opened.
   office_.files["/w/a.xlsx"] = FakeFile{{MakeSheet("S", {{"12"}})}, 0};
-  EXPECT_EQ(Run({"/w/a.xlsx", "--no-backup", "--kind", "letters"}, "abc\n"), 1);
-  EXPECT_EQ(Text("/w/a.xlsx", 0, 1, 1), "12");
+  office_.log.clear();
+  EXPECT_EQ(Run({"/w/a.xlsx", "--no-backup", "--kind", "letters"}, "abc\n"), 2);
+  EXPECT_TRUE(office_.log.empty());
+  EXPECT_NE(err_.str().find("The run was not started: no number was given for A"),
+            std::string::npos)
+      << err_.str();
+  EXPECT_EQ(Run({"/w/a.xlsx", "--no-backup", "--kind", "letters"}, ""), 2);
+  EXPECT_TRUE(office_.log.empty());
 }
 
 TEST_F(ConvertCommand, BlockScopeNamesItsSheetQuotedOrNot) {
@@ -125,6 +137,22 @@ TEST_F(ConvertCommand, DryRunPrintsEscapedChangesAndSavesNothing) {
             "/w/a.xlsx\tTab\\tSheet\tB2\t3\\\\4\\n5\\r\tC\\\\D\\nE\\r\n");
   EXPECT_EQ(office_.files["/w/a.xlsx"], before);
   EXPECT_EQ(office_.Count("save /w/a.xlsx"), 0);
+}
+
+TEST_F(ConvertCommand, DryRunRefusesAndExitsAsTheRunWould) {
+  office_.files["/w/a.xlsx"] = FakeFile{{MakeSheet("S", {{"2", "!3"}})}, 0};
+  office_.files["/w/old.xls"] = FakeFile{{MakeSheet("S", {{"1"}})}, 0};
+  office_.files["/w/old.xls"].save_refusal = "it is in a format that cannot be saved";
+  for (const bool dry : {true, false}) {
+    std::vector<std::string> args = {"/w/a.xlsx", "/w/old.xls", "--no-backup"};
+    if (dry) args.push_back("--dry-run");
+    EXPECT_EQ(Run(args), 1) << err_.str();
+    EXPECT_EQ(out_.str(), dry ? "/w/a.xlsx\tS\tA1\t2\tTwo\n/w/old.xls\tS\tA1\t1\tOne\n" : "");
+    EXPECT_EQ(err_.str(),
+              "/w/old.xls was not converted: it is in a format that cannot be saved\n" +
+                  std::string(dry ? "" : "The workbooks before it were converted and saved.\n") +
+                  "/w/a.xlsx, S!B1: part of an array formula\n");
+  }
 }
 
 TEST_F(ConvertCommand, LanguageAndCollectedMessages) {

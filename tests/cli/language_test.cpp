@@ -58,12 +58,27 @@ TEST_F(LanguageCommand, AddFollowsTheEditorsRules) {
   EXPECT_EQ(List(), "English\nFrench\nfrench\n \n French \n");
 }
 
-TEST_F(LanguageCommand, ANameWithTheSeparatorIsStoredAsTypedAndReadsAsTwo) {
-  EXPECT_EQ(Cli({"add", "x;y"}).code, 0);
-  EXPECT_EQ(Stored(), "x;y;");
-  EXPECT_EQ(List(), "English\nx\ny\n");
-  EXPECT_EQ(Cli({"add", "y"}).code, 0);
-  EXPECT_EQ(Stored(), "x;y;") << "y is already listed";
+// ";" would make the name two names; bytes that are not UTF-8 would be stored as something
+// else than was typed, and its words under other keys.
+TEST_F(LanguageCommand, NamesWithTheSeparatorOrBytesThatAreNotTextAreRefused) {
+  const std::string separator =
+      "A language name cannot contain \";\": it separates the names in the list of languages.\n";
+  const std::string not_text =
+      "A language name must be text (UTF-8); this one holds bytes that are not.\n";
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {"x;y", separator},
+      {";", separator},
+      {"caf\xE9", not_text},
+      {"\xC3", not_text},
+  };
+  for (const auto& [name, message] : refused) {
+    const CliRun run = Cli({"add", name});
+    EXPECT_EQ(run.code, 1) << name;
+    EXPECT_EQ(run.err, message) << name;
+  }
+  EXPECT_FALSE(store_.HasSetting("Languages"));
+  EXPECT_EQ(Cli({"add", "caf\xC3\xA9 \xF0\x9F\x8C\x8D"}).code, 0);
+  EXPECT_EQ(Stored(), "caf\xC3\xA9 \xF0\x9F\x8C\x8D;");
 }
 
 TEST_F(LanguageCommand, DeleteRewritesTheListTrimmed) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -65,7 +67,7 @@ TEST(WordsCommand, TakesUnitWordsAndLanguagesFromTheStore) {
   const CliRun run = RunWith(store, {"words", "17", "1"});
   EXPECT_EQ(run.out, "17\nONE\n");
   EXPECT_EQ(run.err,
-            "17 was left unchanged: the word \"Seventeen_\" of the language \"Caps\" is empty\n");
+            "17 was left unchanged: the word \"Seventeen\" of the language \"Caps\" is empty\n");
   EXPECT_EQ(RunWith(store, {"words", "--language", "English", "17"}).out, "Seventeen\n");
 }
 
@@ -74,6 +76,52 @@ TEST(WordsCommand, ReadsNegativeNumbersAsTexts) {
   EXPECT_EQ(RunWith(store, {"words", "5", "-5", "-1,234.5"}).out,
             "Five\nMinus Five\nMinus One Thousand Two Hundred Thirty Four Point Fifty\n");
   EXPECT_EQ(RunWith(store, {"words", "--", "-5", "(7)"}).out, "Minus Five\nMinus Seven\n");
+}
+
+// Hands out its text a few bytes at a time, as a pipe or a terminal gives standard input.
+class TrickleBuffer : public std::streambuf {
+ public:
+  TrickleBuffer(std::string text, std::size_t step) : text_(std::move(text)), step_(step) {}
+
+ protected:
+  int_type underflow() override {
+    if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+    if (given_ == text_.size()) return traits_type::eof();
+    const std::size_t size = std::min(step_, text_.size() - given_);
+    setg(text_.data() + given_, text_.data() + given_, text_.data() + given_ + size);
+    given_ += size;
+    return traits_type::to_int_type(*gptr());
+  }
+
+ private:
+  std::string text_;
+  std::size_t step_;
+  std::size_t given_ = 0;
+};
+
+TEST(WordsCommand, LinesSplitAcrossReadsComeOutAsWhenGivenWhole) {
+  const std::string input = "1234.56\r\nabc\n\n-7\n$1,000.05\n19";
+  MemorySettings store;
+  const CliRun whole = RunWith(store, {"words", "--currency"}, input);
+  ASSERT_EQ(whole.out,
+            "One Thousand Two Hundred Thirty Four Dollars and Fifty Six Cents\nabc\n\n"
+            "Minus Seven Dollars and No Cents\nOne Thousand Dollars and Five Cents\n"
+            "Nineteen Dollars and No Cents\n");
+  for (std::size_t step : {1, 2, 3, 5, 8, 13}) {
+    TrickleBuffer trickle(input, step);
+    std::istream in(&trickle);
+    CliEnvironment env{store, in};
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCli({"words", "--currency"}, out, err, env), 0);
+    EXPECT_EQ(out.str(), whole.out) << "read " << step << " bytes at a time";
+    EXPECT_EQ(err.str(), whole.err) << "read " << step << " bytes at a time";
+  }
+  TrickleBuffer trickle("1\n23\n4", 3);
+  std::istream in(&trickle);
+  CliEnvironment env{store, in};
+  std::ostringstream out, err;
+  EXPECT_EQ(RunCli({"letters", "--base", "1"}, out, err, env), 0);
+  EXPECT_EQ(out.str(), "A\nBC\nD\n");
 }
 
 TEST(LettersCommand, ReplacesDigitsAndRefusesBasesOutsideTheCodePage) {

@@ -75,9 +75,9 @@ TEST(Outcome, DescribesWhyATextWasLeftAlone) {
             "1E+15 is too large to write in words: the words reach 999 trillion (15 digits)");
   const WordsOutcome missing = NumberToWords("77", HolesWordSet(), out);
   EXPECT_EQ(DescribeOutcome("77", missing, "French"),
-            "77 was left unchanged: the word \"Seven_\" of the language \"French\" is empty");
+            "77 was left unchanged: the word \"Seven\" of the language \"French\" is empty");
   EXPECT_EQ(DescribeOutcome("77", missing),
-            "77 was left unchanged: the word \"Seven_\" of the current language is empty");
+            "77 was left unchanged: the word \"Seven\" of the current language is empty");
   EXPECT_EQ(DescribeOutcome("7", NumberToWords("7", kEnglish, out)), "");
 }
 
@@ -91,6 +91,24 @@ TEST(Currency, UsesTheUnitWordsExactlyAsStored) {
   words.unit = "";
   words.subunit = "Centavo";
   EXPECT_EQ(CurrencyToWords("2.02", words), "Two s and Two Centavos");
+}
+
+TEST(Currency, StoredPluralsReplaceTheAddedS) {
+  WordSet words;
+  words.unit = "Penny";
+  EXPECT_EQ(CurrencyToWords("2", words), "Two Pennys and No Cents");  // no plural stored
+  words.unit_plural = "Pennies";
+  words.subunit = "Farthing";
+  words.subunit_plural = "Farthings ";
+  EXPECT_EQ(CurrencyToWords("2.02", words), "Two Pennies and Two Farthings");
+  EXPECT_EQ(CurrencyToWords("1.01", words), "One Penny and One Farthing");
+  EXPECT_EQ(CurrencyToWords("0", words), "No Pennies and No Farthings");
+  words.unit_plural = "";
+  EXPECT_EQ(CurrencyToWords("3", words), "Three and No Farthings");
+  words.unit_plural = " Pen  nies";
+  EXPECT_EQ(CurrencyToWords("3", words), "Three Pen nies and No Farthings");
+  EXPECT_EQ(DescribeReason(NumberToWords("x", kEnglish, words.unit)),
+            "does not appear to be a number");
 }
 
 TEST(Currency, TwoSpacesInAUnitWordBecomeOneWhereverTheyStand) {

@@ -5,12 +5,20 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <thread>
+#include <tuple>
+
+#include <xlsxwriter.h>
 
 #include "platform/libreoffice/loader.h"
 #include "platform/libreoffice/odf_settings.h"
+#include "platform/libreoffice/zip_part.h"
 #include "tests/libreoffice/fixtures.h"
+#include "workbook/file_replace.h"
+#include "workbook/workbook_lock.h"
 
 namespace quillory::libreoffice {
 namespace {
@@ -18,6 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ConvertWithLibreOffice;
 using testing::ReadFile;
+using testing::ReplaceOnce;
 using testing::TempFolder;
 using testing::WriteFile;
 using workbook::CellText;
@@ -49,6 +58,7 @@ class Fixtures {
     testing::WriteSourceWorkbook(folder_ / "source.xlsx");
     testing::WriteChartWorkbook(folder_ / "charts.xlsx");
     testing::WriteProtectedWorkbook(folder_ / "protected.xlsx");
+    testing::WriteRecalculatedWorkbook(folder_ / "recalculated.xlsx");
     WriteFile(folder_ / "source.csv", "1234.5,Total\n7,0123\n");
     const std::string source = folder_ / "source.xlsx";
     ConvertWithLibreOffice({
@@ -59,6 +69,8 @@ class Fixtures {
         {source, folder_ / "secret.ods", "calc8", "secret"},
         {folder_ / "charts.xlsx", folder_ / "charts.xls", "MS Excel 97", "-"},
         {folder_ / "protected.xlsx", folder_ / "protected.xls", "MS Excel 97", "-"},
+        {folder_ / "recalculated.xlsx", folder_ / "recalculated.xls", "MS Excel 97", "-"},
+        {folder_ / "recalculated.xlsx", folder_ / "recalculated.ods", "calc8", "-"},
     });
     // Files written from a hidden document carry no view settings: give the .ods its active sheet.
     std::string settings = ReadOdfSettings(folder_ / "source.ods");
@@ -200,6 +212,19 @@ TEST_F(Backend, CloseWithoutSavingLeavesTheFile) {
   EXPECT_EQ(ReadFile(path), before);
 }
 
+TEST_F(Backend, HiddenSheetsAreMarked) {
+  const std::string path = folder_ / "hidden.xlsx";
+  lxw_workbook* made = workbook_new(path.c_str());
+  workbook_add_worksheet(made, "Shown");
+  worksheet_hide(workbook_add_worksheet(made, "Kept Out"));
+  ASSERT_EQ(workbook_close(made), LXW_NO_ERROR);
+  auto app = App();
+  auto book = app->Open(path);
+  EXPECT_FALSE(Sheet(*book, "Shown").Hidden());
+  EXPECT_TRUE(Sheet(*book, "Kept Out").Hidden());
+  book->Close();
+}
+
 TEST_F(Backend, HidingAfterAFailureClosesWithoutSaving) {
   const std::string path = Copy("source.ods");
   const std::string before = ReadFile(path);
@@ -310,7 +335,7 @@ TEST_F(Backend, PasswordProtectedFilesFailClearly) {
   }
 }
 
-TEST_F(Backend, ReadOnlyAndLockedFilesFailBeforeAnythingIsWritten) {
+TEST_F(Backend, ReadOnlyAndEmptyFilesFailBeforeAnythingIsWritten) {
   auto app = App();
   const std::string read_only = Copy("source.xls", "readonly.xls");
   chmod(read_only.c_str(), 0444);
@@ -320,18 +345,229 @@ TEST_F(Backend, ReadOnlyAndLockedFilesFailBeforeAnythingIsWritten) {
   } catch (const WorkbookError& error) {
     EXPECT_NE(error.reason().find("read-only"), std::string::npos) << error.reason();
   }
-
-  const std::string locked = Copy("source.ods", "locked.ods");
-  WriteFile(folder_ / ".~lock.locked.ods#",
-            "Someone,host,,06.12.2026 08:00,file:///home/someone;\n");
-  try {
-    app->Open(locked);
-    ADD_FAILURE() << "locked file opened";
-  } catch (const WorkbookError& error) {
-    EXPECT_NE(error.reason().find("open in another program"), std::string::npos) << error.reason();
+  // LibreOffice would open them as new, empty workbooks and save those over them.
+  for (const char* name : {"empty.xls", "empty.ods"}) {
+    const std::string empty = folder_ / name;
+    WriteFile(empty, "");
+    try {
+      app->Open(empty);
+      ADD_FAILURE() << name << " opened";
+    } catch (const WorkbookError& error) {
+      EXPECT_EQ(error.reason(), "the file is empty (0 bytes); nothing to open");
+    }
+    EXPECT_EQ(fs::file_size(empty), 0u);
   }
-  fs::remove(folder_ / ".~lock.locked.ods#");
-  EXPECT_NO_THROW(app->Open(locked)->Close());
+}
+
+// The save goes through the same replace step as the embedded engine's.
+TEST_F(Backend, SavesKeepOwnerAndModeAndNeverOverwriteAnotherProgramsSave) {
+  auto app = App();
+  const std::string kept = Copy("source.xls", "kept.xls");
+  chmod(kept.c_str(), 0640);
+  const bool root = geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(chown(kept.c_str(), 65534, 65534), 0);
+  }
+  {
+    auto book = app->Open(kept);
+    // This program's instance writes no lock file of its own.
+    EXPECT_FALSE(fs::exists(folder_ / ".~lock.kept.xls#"));
+    Sheet(*book, "Data").WriteString(1, 1, "converted");
+    book->Save();
+    book->Close();
+  }
+  struct stat info {};
+  ASSERT_EQ(stat(kept.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  if (root) {
+    EXPECT_EQ(info.st_uid, 65534u);
+    EXPECT_EQ(info.st_gid, 65534u);
+  }
+  EXPECT_EQ(Sheet(*app->Open(kept), "Data").Text(1, 1), "converted");
+
+  const std::string theirs = Copy("source.ods", "theirs.ods");
+  auto book = app->Open(theirs);
+  Sheet(*book, "Data").WriteString(1, 1, "converted");
+  WriteFile(folder_ / "new.ods", "their version");
+  fs::rename(folder_ / "new.ods", theirs);
+  try {
+    book->Save();
+    ADD_FAILURE() << "saved over another program's save";
+  } catch (const WorkbookError& error) {
+    EXPECT_NE(error.reason().find("another program changed or replaced the file"),
+              std::string::npos)
+        << error.reason();
+  }
+  book->Close();
+  EXPECT_EQ(ReadFile(theirs), "their version");
+
+  const std::string linked = Copy("source.xls", "linked.xls");
+  fs::create_hard_link(linked, folder_ / "other name.xls");
+  const std::string before = ReadFile(linked);
+  auto twice = app->Open(linked);
+  Sheet(*twice, "Data").WriteString(1, 1, "converted");
+  try {
+    twice->Save();
+    ADD_FAILURE() << "saved a workbook with two names";
+  } catch (const WorkbookError& error) {
+    EXPECT_NE(error.reason().find("it has 2 names (hard links)"), std::string::npos)
+        << error.reason();
+  }
+  EXPECT_EQ(ReadFile(folder_ / "other name.xls"), before);
+  EXPECT_EQ(ReadFile(linked), before);
+  for (const auto& entry : fs::directory_iterator(folder_.Path())) {
+    EXPECT_NE(entry.path().extension(), ".tmp") << "a new file was left behind: " << entry.path();
+  }
+}
+
+TEST_F(Backend, ViewSettingsThatCannotBePutBackAndFailedStepsLeaveTheFile) {
+  auto app = App();
+  const std::string path = Copy("source.ods");
+  const std::string before = ReadFile(path);
+  // The file LibreOffice stored is damaged before its view settings go back in.
+  SetLibreOfficeFileStepHook([](workbook::FileStep step, const std::string& stored) {
+    if (step == workbook::FileStep::kStored) WriteFile(stored, "damaged");
+  });
+  auto book = app->Open(path);
+  Sheet(*book, "Data").WriteString(1, 1, "converted");
+  try {
+    book->Save();
+    ADD_FAILURE() << "saved without its view settings";
+  } catch (const WorkbookError& error) {
+    EXPECT_EQ(error.reason(),
+              "its view settings (active sheet, frozen panes, zoom) could not be put back into "
+              "the saved file; it was left unchanged");
+  }
+  EXPECT_EQ(ReadFile(path), before);
+
+  SetLibreOfficeFileStepHook([](workbook::FileStep step, const std::string&) {
+    if (step == workbook::FileStep::kBeforeRename) throw std::runtime_error("the disk is full");
+  });
+  try {
+    book->Save();
+    ADD_FAILURE() << "saved";
+  } catch (const WorkbookError& error) {
+    EXPECT_EQ(error.reason(), "cannot save: the disk is full");
+  }
+  SetLibreOfficeFileStepHook(nullptr);
+  book->Close();
+  EXPECT_EQ(ReadFile(path), before);
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder_.Path())) {
+    names.push_back(entry.path().filename().string());
+  }
+  EXPECT_EQ(names, std::vector<std::string>{"source.ods"});
+}
+
+// Replaces the one occurrence of `from` in one part of a zip package by `to`.
+void ReplaceInZipPart(const std::string& path, const char* part, const std::string& from,
+                      const std::string& to) {
+  int error = 0;
+  zip_t* archive = zip_open(path.c_str(), 0, &error);
+  if (archive == nullptr) throw std::runtime_error("not a zip package: " + path);
+  const std::string changed = ReplaceOnce(ReadZipPart(archive, part), from, to);
+  zip_source_t* source = zip_source_buffer(archive, changed.data(), changed.size(), 0);
+  if (zip_file_replace(archive, zip_name_locate(archive, part, 0), source, 0) != 0 ||
+      zip_close(archive) != 0) {
+    throw std::runtime_error("cannot rewrite " + path);
+  }
+}
+
+TEST_F(Backend, ASavedCopyThatReadsBackChangedIsNotPutInPlace) {
+  auto app = App();
+  // Changes made to the copy LibreOffice stored, as a save that loses a formula or a text would.
+  const std::vector<std::tuple<std::string, std::function<void(const std::string&)>, std::string>>
+      damages = {
+          {"source.xls",
+           [](const std::string& stored) {
+             WriteFile(stored, ReplaceOnce(ReadFile(stored), "Total", "T0tal"));
+           },
+           "Data!E1: Total -> T0tal"},
+          {"source.ods",
+           [](const std::string& stored) {
+             ReplaceInZipPart(stored, "content.xml", "of:=[.A1]*2", "of:=[.A1]*3");
+           },
+           "Data!A2: =A1*2 -> =A1*3"},
+      };
+  for (const auto& [fixture, damage, change] : damages) {
+    SCOPED_TRACE(fixture);
+    const std::string path = Copy(fixture);
+    const std::string before = ReadFile(path);
+    SetLibreOfficeFileStepHook(
+        [&damage = damage](workbook::FileStep step, const std::string& file) {
+          if (step == workbook::FileStep::kStored) damage(file);
+        });
+    auto book = app->Open(path);
+    Sheet(*book, "Data").WriteString(1, 1, "One Thousand");
+    Sheet(*book, "Second").WriteString(5, 3, "Forty Two");
+    try {
+      book->Save();
+      ADD_FAILURE() << "a copy that reads back changed replaced the file";
+    } catch (const WorkbookError& error) {
+      EXPECT_EQ(error.reason(),
+                "LibreOffice's saved copy does not read back as the converted workbook (" + change +
+                    "), so it was not put in place; the file was left unchanged");
+    }
+    EXPECT_TRUE(ReadFile(path) == before) << "the file was replaced";
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder_.Path())) {
+      names.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(names, std::vector<std::string>{fixture});
+
+    // The workbook is still open as it was: a save whose copy reads back alike goes through.
+    SetLibreOfficeFileStepHook(nullptr);
+    book->Save();
+    book->Close();
+    auto saved = app->Open(path);
+    EXPECT_EQ(Sheet(*saved, "Data").Text(1, 1), "One Thousand");
+    EXPECT_EQ(Sheet(*saved, "Data").Text(1, 5), "Total");
+    EXPECT_EQ(Sheet(*saved, "Second").Text(5, 3), "Forty Two");
+    saved->Close();
+    fs::remove(path);
+  }
+}
+
+TEST_F(Backend, FormulasRecalculatedSinceOpeningDoNotStopTheSave) {
+  auto app = App();
+  for (const char* fixture : {"recalculated.xls", "recalculated.ods"}) {
+    SCOPED_TRACE(fixture);
+    const std::string path = Copy(fixture);
+    {
+      auto book = app->Open(path);
+      // Every formula depends on A1 or on a volatile function, so each shows another result now.
+      Sheet(*book, "Data").WriteString(1, 1, "Five");
+      book->Save();
+      book->Close();
+    }
+    auto saved = app->Open(path);
+    EXPECT_EQ(Sheet(*saved, "Data").Text(1, 1), "Five");
+    EXPECT_EQ(Sheet(*saved, "Data").Text(2, 1), "7");
+    saved->Close();
+  }
+}
+
+// What a LibreOffice of the user's asks when it opens `path` for editing.
+std::string UsersOfficeAsks(const std::string& path) {
+  const std::string command = std::string(QUILLORY_LOCK_PROBE) + " '" + path + "' 2>&1";
+  std::string output;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[512];
+    while (fgets(buffer, sizeof buffer, pipe)) output += buffer;
+    pclose(pipe);
+  }
+  while (!output.empty() && output.back() == '\n') output.pop_back();
+  return output;
+}
+
+TEST_F(Backend, AUsersLibreOfficeSeesTheLockOfAConversion) {
+  const std::string path = Copy("source.ods");
+  {
+    const auto lock = workbook::WorkbookLock::Acquire(path, workbook::OtherLocks::kRefuse);
+    ASSERT_TRUE(lock);
+    EXPECT_EQ(UsersOfficeAsks(path), "com.sun.star.document.LockedDocumentRequest");
+  }
+  EXPECT_EQ(UsersOfficeAsks(path), "none");
 }
 
 TEST_F(Backend, AHungInstanceIsEndedAndTheWorkbookFails) {
@@ -397,6 +633,7 @@ class UsersOffice {
   ~UsersOffice() {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
+    unlink(("/tmp/OSL_PIPE_" + std::to_string(getuid()) + "_quillory_test_users_office").c_str());
   }
   bool Alive() const { return kill(pid_, 0) == 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
   pid_t Pid() const { return pid_; }

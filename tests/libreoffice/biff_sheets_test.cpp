@@ -34,6 +34,30 @@ TEST(BiffSheets, ListsSheetsAndTheirKinds) {
             "Data:0 Chart1:2 Empty:0 active 1");
 }
 
+TEST(BiffSheets, BooleanFormulaResultsAndExcel95Workbooks) {
+  testing::TempFolder folder;
+  testing::WriteShownWorkbook(folder / "shown.xlsx");
+  testing::ConvertWithLibreOffice(
+      {{folder / "shown.xlsx", folder / "shown.xls", "MS Excel 97", "-"}});
+  testing::ConvertToExcel95(folder / "shown.xlsx", folder / "shown95.xls");
+  const std::vector<std::pair<std::int32_t, std::int32_t>> booleans = {{1, 2}, {2, 2}, {3, 2}};
+  const SourceWorkbook biff8 = ReadBiffSheets(testing::ReadFile(folder / "shown.xls"));
+  EXPECT_FALSE(biff8.excel95);
+  ASSERT_EQ(biff8.sheets.size(), 1u);
+  EXPECT_EQ(biff8.sheets[0].booleans, booleans);
+  const SourceWorkbook biff5 = ReadBiffSheets(testing::ReadFile(folder / "shown95.xls"));
+  EXPECT_TRUE(biff5.excel95);
+  EXPECT_EQ(Describe(biff5), "Shown:0 active 0");
+  ASSERT_EQ(biff5.sheets.size(), 1u);
+  EXPECT_EQ(biff5.sheets[0].booleans, booleans);
+
+  // Excel 5.0/95 names are bytes of the Windows code page (here Western, 1252).
+  testing::WriteFile(folder / "S\u00fcd \u20ac.csv", "1,2\n");
+  testing::ConvertToExcel95(folder / "S\u00fcd \u20ac.csv", folder / "western.xls");
+  EXPECT_EQ(Describe(ReadBiffSheets(testing::ReadFile(folder / "western.xls"))),
+            "S\u00fcd \u20ac.csv:0 active 0");
+}
+
 TEST(OoxmlSheets, ChartSheetsAreToldFromTheRelationships) {
   testing::TempFolder folder;
   testing::WriteChartWorkbook(folder / "charts.xlsx");

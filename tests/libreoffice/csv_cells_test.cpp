@@ -27,7 +27,12 @@ TEST(CsvCells, FindsNonEmptyFieldsWithTheirPositions) {
 
 TEST(FileChecks, ExpectedFiltersFollowTheExtension) {
   EXPECT_EQ(ExpectedFilters("/a/b.XLS"),
-            (std::vector<std::string>{"MS Excel 97", "MS Excel 97 Vorlage/Template"}));
+            (std::vector<std::string>{"MS Excel 97", "MS Excel 97 Vorlage/Template", "MS Excel 95",
+                                      "MS Excel 5.0/95", "MS Excel 95 Vorlage/Template",
+                                      "MS Excel 5.0/95 Vorlage/Template"}));
+  EXPECT_TRUE(IsExcel95Filter("MS Excel 95 Vorlage/Template"));
+  EXPECT_TRUE(IsExcel95Filter("MS Excel 5.0/95"));
+  EXPECT_FALSE(IsExcel95Filter("MS Excel 97"));
   EXPECT_EQ(ExpectedFilters("/a/b.ods"), (std::vector<std::string>{"calc8"}));
   EXPECT_EQ(ExpectedFilters("/a/b.ots"), (std::vector<std::string>{"calc8_template"}));
   EXPECT_TRUE(ExpectedFilters("/a/b.csv").empty());

@@ -1,10 +1,27 @@
-// Makes test workbooks with LibreOffice: fixture_tool IN OUT FILTER PASSWORD [IN OUT FILTER
-// PASSWORD]... stores IN as OUT through FILTER, encrypted when PASSWORD is not "-".
+// Makes test workbooks with LibreOffice: fixture_tool IN OUT FILTER OPTION [IN OUT FILTER
+// OPTION]... stores IN as OUT through FILTER. OPTION is "-", "pivot=SOURCE@TARGET" to add a pivot
+// table of the first sheet's SOURCE range at TARGET first ("pivot=A1:C5@F6": rows by the first
+// column, the second column as its filter field, the sum of the third),
+// "general=LANG-COUNTRY@RANGE" to give the first sheet's RANGE the General format of that locale
+// ("general=de-DE@A1:A7"), or a password to encrypt OUT with.
 
 #include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/lang/Locale.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/sheet/DataPilotFieldOrientation.hpp>
+#include <com/sun/star/sheet/GeneralFunction.hpp>
+#include <com/sun/star/sheet/XCellRangeAddressable.hpp>
+#include <com/sun/star/sheet/XDataPilotDescriptor.hpp>
+#include <com/sun/star/sheet/XDataPilotTables.hpp>
+#include <com/sun/star/sheet/XDataPilotTablesSupplier.hpp>
+#include <com/sun/star/sheet/XSpreadsheet.hpp>
+#include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
+#include <com/sun/star/util/XNumberFormatTypes.hpp>
+#include <com/sun/star/util/XNumberFormatsSupplier.hpp>
 
 #include <iostream>
 #include <vector>
@@ -30,6 +47,54 @@ uno::Sequence<beans::PropertyValue> Properties(const std::vector<beans::Property
   return properties;
 }
 
+void AddPivotTable(const uno::Reference<lang::XComponent>& component, const std::string& source,
+                   const std::string& target) {
+  uno::Reference<sheet::XSpreadsheetDocument> document(component, uno::UNO_QUERY_THROW);
+  uno::Reference<container::XIndexAccess> sheets(document->getSheets(), uno::UNO_QUERY_THROW);
+  uno::Reference<sheet::XSpreadsheet> sheet(sheets->getByIndex(0), uno::UNO_QUERY_THROW);
+  const auto address = [&](const std::string& name) {
+    return uno::Reference<sheet::XCellRangeAddressable>(
+               sheet->getCellRangeByName(rtl::OUString::fromUtf8(name.c_str())),
+               uno::UNO_QUERY_THROW)
+        ->getRangeAddress();
+  };
+  uno::Reference<sheet::XDataPilotTables> tables =
+      uno::Reference<sheet::XDataPilotTablesSupplier>(sheet, uno::UNO_QUERY_THROW)
+          ->getDataPilotTables();
+  uno::Reference<sheet::XDataPilotDescriptor> descriptor = tables->createDataPilotDescriptor();
+  descriptor->setSourceRange(address(source));
+  uno::Reference<container::XIndexAccess> fields = descriptor->getDataPilotFields();
+  const auto field = [&](sal_Int32 index) {
+    return uno::Reference<beans::XPropertySet>(fields->getByIndex(index), uno::UNO_QUERY_THROW);
+  };
+  field(0)->setPropertyValue("Orientation", uno::Any(sheet::DataPilotFieldOrientation_ROW));
+  field(1)->setPropertyValue("Orientation", uno::Any(sheet::DataPilotFieldOrientation_PAGE));
+  field(2)->setPropertyValue("Orientation", uno::Any(sheet::DataPilotFieldOrientation_DATA));
+  field(2)->setPropertyValue("Function", uno::Any(sheet::GeneralFunction_SUM));
+  const table::CellRangeAddress at = address(target);
+  tables->insertNewByName("Pivot1", table::CellAddress(at.Sheet, at.StartColumn, at.StartRow),
+                          descriptor);
+}
+
+void SetLocaleGeneral(const uno::Reference<lang::XComponent>& component, const std::string& locale,
+                      const std::string& range) {
+  uno::Reference<sheet::XSpreadsheetDocument> document(component, uno::UNO_QUERY_THROW);
+  uno::Reference<container::XIndexAccess> sheets(document->getSheets(), uno::UNO_QUERY_THROW);
+  uno::Reference<sheet::XSpreadsheet> sheet(sheets->getByIndex(0), uno::UNO_QUERY_THROW);
+  const auto dash = locale.find('-');
+  const lang::Locale where(rtl::OUString::fromUtf8(locale.substr(0, dash).c_str()),
+                           rtl::OUString::fromUtf8(locale.substr(dash + 1).c_str()), "");
+  const sal_Int32 key =
+      uno::Reference<util::XNumberFormatTypes>(
+          uno::Reference<util::XNumberFormatsSupplier>(component, uno::UNO_QUERY_THROW)
+              ->getNumberFormats(),
+          uno::UNO_QUERY_THROW)
+          ->getStandardIndex(where);
+  uno::Reference<beans::XPropertySet>(
+      sheet->getCellRangeByName(rtl::OUString::fromUtf8(range.c_str())), uno::UNO_QUERY_THROW)
+      ->setPropertyValue("NumberFormat", uno::Any(key));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -51,7 +116,13 @@ int main(int argc, char** argv) {
         std::vector<beans::PropertyValue> store = {
             Property("FilterName", uno::Any(rtl::OUString::fromUtf8(filter.c_str()))),
             Property("Overwrite", uno::Any(true))};
-        if (password != "-")
+        if (password.rfind("pivot=", 0) == 0) {
+          const auto at = password.find('@');
+          AddPivotTable(component, password.substr(6, at - 6), password.substr(at + 1));
+        } else if (password.rfind("general=", 0) == 0) {
+          const auto at = password.find('@');
+          SetLocaleGeneral(component, password.substr(8, at - 8), password.substr(at + 1));
+        } else if (password != "-")
           store.push_back(
               Property("Password", uno::Any(rtl::OUString::fromUtf8(password.c_str()))));
         uno::Reference<frame::XStorable>(component, uno::UNO_QUERY_THROW)

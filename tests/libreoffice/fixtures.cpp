@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 #include <xlsxwriter.h>
+#include <zip.h>
 
 #include <filesystem>
 #include <fstream>
@@ -51,6 +52,22 @@ void WriteSourceWorkbook(const std::string& path, bool second_active) {
   worksheet_write_number(second, 4, 2, 42, nullptr);
   if (second_active) worksheet_activate(second);
   workbook_add_worksheet(book, "Empty");
+  if (workbook_close(book) != LXW_NO_ERROR) throw std::runtime_error("cannot write " + path);
+}
+
+void WriteRecalculatedWorkbook(const std::string& path) {
+  lxw_workbook* book = workbook_new(path.c_str());
+  lxw_worksheet* data = workbook_add_worksheet(book, "Data");
+  lxw_format* date = workbook_add_format(book);
+  format_set_num_format(date, "yyyy-mm-dd hh:mm:ss");
+  worksheet_write_number(data, 0, 0, 5, nullptr);
+  worksheet_write_formula_num(data, 0, 1, "=A1*2", nullptr, 10);
+  worksheet_write_formula_num(data, 0, 2, "=RAND()", nullptr, 0.5);
+  worksheet_write_formula_num(data, 0, 3, "=NOW()", date, 45000.25);
+  worksheet_write_number(data, 1, 0, 7, nullptr);
+  worksheet_write_formula_num(data, 1, 1, "=SUM(A1:A2)+C1*0", nullptr, 12);
+  lxw_worksheet* other = workbook_add_worksheet(book, "Other");
+  worksheet_write_formula_num(other, 0, 0, "=Data!A1+1", nullptr, 6);
   if (workbook_close(book) != LXW_NO_ERROR) throw std::runtime_error("cannot write " + path);
 }
 
@@ -104,6 +121,86 @@ void WriteNumbersWorkbook(const std::string& path, int rows, int columns) {
   if (workbook_close(book) != LXW_NO_ERROR) throw std::runtime_error("cannot write " + path);
 }
 
+namespace {
+
+// Replaces every `from` in the package part `part` by `to`.
+void EditPart(const std::string& path, const std::string& part, const std::string& from,
+              const std::string& to) {
+  int error = 0;
+  zip_t* archive = zip_open(path.c_str(), 0, &error);
+  if (!archive) throw std::runtime_error("cannot open " + path);
+  zip_stat_t stat;
+  zip_file_t* file = zip_stat(archive, part.c_str(), 0, &stat) == 0
+                         ? zip_fopen(archive, part.c_str(), 0)
+                         : nullptr;
+  if (!file) throw std::runtime_error("no part " + part);
+  std::string content(stat.size, '\0');
+  zip_fread(file, content.data(), stat.size);
+  zip_fclose(file);
+  for (auto at = content.find(from); at != std::string::npos; at = content.find(from, at)) {
+    content.replace(at, from.size(), to);
+    at += to.size();
+  }
+  // The buffer must outlive zip_close, which reads it.
+  zip_source_t* source = zip_source_buffer(archive, content.data(), content.size(), 0);
+  if (zip_file_add(archive, part.c_str(), source, ZIP_FL_OVERWRITE) < 0 || zip_close(archive) != 0)
+    throw std::runtime_error("cannot rewrite " + path);
+}
+
+}  // namespace
+
+void WriteShownWorkbook(const std::string& path) {
+  lxw_workbook* book = workbook_new(path.c_str());
+  lxw_worksheet* sheet = workbook_add_worksheet(book, "Shown");
+  const double numbers[] = {0.205818150587141, -12345678901, -123456789.12, 123456789012,
+                            -0.0000123456789,  1e20,         1234.5};
+  for (int row = 0; row < 7; ++row) worksheet_write_number(sheet, row, 0, numbers[row], nullptr);
+  worksheet_write_formula_num(sheet, 0, 1, "=A1>0", nullptr, 1);
+  worksheet_write_formula_num(sheet, 1, 1, "=A2>0", nullptr, 0);
+  worksheet_write_formula_num(sheet, 2, 1, "=AND(A1>0,A4>0)", nullptr, 1);
+  lxw_format* general_sections = workbook_add_format(book);
+  format_set_num_format(general_sections, "General;[Red]-General");
+  worksheet_write_number(sheet, 0, 2, -1234.56789012345, general_sections);
+  lxw_format* two_places = workbook_add_format(book);
+  format_set_num_format(two_places, "0.00");
+  worksheet_write_number(sheet, 1, 2, 2.5, two_places);
+  worksheet_write_string(sheet, 2, 2, "0.205818150587141", nullptr);
+  worksheet_write_formula_num(sheet, 3, 2, "=A1*2", nullptr, 0.411636301174282);
+  worksheet_write_string(sheet, 0, 3, "Total", nullptr);
+  if (workbook_close(book) != LXW_NO_ERROR) throw std::runtime_error("cannot write " + path);
+  // libxlsxwriter caches formula results as numbers only: B1:B3 get boolean results.
+  for (const char* cell : {"B1", "B2", "B3"}) {
+    EditPart(path, "xl/worksheets/sheet1.xml", std::string("<c r=\"") + cell + "\"",
+             std::string("<c r=\"") + cell + "\" t=\"b\"");
+  }
+}
+
+void WritePivotSourceWorkbook(const std::string& path) {
+  lxw_workbook* book = workbook_new(path.c_str());
+  lxw_worksheet* sheet = workbook_add_worksheet(book, "Sales");
+  const char* header[] = {"Region", "Item", "Amount"};
+  for (int column = 0; column < 3; ++column) {
+    worksheet_write_string(sheet, 0, static_cast<lxw_col_t>(column), header[column], nullptr);
+  }
+  const char* regions[] = {"North", "South", "North", "South"};
+  const char* items[] = {"Pens", "Pens", "Ink", "Ink"};
+  const double amounts[] = {12, 5, 7.5, 1234.56};
+  for (int row = 0; row < 4; ++row) {
+    worksheet_write_string(sheet, static_cast<lxw_row_t>(row + 1), 0, regions[row], nullptr);
+    worksheet_write_string(sheet, static_cast<lxw_row_t>(row + 1), 1, items[row], nullptr);
+    worksheet_write_number(sheet, static_cast<lxw_row_t>(row + 1), 2, amounts[row], nullptr);
+  }
+  if (workbook_close(book) != LXW_NO_ERROR) throw std::runtime_error("cannot write " + path);
+}
+
+void ConvertToExcel95(const std::string& in, const std::string& out) {
+  const std::string command =
+      "ssconvert -T Gnumeric_Excel:excel_biff7 '" + in + "' '" + out + "' >/dev/null 2>&1";
+  if (std::system(command.c_str()) != 0) {
+    throw std::runtime_error("ssconvert failed (Debian package gnumeric): " + command);
+  }
+}
+
 void ConvertWithLibreOffice(const std::vector<std::vector<std::string>>& jobs) {
   std::string command = QUILLORY_FIXTURE_TOOL;
   for (const auto& job : jobs) {
@@ -122,6 +219,14 @@ std::string ReadFile(const std::string& path) {
 
 void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string ReplaceOnce(std::string bytes, const std::string& from, const std::string& to) {
+  const auto at = bytes.find(from);
+  if (at == std::string::npos || bytes.find(from, at + 1) != std::string::npos) {
+    throw std::runtime_error("not found exactly once: " + from);
+  }
+  return bytes.replace(at, from.size(), to);
 }
 
 }  // namespace quillory::libreoffice::testing

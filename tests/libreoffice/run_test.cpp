@@ -34,7 +34,7 @@ class BlockPrompts : public workbook::Prompts {
     return std::nullopt;
   }
   void SetBusy(bool) override {}
-  void Progress(int, int, std::string_view, std::int64_t) override {}
+  void Progress(const workbook::RunProgress&) override {}
   std::vector<std::string> messages;
 };
 

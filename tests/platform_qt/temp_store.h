@@ -24,5 +24,10 @@ std::vector<std::optional<std::string>> ReadInOtherProcess(const std::vector<std
 std::string WriteInOtherProcess(const std::string& config_home, const std::string& key,
                                 const std::string& value);
 
+// Runs, in processes of their own all started at once over TempConfigHome(), `rounds` language
+// rounds for each prefix: the languages PREFIX1 to PREFIXn are added one by one, and each odd one
+// is deleted once the next is in, so PREFIX2, PREFIX4, ... remain. Returns when all have ended.
+void LanguageRoundsInOtherProcesses(const std::vector<std::string>& prefixes, int rounds);
+
 }  // namespace test
 }  // namespace quillory

@@ -1,3 +1,4 @@
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -9,7 +10,9 @@
 #include <iterator>
 #include <ostream>
 
+#include "tests/workbook/scratch_folder.h"
 #include "workbook/backup_copy.h"
+#include "workbook/file_replace.h"
 #include "workbook/spreadsheet.h"
 
 namespace quillory::workbook {
@@ -122,11 +125,17 @@ TEST_F(BackupCopy, FailsWithTheReasonAndLeavesNothingBehind) {
   // Root writes into read-only folders, so the copy is tried as nobody in a child process.
   const pid_t child = ::fork();
   if (child == 0) {
-    if (::geteuid() == 0 && ::setuid(65534) != 0) ::_exit(3);
+    if (::geteuid() == 0 &&
+        (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+      ::_exit(3);
+    }
     try {
       MakeBackupCopy(book, std::chrono::system_clock::now());
     } catch (const WorkbookError& error) {
-      ::_exit(error.reason().find("Permission denied") != std::string::npos ? 0 : 2);
+      ::_exit(error.reason().find("no backup copy could be made: the folder " +
+                                  book.parent_path().string() + " is read-only") == 0
+                  ? 0
+                  : 2);
     }
     ::_exit(1);
   }
@@ -135,6 +144,85 @@ TEST_F(BackupCopy, FailsWithTheReasonAndLeavesNothingBehind) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   EXPECT_EQ(std::distance(fs::directory_iterator(book.parent_path()), fs::directory_iterator()), 1);
 }
+
+TEST_F(BackupCopy, KeepsTheOwnerAndTheModeWithoutExecuteBits) {
+  const fs::path book = folder_ / "book.xlsx";
+  Write(book, "PK");
+  ::chmod(book.c_str(), 0754);
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::chown(book.c_str(), 65534, 65534), 0);
+  }
+  const std::string backup = MakeBackupCopy(book, std::chrono::system_clock::now());
+  struct stat status {};
+  ASSERT_EQ(::stat(backup.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0644u);
+  if (root) {
+    EXPECT_EQ(status.st_uid, 65534u);
+  }
+}
+
+TEST_F(BackupCopy, APipeInTheWorkbooksPlaceIsRefusedAtOnce) {
+  const fs::path pipe = folder_ / "book.xlsx";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+  try {
+    MakeBackupCopy(pipe, std::chrono::system_clock::now());
+    FAIL() << "a pipe was copied";
+  } catch (const WorkbookError& error) {
+    EXPECT_EQ(error.reason(), "no backup copy could be made: not a regular file");
+  }
+}
+
+// A failure or a kill at any step leaves either no backup or a whole one under its name.
+class BackupInterrupted : public BackupCopy, public ::testing::WithParamInterface<FileStep> {
+ protected:
+  void TearDown() override {
+    SetFileStepHook(nullptr);
+    BackupCopy::TearDown();
+  }
+  std::vector<fs::path> Backups() const {
+    std::vector<fs::path> backups;
+    for (const auto& entry : fs::directory_iterator(folder_)) {
+      const std::string name = entry.path().filename().string();
+      if (name.rfind("book Backup ", 0) == 0) backups.push_back(entry.path());
+    }
+    return backups;
+  }
+};
+
+TEST_P(BackupInterrupted, LeavesNoPartialCopyUnderTheBackupsName) {
+  const FileStep step = GetParam();
+  const fs::path book = folder_ / "book.xlsx";
+  const std::string bytes(300000, 'q');
+  Write(book, bytes);
+
+  const int status = testing::InChild([&] {
+    SetFileStepHook([step](FileStep now, const std::string&) {
+      if (now == step) ::raise(SIGKILL);
+    });
+    MakeBackupCopy(book, std::chrono::system_clock::now());
+  });
+  EXPECT_TRUE(testing::KilledBySignal(status, SIGKILL)) << status;
+  const std::vector<fs::path> killed = Backups();
+  EXPECT_EQ(killed.size(), step == FileStep::kRenamed ? 1u : 0u);
+  for (const fs::path& backup : killed) EXPECT_EQ(Read(backup), bytes);
+
+  if (step == FileStep::kRenamed) return;
+  SetFileStepHook([step](FileStep now, const std::string&) {
+    if (now == step) throw std::runtime_error("the disk is full");
+  });
+  try {
+    MakeBackupCopy(book, std::chrono::system_clock::now());
+    FAIL() << "copied";
+  } catch (const WorkbookError& error) {
+    EXPECT_EQ(error.reason(), "no backup copy could be made: the disk is full");
+  }
+  EXPECT_TRUE(Backups().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, BackupInterrupted,
+                         ::testing::Values(FileStep::kWritten, FileStep::kBeforeSync,
+                                           FileStep::kBeforeRename, FileStep::kRenamed));
 
 }  // namespace
 }  // namespace quillory::workbook

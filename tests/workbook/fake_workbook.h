@@ -35,6 +35,7 @@ struct FakeSheet {
   std::map<CellKey, FakeCell> cells;
   bool chart = false;    // not a worksheet
   bool protect = false;  // every write fails
+  bool hidden = false;
   bool operator==(const FakeSheet&) const = default;
 };
 
@@ -43,6 +44,7 @@ struct FakeFile {
   std::size_t active = 0;  // index into sheets
   bool open_fails = false;
   bool save_fails = false;
+  std::string save_refusal{};  // why it can never be saved, "" when it can
   bool operator==(const FakeFile&) const = default;
 };
 
@@ -53,6 +55,7 @@ class FakeWorksheet final : public Worksheet {
   FakeWorksheet(FakeSheet& data, std::vector<std::string>& log) : data_(data), log_(log) {}
 
   std::string Name() const override { return data_.name; }
+  bool Hidden() const override { return data_.hidden; }
   std::int32_t LastRow() const override {
     std::int32_t last = 1;
     for (const auto& [key, cell] : data_.cells) last = std::max(last, key.first);
@@ -120,6 +123,7 @@ class FakeWorkbook final : public Workbook {
     }
     return nullptr;
   }
+  std::string SaveRefusal() override { return data_.save_refusal; }
   void Save() override;
   void Close() override;
 
@@ -230,6 +234,8 @@ class ScriptedPrompts final : public Prompts {
   int blocks_asked = 0;
   int progress_calls = 0;
   std::int64_t last_cells = 0;
+  std::int64_t last_cells_total = 0;
+  std::function<void(const RunProgress&)> on_progress;
 
   void Message(std::string_view text, std::string_view details) override {
     messages.push_back({std::string(text), std::string(details)});
@@ -253,9 +259,11 @@ class ScriptedPrompts final : public Prompts {
     return pick_block ? pick_block(workbook) : std::nullopt;
   }
   void SetBusy(bool busy) override { busy_changes.push_back(busy); }
-  void Progress(int, int, std::string_view, std::int64_t cells) override {
+  void Progress(const RunProgress& progress) override {
     ++progress_calls;
-    last_cells = cells;
+    last_cells = progress.cells;
+    last_cells_total = progress.cells_total;
+    if (on_progress) on_progress(progress);
   }
 };
 

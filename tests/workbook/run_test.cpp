@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "engine/settings.h"
 #include "engine/words.h"
 #include "tests/workbook/fake_workbook.h"
+#include "tests/workbook/scratch_folder.h"
 #include "workbook/cell_walks.h"
 #include "workbook/conversion_run.h"
 
@@ -20,9 +23,16 @@ using testing::FakeWorkbook;
 using testing::MakeSheet;
 using testing::ScriptedPrompts;
 
-constexpr std::string_view kRunningQuestion =
-    "Excel may be open. It is recommended that you close Excel first.\r\n\r\n"
-    "Would you like to proceed anyway?";
+constexpr std::string_view kInUseQuestion =
+    "A spreadsheet program may have one of the workbooks open. It is recommended that you close "
+    "it there first.\r\n\r\nWould you like to proceed anyway?";
+
+using Outcomes = std::vector<WorkbookOutcome>;
+Outcomes OutcomesOf(const RunReport& report) {
+  Outcomes outcomes;
+  for (const WorkbookResult& result : report.workbooks) outcomes.push_back(result.outcome);
+  return outcomes;
+}
 
 class Run : public ::testing::Test {
  protected:
@@ -35,9 +45,15 @@ class Run : public ::testing::Test {
     options_.paths = std::move(paths);
     options_.kind = kind;
     options_.scope = scope;
-    RunServices services{office_.Factory(), [this](const auto&) { return in_use_; },
+    const ApplicationFactory factory = office_.Factory();
+    RunServices services{[this, factory](const std::string& path) {
+                           if (on_application_) on_application_(path);
+                           return factory(path);
+                         },
+                         [this](const auto&) { return in_use_; },
                          [] { return std::chrono::system_clock::now(); },
                          [this](const CellChange& change) { changes_.push_back(change); }};
+    services.cancel = &cancel_;
     return ConversionRun(options_, words_, prompts_, services).Execute();
   }
   std::string Text(const std::string& path, std::int32_t row, std::int32_t column) {
@@ -51,6 +67,8 @@ class Run : public ::testing::Test {
   RunOptions options_;
   bool in_use_ = false;
   std::vector<CellChange> changes_;
+  std::atomic<bool> cancel_{false};
+  std::function<void(const std::string& path)> on_application_;  // before each workbook opens
 };
 
 TEST_F(Run, EmptyListOnlySaysSo) {
@@ -58,7 +76,8 @@ TEST_F(Run, EmptyListOnlySaysSo) {
   const RunReport report = Execute({}, Kind::Letters);
   EXPECT_EQ(report.outcome, RunOutcome::NoFiles);
   ASSERT_EQ(prompts_.messages.size(), 1u);
-  EXPECT_EQ(prompts_.messages[0].text, "No files added.");
+  EXPECT_EQ(prompts_.messages[0].text.substr(0, 17), "No files added.\n\n");
+  EXPECT_TRUE(report.workbooks.empty());
   EXPECT_TRUE(prompts_.busy_changes.empty());
   EXPECT_TRUE(prompts_.questions.empty());
   EXPECT_TRUE(prompts_.text_questions.empty());
@@ -83,6 +102,13 @@ TEST_F(Run, ConvertsEverySavesEachAndSaysDoneWithTheCollectedMessages) {
   EXPECT_EQ(prompts_.busy_changes, (std::vector<bool>{true, false}));
   EXPECT_TRUE(prompts_.questions.empty());
   EXPECT_TRUE(prompts_.text_questions.empty());  // not letters: nothing asked
+  EXPECT_EQ(OutcomesOf(report), (Outcomes{WorkbookOutcome::Converted, WorkbookOutcome::Converted}));
+  EXPECT_EQ(report.Count(WorkbookOutcome::Converted), 2);
+  EXPECT_EQ(report.CellsLeft(), 1);
+  EXPECT_EQ(report.summary, "Done.");
+  // The last progress of each workbook has passed every cell of its used range.
+  EXPECT_EQ(prompts_.last_cells, 1);
+  EXPECT_EQ(prompts_.last_cells_total, 1);
 }
 
 TEST_F(Run, MessagesPastTheLimitAreOnlyCounted) {
@@ -96,18 +122,20 @@ TEST_F(Run, MessagesPastTheLimitAreOnlyCounted) {
   EXPECT_EQ(details.substr(details.rfind('\n') + 1), "... and 10 more cells left as they were");
 }
 
-TEST_F(Run, RunningInstanceQuestionNoStopsBeforeAnything) {
+TEST_F(Run, InUseQuestionNoStopsBeforeAnythingAndSaysSo) {
   AddBook("a.xlsx", {{"5"}});
   in_use_ = true;
   prompts_.yes_no = {false};
-  EXPECT_EQ(Execute({"a.xlsx"}).outcome, RunOutcome::Declined);
-  EXPECT_EQ(prompts_.questions, std::vector<std::string>{std::string(kRunningQuestion)});
+  const RunReport report = Execute({"a.xlsx"});
+  EXPECT_EQ(report.outcome, RunOutcome::Declined);
+  EXPECT_EQ(prompts_.questions, std::vector<std::string>{std::string(kInUseQuestion)});
   EXPECT_TRUE(office_.log.empty());
-  EXPECT_TRUE(prompts_.messages.empty());
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0].text, "The run was not started; nothing was converted.");
   EXPECT_EQ(prompts_.busy_changes, (std::vector<bool>{true, false}));
 }
 
-TEST_F(Run, RunningInstanceQuestionYesGoesOn) {
+TEST_F(Run, InUseQuestionYesGoesOn) {
   AddBook("a.xlsx", {{"5"}});
   in_use_ = true;
   prompts_.yes_no = {true};
@@ -115,16 +143,32 @@ TEST_F(Run, RunningInstanceQuestionYesGoesOn) {
   EXPECT_EQ(Text("a.xlsx", 1, 1), "Five");
 }
 
-TEST_F(Run, LettersQuestionComesBackUntilTheAnswerIsAFittingNumber) {
+TEST_F(Run, LettersQuestionComesBackWithTheRangeUntilTheAnswerIsAFittingNumber) {
   AddBook("a.xlsx", {{"123"}});
-  prompts_.text_answers = {std::nullopt, "abc", "", "40000", "67", "2.5"};
+  prompts_.text_answers = {"abc", "", "40000", "67", "-181", "2.5"};
   EXPECT_EQ(Execute({"a.xlsx"}, Kind::Letters).outcome, RunOutcome::Done);
   ASSERT_EQ(prompts_.text_questions.size(), 6u);
-  for (const auto& [prompt, initial] : prompts_.text_questions) {
-    EXPECT_EQ(prompt, "What number corresponds with A?");
-    EXPECT_EQ(initial, "1");
+  EXPECT_EQ(prompts_.text_questions[0].first, "What number corresponds with A?");
+  for (std::size_t i = 1; i < 6; ++i) {
+    EXPECT_EQ(prompts_.text_questions[i].first,
+              "Please give a number from -180 to 66.\nWhat number corresponds with A?");
   }
+  for (const auto& [prompt, initial] : prompts_.text_questions) EXPECT_EQ(initial, "1");
   EXPECT_EQ(Text("a.xlsx", 1, 1), "@AB");  // base 2: 1 -> '@', 2 -> 'A', 3 -> 'B'
+}
+
+TEST_F(Run, LettersQuestionLeftWithoutAnAnswerEndsTheRunBeforeAnything) {
+  AddBook("a.xlsx", {{"123"}});
+  prompts_.text_answers = {"abc", std::nullopt};
+  options_.backup = true;  // not even a backup is made
+  const RunReport report = Execute({"a.xlsx"}, Kind::Letters);
+  EXPECT_EQ(report.outcome, RunOutcome::Unanswered);
+  EXPECT_TRUE(office_.log.empty());
+  EXPECT_EQ(prompts_.text_questions.size(), 2u);
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0].text,
+            "The run was not started: no number was given for A, so nothing was converted.");
+  EXPECT_EQ(prompts_.busy_changes, (std::vector<bool>{true, false}));
 }
 
 TEST_F(Run, LettersBaseGivenBeforehandIsNotAsked) {
@@ -158,25 +202,164 @@ TEST_F(Run, FailureInTheMiddleKeepsTheFirstLeavesTheSecondAndTheThirdUntouched) 
             "The workbooks before it were converted and saved.\n"
             "The workbooks after it were not touched.");
   EXPECT_EQ(prompts_.busy_changes, (std::vector<bool>{true, false}));
+  EXPECT_EQ(OutcomesOf(report), (Outcomes{WorkbookOutcome::Converted, WorkbookOutcome::Failed,
+                                          WorkbookOutcome::NotReached}));
+  EXPECT_EQ(report.workbooks[1].reason, "the disk is full");
 }
 
-TEST_F(Run, CancelledBlockFailsThatWorkbookOnly) {
+TEST_F(Run, CancelBetweenCellsClosesTheWorkbookUnsavedAndTouchesNoneAfterIt) {
+  AddBook("a.xlsx", {{"1"}});
+  AddBook("b.xlsx", std::vector<std::vector<std::string>>(5000, {"2"}));
+  AddBook("c.xlsx", {{"3"}});
+  const FakeFile second_before = office_.files["b.xlsx"];
+  prompts_.on_progress = [this](const RunProgress& progress) {
+    if (progress.index == 2 && progress.cells > 0) cancel_ = true;
+  };
+  const RunReport report = Execute({"a.xlsx", "b.xlsx", "c.xlsx"});
+
+  EXPECT_EQ(report.outcome, RunOutcome::Cancelled);
+  EXPECT_EQ(OutcomesOf(report), (Outcomes{WorkbookOutcome::Converted, WorkbookOutcome::Cancelled,
+                                          WorkbookOutcome::NotReached}));
+  EXPECT_EQ(Text("a.xlsx", 1, 1), "One");
+  EXPECT_EQ(office_.files["b.xlsx"], second_before);
+  EXPECT_EQ(office_.Count("write Sheet1 4097,1"), 0);  // stopped at the first progress report
+  EXPECT_EQ(office_.Count("close b.xlsx"), 1);
+  EXPECT_EQ(office_.Count("save b.xlsx"), 0);
+  EXPECT_EQ(office_.Count("open c.xlsx"), 0);
+  EXPECT_EQ(report.cells_converted, 1);
+  EXPECT_EQ(report.summary,
+            "The run was cancelled: b.xlsx was not converted; its file is untouched.\n"
+            "The workbooks before it were converted and saved.\n"
+            "The workbooks after it were not touched.");
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0].text, report.summary);
+}
+
+TEST_F(Run, CancelAfterTheLastCellStillSavesNothing) {
+  AddBook("a.xlsx", {{"1"}});
+  const FakeFile before = office_.files["a.xlsx"];
+  prompts_.on_progress = [this](const RunProgress& progress) {
+    if (progress.cells_total > 0 && progress.cells == progress.cells_total) cancel_ = true;
+  };
+  const RunReport report = Execute({"a.xlsx"});
+  EXPECT_EQ(report.outcome, RunOutcome::Cancelled);
+  EXPECT_EQ(office_.files["a.xlsx"], before);
+  EXPECT_EQ(report.summary,
+            "The run was cancelled: a.xlsx was not converted; its file is untouched.");
+}
+
+TEST_F(Run, CancelledBlockSkipsThatWorkbookOnly) {
   for (const char* path : {"a.xlsx", "b.xlsx", "c.xlsx"}) AddBook(path, {{"1", "2"}, {"3", "4"}});
+  const FakeFile second_before = office_.files["b.xlsx"];
   prompts_.pick_block = [&](Workbook& workbook) -> std::optional<Block> {
     if (prompts_.blocks_asked == 2) return std::nullopt;
     return Block{static_cast<FakeWorkbook&>(workbook).Sheet("Sheet1"), 2, 1, 2, 2};
   };
   const RunReport report = Execute({"a.xlsx", "b.xlsx", "c.xlsx"}, Kind::Number, Scope::Block);
-  EXPECT_EQ(report.outcome, RunOutcome::Failed);
-  EXPECT_EQ(report.failed_workbook, "b.xlsx");
+  EXPECT_EQ(report.outcome, RunOutcome::Done);
+  EXPECT_EQ(OutcomesOf(report), (Outcomes{WorkbookOutcome::Converted, WorkbookOutcome::Skipped,
+                                          WorkbookOutcome::Converted}));
+  EXPECT_EQ(report.workbooks[1].reason, "no block of cells was chosen");
   EXPECT_EQ(Text("a.xlsx", 1, 1), "1");
   EXPECT_EQ(Text("a.xlsx", 2, 1), "Three");
-  EXPECT_EQ(Text("b.xlsx", 2, 1), "3");
-  EXPECT_EQ(prompts_.blocks_asked, 2);
-  EXPECT_EQ(office_.Count("visible 1"), 2);
+  EXPECT_EQ(office_.files["b.xlsx"], second_before);
+  EXPECT_EQ(office_.Count("close b.xlsx"), 1);
+  EXPECT_EQ(Text("c.xlsx", 2, 2), "Four");
+  EXPECT_EQ(prompts_.blocks_asked, 3);
+  EXPECT_EQ(office_.Count("visible 1"), 3);
+  EXPECT_EQ(report.summary, "Done.\nb.xlsx was skipped: no block of cells was chosen.");
+  // A block's progress counts the cells of the block.
+  EXPECT_EQ(prompts_.last_cells_total, 2);
 }
 
-TEST_F(Run, BackupIsMadeBeforeOpeningAndItsFailureStopsThatWorkbook) {
+TEST_F(Run, AWorkbookInWhichNoCellIsWrittenIsClosedNotSaved) {
+  AddBook("labels.xlsx", {{"Total", "", "n/a"}});
+  AddBook("numbers.xlsx", {{"Total", "5"}});
+  const RunReport report = Execute({"labels.xlsx", "numbers.xlsx"});
+  EXPECT_EQ(report.outcome, RunOutcome::Done);
+  EXPECT_EQ(report.workbooks_converted, 2);
+  EXPECT_EQ(office_.log, (std::vector<std::string>{"open labels.xlsx", "close labels.xlsx", "quit",
+                                                   "open numbers.xlsx", "write Sheet1 1,2",
+                                                   "save numbers.xlsx", "quit"}));
+}
+
+TEST_F(Run, AWorkbookThatCannotBeSavedFailsUnlessNothingIsWrittenInIt) {
+  AddBook("labels.xls", {{"Total"}});
+  AddBook("old.xls", {{"2"}});
+  for (const char* path : {"labels.xls", "old.xls"}) {
+    office_.files[path].save_refusal = "it cannot be saved in its format";
+  }
+  const RunReport report = Execute({"labels.xls", "old.xls"});
+  EXPECT_EQ(report.outcome, RunOutcome::Failed);
+  EXPECT_EQ(report.workbooks_converted, 1);  // nothing to save in labels.xls
+  EXPECT_EQ(report.failed_workbook, "old.xls");
+  EXPECT_EQ(report.failure, "it cannot be saved in its format");
+  EXPECT_EQ(office_.Count("close old.xls"), 1);
+  EXPECT_EQ(office_.Count("save old.xls"), 0);
+  EXPECT_EQ(Text("old.xls", 1, 1), "2");
+}
+
+TEST_F(Run, CellMessagesShowTabsAndLineBreaksEscaped) {
+  AddBook("a.xlsx", {{"Net\tGross\n", "x\\y"}});
+  office_.files["a.xlsx"].sheets[0].cells[{1, 1}].text = "Net\tGross\r\n";
+  office_.files["a.xlsx"].sheets[0].name = "Q1\t2026";
+  Execute({"a.xlsx"});
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0].details,
+            "a.xlsx, Q1\\t2026!A1: Net\\tGross\\r\\n does not appear to be a number\n"
+            "a.xlsx, Q1\\t2026!B1: x\\\\y does not appear to be a number");
+}
+
+// A dry run goes through everything the real run does, cell by cell and workbook by workbook;
+// only the saving is left out.
+TEST_F(Run, ADryRunReportsWhatTheRealRunDoes) {
+  const auto books = [this] {
+    AddBook("a.xlsx", {{"Total", "5", "!7"}, {"=12", "!8"}});
+    AddBook("b.xls", {{"3"}});
+    office_.files["b.xls"].save_refusal = "its chart sheets would be saved as worksheets";
+    AddBook("c.xlsx", {{"4"}});
+  };
+  books();
+  const std::map<std::string, FakeFile> before = office_.files;
+  options_.dry_run = true;
+  const RunReport dry = Execute({"a.xlsx", "c.xlsx", "b.xls"});
+  const std::vector<ScriptedPrompts::Shown> dry_messages = prompts_.messages;
+  EXPECT_EQ(office_.files, before);
+  EXPECT_EQ(office_.Count("save a.xlsx") + office_.Count("save c.xlsx"), 0);
+  std::vector<std::string> listed;
+  for (const CellChange& change : changes_) {
+    listed.push_back(change.workbook + " " + change.cell + " " + change.old_text + " -> " +
+                     change.new_text);
+  }
+  // b.xls's change is listed, then the workbook refused where the run would save it.
+  EXPECT_EQ(listed, (std::vector<std::string>{"a.xlsx B1 5 -> Five", "a.xlsx A2 12 -> Twelve",
+                                              "c.xlsx A1 4 -> Four", "b.xls A1 3 -> Three"}));
+
+  office_ = FakeOffice();
+  prompts_ = ScriptedPrompts();
+  changes_.clear();
+  books();
+  options_.dry_run = false;
+  const RunReport real = Execute({"a.xlsx", "c.xlsx", "b.xls"});
+  EXPECT_TRUE(changes_.empty());
+  EXPECT_EQ(Text("a.xlsx", 2, 1), "Twelve");
+
+  EXPECT_EQ(dry.outcome, RunOutcome::Failed);
+  EXPECT_EQ(dry.outcome, real.outcome);
+  EXPECT_EQ(dry.failed_workbook, real.failed_workbook);
+  EXPECT_EQ(dry.failure, real.failure);
+  EXPECT_EQ(dry.cells_converted, real.cells_converted);
+  ASSERT_EQ(dry.messages.size(), 3u);  // Total and the two array cells
+  ASSERT_EQ(dry.messages.size(), real.messages.size());
+  for (std::size_t i = 0; i < dry.messages.size(); ++i) {
+    EXPECT_EQ(dry.messages[i].cell, real.messages[i].cell);
+    EXPECT_EQ(dry.messages[i].message, real.messages[i].message);
+  }
+  ASSERT_EQ(dry_messages.size(), 1u);
+  EXPECT_EQ(dry_messages[0].details, prompts_.messages.at(0).details);
+}
+
+TEST_F(Run, BackupIsMadeOnceOpenedAndItsFailureStopsThatWorkbookBeforeAnyWrite) {
   const fs::path folder =
       fs::path(::testing::TempDir()) / ("run_test." + std::to_string(::getpid()));
   fs::create_directories(folder);
@@ -190,7 +373,9 @@ TEST_F(Run, BackupIsMadeBeforeOpeningAndItsFailureStopsThatWorkbook) {
   const RunReport report = Execute({good, gone});
   EXPECT_EQ(report.outcome, RunOutcome::Failed);
   EXPECT_EQ(report.failed_workbook, gone);
-  EXPECT_EQ(office_.Count("open " + gone), 0);
+  EXPECT_EQ(office_.Count("open " + gone), 1);
+  EXPECT_EQ(office_.Count("save " + gone), 0);
+  EXPECT_EQ(office_.Count("write Sheet1 1,1"), 1);  // the first workbook's cell only
   EXPECT_EQ(Text(gone, 1, 1), "1");
   int backups = 0;
   for (const auto& entry : fs::directory_iterator(folder)) {
@@ -204,6 +389,84 @@ TEST_F(Run, BackupIsMadeBeforeOpeningAndItsFailureStopsThatWorkbook) {
   }
   EXPECT_EQ(backups, 1);
   fs::remove_all(folder);
+}
+
+TEST_F(Run, AWorkbookSkippedAtTheBlockPickerGetsNoBackup) {
+  const fs::path folder =
+      fs::path(::testing::TempDir()) / ("run_test.skip." + std::to_string(::getpid()));
+  fs::create_directories(folder);
+  const std::string skipped = (folder / "skipped.xlsx").string();
+  const std::string picked = (folder / "picked.xlsx").string();
+  std::ofstream(skipped) << "skipped bytes";
+  std::ofstream(picked) << "picked bytes";
+  AddBook(skipped, {{"1"}});
+  AddBook(picked, {{"2"}});
+  prompts_.pick_block = [&](Workbook& workbook) -> std::optional<Block> {
+    if (workbook.Path() == skipped) return std::nullopt;
+    return Block{static_cast<FakeWorkbook&>(workbook).Sheet("Sheet1"), 1, 1, 1, 1};
+  };
+  options_.backup = true;
+
+  const RunReport report = Execute({skipped, picked}, Kind::Number, Scope::Block);
+  EXPECT_EQ(OutcomesOf(report), (Outcomes{WorkbookOutcome::Skipped, WorkbookOutcome::Converted}));
+  std::vector<std::string> backups;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name.find(" Backup ") != std::string::npos) backups.push_back(name.substr(0, 7));
+  }
+  EXPECT_EQ(backups, std::vector<std::string>{"picked "});
+  fs::remove_all(folder);
+}
+
+class LockedRun : public Run {
+ protected:
+  void SetUp() override {
+    Run::SetUp();
+    book_ = folder_ / "book.xlsx";
+    taken_ = folder_ / "taken.xlsx";
+    testing::WriteBytes(book_, "PK");
+    testing::WriteBytes(taken_, "PK");
+    testing::WriteBytes(folder_ / ".~lock.taken.xlsx#", kTheirLock);
+    AddBook(book_, {{"1"}});
+    AddBook(taken_, {{"2"}});
+    on_application_ = [this](const std::string& path) {
+      locked_.push_back(
+          fs::exists(folder_ / (".~lock." + fs::path(path).filename().string() + "#")));
+    };
+  }
+  static constexpr const char* kTheirLock = "Ann,ann,desk,06.12.2026 08:00,file:///home/ann;\n";
+  testing::ScratchFolder folder_;
+  std::string book_, taken_;
+  std::vector<bool> locked_;
+};
+
+TEST_F(LockedRun, EachWorkbookIsLockedWhileConvertedAndAnotherProgramsLockStopsIt) {
+  const RunReport report = Execute({book_, taken_});
+  EXPECT_EQ(report.outcome, RunOutcome::Failed);
+  EXPECT_EQ(report.failed_workbook, taken_);
+  EXPECT_NE(report.failure.find("it is open in another program (Ann on desk"), std::string::npos)
+      << report.failure;
+  EXPECT_EQ(locked_, std::vector<bool>{true});  // the second was never opened
+  EXPECT_EQ(office_.Count("open " + taken_), 0);
+  EXPECT_EQ(Text(book_, 1, 1), "One");
+  EXPECT_EQ(testing::ReadBytes(folder_ / ".~lock.taken.xlsx#"), kTheirLock);
+  EXPECT_EQ(folder_.Names(),
+            (std::vector<std::string>{".~lock.taken.xlsx#", "book.xlsx", "taken.xlsx"}));
+}
+
+TEST_F(LockedRun, HavingSaidToGoOnTheUserIsNotStoppedByAnotherProgramsLock) {
+  in_use_ = true;
+  prompts_.yes_no = {true};
+  const RunReport report = Execute({taken_});
+  EXPECT_EQ(report.outcome, RunOutcome::Done) << report.failure;
+  EXPECT_EQ(Text(taken_, 1, 1), "Two");
+  EXPECT_EQ(testing::ReadBytes(folder_ / ".~lock.taken.xlsx#"), kTheirLock);
+}
+
+TEST_F(LockedRun, ADryRunLocksNothing) {
+  options_.dry_run = true;
+  EXPECT_EQ(Execute({book_}).outcome, RunOutcome::Done);
+  EXPECT_EQ(locked_, std::vector<bool>{false});
 }
 
 }  // namespace

@@ -65,6 +65,11 @@ TEST_F(Walks, NumbersBecomeWordsAndEverythingElseStaysAsItWas) {
   EXPECT_EQ(walk.messages[0].message, "Item does not appear to be a number");
   EXPECT_EQ(walk.messages[5].cell, "B4");
   EXPECT_EQ(walk.messages[5].message, "part of an array formula");
+  // The table of cells left shows the text and the reason apart.
+  EXPECT_EQ(walk.messages[0].text, "Item");
+  EXPECT_EQ(walk.messages[0].reason, "does not appear to be a number");
+  EXPECT_EQ(walk.messages[5].text, "7");
+  EXPECT_EQ(walk.messages[5].reason, "part of an array formula");
 }
 
 TEST_F(Walks, StoredCellWalkEqualsTheRowByRowWalk) {
@@ -139,14 +144,43 @@ TEST_F(Walks, LettersBaseOutsideTheCharacterSetFails) {
   EXPECT_TRUE(Writes().empty());
 }
 
-TEST_F(Walks, ProgressIsReportedNowAndThenAndAtTheEndOfEachSheet) {
+TEST_F(Walks, ProgressCountsTheCellsOfTheUsedRangesOutOfTheirTotal) {
+  // 10,000 labels in a column, then a sheet whose used range is 5,000 rows by 3 columns but
+  // holds two cells: its empty rows count too, a band of rows at a time.
   std::vector<std::vector<std::string>> rows(10000, std::vector<std::string>{"x"});
-  FakeWorkbook book = Open({MakeSheet("S", rows)});
+  testing::FakeSheet sparse = MakeSheet("Sparse", {{"1"}});
+  sparse.cells[{5000, 3}] = {"2", "", false};
+  FakeWorkbook book = Open({MakeSheet("S", rows), sparse});
   CellWalk walk = Walk(Kind::Letters, 1);
-  std::vector<std::int64_t> reported;
-  walk.on_progress = [&](std::int64_t cells) { reported.push_back(cells); };
+  std::vector<std::pair<std::int64_t, std::int64_t>> reported;
+  walk.on_progress = [&](std::int64_t cells, std::int64_t total) {
+    reported.emplace_back(cells, total);
+  };
   ConvertWorkbook(book, walk);
-  EXPECT_EQ(reported, (std::vector<std::int64_t>{4096, 8192, 10000}));
+  EXPECT_EQ(reported,
+            (std::vector<std::pair<std::int64_t, std::int64_t>>{
+                {4096, 25000}, {8192, 25000}, {10000, 25000}, {22288, 25000}, {25000, 25000}}));
+
+  CellWalk block = Walk(Kind::Number);
+  block.on_progress = [&](std::int64_t cells, std::int64_t total) {
+    reported.assign(1, {cells, total});
+  };
+  ConvertBlock({book.Sheet("Sparse"), 2, 2, 11, 3}, block);
+  EXPECT_EQ(reported.back(), (std::pair<std::int64_t, std::int64_t>{20, 20}));
+}
+
+TEST_F(Walks, ACancelStopsBeforeTheNextCell) {
+  std::vector<std::vector<std::string>> rows(10, std::vector<std::string>{"1", "2"});
+  FakeWorkbook book = Open({MakeSheet("S", rows)});
+  std::atomic<bool> cancel{false};
+  CellWalk walk = Walk(Kind::Number);
+  walk.cancel = &cancel;
+  walk.on_change = [&](const CellChange&) {
+    if (walk.cells_converted == 3) cancel = true;  // the third cell is written
+  };
+  EXPECT_THROW(ConvertWorkbook(book, walk), RunCancelled);
+  EXPECT_EQ(walk.cells_converted, 3);
+  EXPECT_EQ(walk.cells_visited, 3);
 }
 
 TEST(CellName, ColumnsAreLettersAndRowsNumbers) {

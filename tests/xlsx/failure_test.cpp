@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/xlsx/xlsx_application.h"
 #include "tests/xlsx/test_support.h"
+#include "workbook/file_replace.h"
 
 // Workbooks that cannot be opened or saved: a clear failure naming the file, and the file as it
 // was before.
@@ -203,6 +205,106 @@ TEST(SaveThroughALink, ReplacesTheFileTheLinkPointsToAndKeepsTheLink) {
   }
   EXPECT_TRUE(std::filesystem::is_symlink(link));
   EXPECT_EQ(MakeEmbeddedApplication()->Open(target)->Worksheets()[0]->Text(1, 1), "Twelve");
+}
+
+// The save puts a new file in place only while the path still names the file that was opened.
+class SaveGuarantees : public SaveFailure {
+ protected:
+  void TearDown() override { workbook::SetFileStepHook(nullptr); }
+  std::string A1(const std::string& path) {
+    return MakeEmbeddedApplication()->Open(path)->Worksheets()[0]->Text(1, 1);
+  }
+  std::vector<std::string> Names() {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+};
+
+TEST_F(SaveGuarantees, AnotherProgramsSaveDuringTheConversionIsNotOverwritten) {
+  auto book = MakeEmbeddedApplication()->Open(path_);
+  book->Worksheets()[0]->WriteString(1, 1, "Twelve");
+  // The other program writes a new file and renames it over, as office programs save.
+  MakeWorkbook(dir_ / "theirs.xlsx", [](lxw_workbook* other) {
+    worksheet_write_string(workbook_add_worksheet(other, "Only"), 0, 0, "their edit", nullptr);
+  });
+  std::filesystem::rename(dir_ / "theirs.xlsx", path_);
+  try {
+    book->Save();
+    FAIL() << "saved over the other program's version";
+  } catch (const workbook::WorkbookError& e) {
+    EXPECT_EQ(e.file(), path_);
+    EXPECT_NE(e.reason().find("another program changed or replaced the file while it was being "
+                              "converted; nothing was written"),
+              std::string::npos)
+        << e.reason();
+  }
+  book->Close();
+  EXPECT_EQ(A1(path_), "their edit");
+  EXPECT_EQ(Names(), std::vector<std::string>{"book.xlsx"});
+}
+
+TEST_F(SaveGuarantees, AWorkbookWithASecondNameIsRefusedAndBothNamesKeepTheirContent) {
+  std::filesystem::create_hard_link(path_, dir_ / "second.xlsx");
+  auto book = MakeEmbeddedApplication()->Open(path_);
+  book->Worksheets()[0]->WriteString(1, 1, "Twelve");
+  try {
+    book->Save();
+    FAIL() << "saved";
+  } catch (const workbook::WorkbookError& e) {
+    EXPECT_NE(e.reason().find("it has 2 names (hard links)"), std::string::npos) << e.reason();
+  }
+  EXPECT_EQ(ReadFile(path_), bytes_);
+  EXPECT_EQ(std::filesystem::hard_link_count(path_), 2u);
+}
+
+TEST_F(SaveGuarantees, KeepsOwnerAndModeAndSavesAgainFromTheFileItWrote) {
+  chmod(path_.c_str(), 0640);
+  const bool root = geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(chown(path_.c_str(), 65534, 65534), 0);
+  }
+  auto book = MakeEmbeddedApplication()->Open(path_);
+  book->Worksheets()[0]->WriteString(1, 1, "Twelve");
+  book->Save();
+  book->Worksheets()[0]->WriteString(2, 1, "words");
+  book->Save();
+  struct stat info {};
+  ASSERT_EQ(stat(path_.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  if (root) {
+    EXPECT_EQ(info.st_uid, 65534u);
+    EXPECT_EQ(info.st_gid, 65534u);
+  }
+  // After its own save the workbook knows the new file; another program's still counts.
+  WriteFile(path_, ReadFile(path_) + "tail");
+  book->Worksheets()[0]->WriteString(1, 1, "again");
+  EXPECT_THROW(book->Save(), workbook::WorkbookError);
+  book->Close();
+  EXPECT_EQ(Names(), std::vector<std::string>{"book.xlsx"});
+}
+
+TEST_F(SaveGuarantees, ALinkSwappedInAfterTheRenameGainsNothing) {
+  const std::string victim = dir_ / "victim";
+  WriteFile(victim, "secret");
+  chmod(victim.c_str(), 0600);
+  chmod(path_.c_str(), 0666);
+  workbook::SetFileStepHook([&](workbook::FileStep step, const std::string&) {
+    if (step != workbook::FileStep::kRenamed) return;
+    std::filesystem::rename(path_, dir_ / "moved.xlsx");
+    std::filesystem::create_symlink(victim, path_);
+  });
+  auto book = MakeEmbeddedApplication()->Open(path_);
+  book->Worksheets()[0]->WriteString(1, 1, "Twelve");
+  book->Save();
+  struct stat info {};
+  ASSERT_EQ(stat(victim.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+  EXPECT_EQ(ReadFile(victim), "secret");
+  EXPECT_EQ(A1(dir_ / "moved.xlsx"), "Twelve");
 }
 
 }  // namespace

@@ -184,3 +184,20 @@ TEST(FormatNumber, NonFiniteValuesShowAnError) {
 
 }  // namespace
 }  // namespace quillory::xlsx
+
+namespace quillory::xlsx {
+namespace {
+
+TEST(FormatThroughGeneral, OnlyCodesThatShowNumbersThroughGeneral) {
+  EXPECT_EQ(FormatThroughGeneral(0.205818150587141, "General"), "0.205818151");
+  EXPECT_EQ(FormatThroughGeneral(-123456789.12, "General;[RED]-General"), "-123456789.1");
+  EXPECT_EQ(FormatThroughGeneral(-5, "General;\"minus \"General"), "minus 5");
+  EXPECT_EQ(FormatThroughGeneral(2.5, "General\" kg\""), "2.5 kg");
+  EXPECT_EQ(FormatThroughGeneral(1234567.891234, "[<0]\"below\";General"), "1234567.891");
+  for (const char* code : {"", "0", "0.00;General", "General%", "d/m/yyyy", "@", "\"x\""}) {
+    EXPECT_EQ(FormatThroughGeneral(1.5, code), std::nullopt) << code;
+  }
+}
+
+}  // namespace
+}  // namespace quillory::xlsx

@@ -17,8 +17,9 @@
 // the parts of a package, and LibreOffice as an outside reader.
 namespace quillory::xlsx::testing {
 
+// The sample workbooks of tests/data/corpus and their expected texts.
 inline std::string CorpusDir() {
-  return std::string(QUILLORY_SOURCE_DIR) + "/../shared/corpus";
+  return QUILLORY_CORPUS;
 }
 inline std::string DataDir() {
   return QUILLORY_TEST_DATA;
@@ -44,8 +45,10 @@ class ScratchDir {
   std::string path_;
 };
 
+// The bytes of `path`; a file that cannot be read fails the test that asked for it.
 inline std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
+  if (!in) ADD_FAILURE() << "cannot read " << path;
   std::ostringstream buffer;
   buffer << in.rdbuf();
   return buffer.str();

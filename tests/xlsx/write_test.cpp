@@ -243,6 +243,8 @@ TEST(HandWrittenPackage, ReadsPrefixedStrictPartsAndKeepsWhatItDoesNotKnow) {
     ASSERT_EQ(sheets.size(), 2u);
     EXPECT_EQ(sheets[0]->Name(), "Plain & Simple");
     EXPECT_EQ(sheets[1]->Name(), "Hidden");
+    EXPECT_FALSE(sheets[0]->Hidden());
+    EXPECT_TRUE(sheets[1]->Hidden());
     EXPECT_EQ(book->ActiveSheet().Name(), "Hidden");  // tab 2 counts the chart sheet
     auto* sheet = sheets[0];
     EXPECT_EQ(sheet->Text(2, 2), "rich text");
@@ -342,6 +344,71 @@ TEST(HandWrittenPackage, CellsOfADataTableAreRefused) {
   EXPECT_EQ(hidden->Text(1, 1), "fine");
   book->Close();
   EXPECT_EQ(ReadFile(path), bytes);  // closing without saving leaves the file alone
+}
+
+// A pivot table with a filter field above it (F6:G9 and F4:G4) and one without (J2:K3), as
+// LibreOffice writes them; a third relationship names a damaged part, which is passed over.
+TEST(WriteString, CellsOfAPivotTableAreRefusedOneByOne) {
+  ScratchDir dir;
+  const std::string path = dir / "pivot.xlsx";
+  MakeWorkbook(path, [](lxw_workbook* book) {
+    lxw_worksheet* sheet = workbook_add_worksheet(book, "Data");
+    for (int row = 1; row <= 9; ++row) {
+      for (int column = 4; column <= 11; ++column)
+        worksheet_write_number(sheet, row, column, 1, nullptr);
+    }
+  });
+  const auto pivot = [](const char* name, const char* location) {
+    return std::string(
+               "<?xml version=\"1.0\"?><pivotTableDefinition xmlns=\"http://"
+               "schemas.openxmlformats.org/spreadsheetml/2006/main\" name=\"") +
+           name + "\" cacheId=\"1\" dataCaption=\"Values\">" + location +
+           "<pivotFields count=\"0\"/></pivotTableDefinition>";
+  };
+  PutPart(path, "xl/pivotTables/pivotTable1.xml",
+          pivot("Sales",
+                "<location ref=\"F6:G9\" firstHeaderRow=\"1\" firstDataRow=\"1\" "
+                "firstDataCol=\"1\" rowPageCount=\"1\" colPageCount=\"1\"/>"));
+  PutPart(path, "xl/pivotTables/pivotTable2.xml",
+          pivot("Small",
+                "<location ref=\"J2:K3\" firstHeaderRow=\"1\" firstDataRow=\"1\" "
+                "firstDataCol=\"1\"/>"));
+  PutPart(path, "xl/pivotTables/pivotTable3.xml", "<pivotTableDefinition><location ref=");
+  const std::string type =
+      "http://schemas.openxmlformats.org/officeDocument/2006/relationships/pivotTable";
+  PutPart(path, "xl/worksheets/_rels/sheet1.xml.rels",
+          "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/"
+          "package/2006/relationships\"><Relationship Id=\"rId1\" Type=\"" +
+              type +
+              "\" Target=\"../pivotTables/pivotTable1.xml\"/><Relationship Id=\"rId2\" Type=\"" +
+              type +
+              "\" Target=\"/xl/pivotTables/pivotTable2.xml\"/><Relationship Id=\"rId3\" "
+              "Type=\"" +
+              type + "\" Target=\"../pivotTables/pivotTable3.xml\"/></Relationships>");
+
+  auto book = MakeEmbeddedApplication()->Open(path);
+  auto* sheet = book->Worksheets()[0];
+  for (const auto& [row, column] :
+       std::vector<std::pair<int, int>>{{6, 6}, {9, 7}, {4, 6}, {4, 7}, {5, 7}, {2, 10}, {3, 11}}) {
+    try {
+      sheet->WriteString(row, column, "x");
+      ADD_FAILURE() << "wrote into the pivot table at row " << row << ", column " << column;
+    } catch (const workbook::CellWriteRefused& e) {
+      EXPECT_NE(e.reason().find(" is part of the pivot table \""), std::string::npos) << e.reason();
+    }
+  }
+  try {
+    sheet->WriteString(7, 7, "x");
+  } catch (const workbook::CellWriteRefused& e) {
+    EXPECT_EQ(e.reason(),
+              "cell Data!G7 is part of the pivot table \"Sales\" (F4:G9) and cannot be replaced on "
+              "its own");
+  }
+  EXPECT_EQ(sheet->Text(7, 7), "1");
+  for (const auto& [row, column] :
+       std::vector<std::pair<int, int>>{{3, 6}, {6, 5}, {6, 8}, {10, 6}, {4, 10}, {2, 9}}) {
+    EXPECT_NO_THROW(sheet->WriteString(row, column, "x")) << row << "," << column;
+  }
 }
 
 TEST(WriteString, LockedCellsOfAProtectedSheetAreAFailureUnlockedOnesAreWritten) {

@@ -11,9 +11,7 @@ class WordSource;
 
 namespace quillory::ui {
 
-namespace languages {
 class PictureButton;
-}
 
 // The default language window ("Set Default Language"). Opening it makes the stored default the
 // current language at once; "Set" stores the chosen language, makes it current and closes.
@@ -31,8 +29,8 @@ class DefaultLanguageWindow : public QDialog {
 
   SettingsStore& store_;
   WordSource& words_;
-  QComboBox* combo1_ = nullptr;
-  languages::PictureButton* check1_ = nullptr;
+  QComboBox* language_list_ = nullptr;
+  PictureButton* set_button_ = nullptr;
 };
 
 }  // namespace quillory::ui

@@ -5,12 +5,8 @@
 
 namespace quillory::ui {
 
-void ShowLanguageEditor(QWidget* parent, SettingsStore& store) {
-  ShowLanguageEditor(parent, store, {});
-}
-
-void ShowLanguageEditor(QWidget* parent, SettingsStore& store, const ShowMessage& message) {
-  LanguageEditor editor(store, message, parent);
+void ShowLanguageEditor(QWidget* parent, SettingsStore& store, qt::Dialogs& dialogs) {
+  LanguageEditor editor(store, dialogs, parent);
   editor.exec();
 }
 

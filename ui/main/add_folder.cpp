@@ -54,7 +54,10 @@ void CollectSubfolders(QStringList& folders, const std::atomic<bool>* stop) {
 }
 
 QStringList ListMatchingFiles(const QString& folder, const QString& pattern) {
-  const QStringList filters = {pattern, pattern + QLatin1Char('x'), pattern + QLatin1Char('m')};
+  QStringList filters = {pattern};
+  if (pattern.startsWith(QStringLiteral("*.xl"), Qt::CaseInsensitive)) {
+    filters << pattern + QLatin1Char('x') << pattern + QLatin1Char('m');
+  }
   QDir dir(WithSlash(folder));
   dir.setNameFilters(filters);  // QDir matches these without regard to case
   return dir.entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);

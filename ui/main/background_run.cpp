@@ -1,11 +1,10 @@
 #include "ui/main/background_run.h"
 
-#include <QFileInfo>
-#include <QProgressDialog>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "platform/qt/gui_prompts.h"
 #include "platform/qt/pointer.h"
+#include "ui/main/run_progress_window.h"
 
 namespace quillory::ui {
 
@@ -18,11 +17,15 @@ BackgroundRun::BackgroundRun(QWidget* window, WordSource& words, qt::Dialogs& di
       services_(std::move(services)) {
   thread_.setMaxThreadCount(1);
   thread_.setExpiryTimeout(-1);
+  services_.cancel = &cancel_;
   connect(&run_, &QFutureWatcherBase::finished, this, &BackgroundRun::End);
 }
 
 BackgroundRun::~BackgroundRun() {
-  if (run_.isRunning()) run_.waitForFinished();
+  if (run_.isRunning()) {
+    cancel_ = true;
+    run_.waitForFinished();
+  }
 }
 
 bool BackgroundRun::Start(workbook::RunOptions options) {
@@ -30,13 +33,16 @@ bool BackgroundRun::Start(workbook::RunOptions options) {
 
   qt::GuiPrompts::Hooks hooks;
   hooks.set_busy = [this](bool busy) { pointer_.SetBusy(busy); };
-  hooks.progress = [this](int index, int count, const QString& path, qint64 cells) {
-    ShowProgress(index, count, path, cells);
+  hooks.progress = [this](int index, int count, const QString& path, qint64 cells,
+                          qint64 cells_total) {
+    ShowProgress(index, count, path, cells, cells_total);
   };
   hooks.before_box = [this] {
     if (progress_) progress_->hide();
   };
   prompts_ = std::make_unique<qt::GuiPrompts>(dialogs_, window_, std::move(hooks));
+  cancel_ = false;
+  paths_ = options.paths;
 
   run_.setFuture(
       QtConcurrent::run(&thread_, [options = std::move(options), &words = words_,
@@ -47,25 +53,22 @@ bool BackgroundRun::Start(workbook::RunOptions options) {
   return true;
 }
 
-void BackgroundRun::ShowProgress(int index, int count, const QString& path, qint64 cells) {
+void BackgroundRun::Cancel() {
+  if (!running()) return;
+  cancel_ = true;
+  if (progress_) progress_->ShowCancelling();
+}
+
+void BackgroundRun::ShowProgress(int index, int count, const QString& path, qint64 cells,
+                                 qint64 cells_total) {
   if (!running()) return;
   if (!progress_) {
-    progress_ = new QProgressDialog(window_);
-    progress_->setWindowTitle(QStringLiteral("Quillory"));
-    progress_->setCancelButton(nullptr);
-    progress_->setWindowModality(Qt::WindowModal);
-    progress_->setMinimumDuration(0);
-    progress_->setMinimumWidth(420);
-    progress_->setAutoClose(false);
-    progress_->setAutoReset(false);
+    // Not modal: the main window stays usable, and closing it asks whether to cancel the run.
+    progress_ = new RunProgressWindow(window_);
+    connect(progress_, &RunProgressWindow::CancelRequested, this, &BackgroundRun::Cancel);
+    if (cancel_) progress_->ShowCancelling();
   }
-  progress_->setRange(0, count);
-  progress_->setValue(index - 1);
-  progress_->setLabelText(tr("Workbook %1 of %2\n%3\n%4 cells done")
-                              .arg(index)
-                              .arg(count)
-                              .arg(QFileInfo(path).fileName())
-                              .arg(cells));
+  progress_->Show(index, count, path, cells, cells_total);
   if (!progress_->isVisible()) progress_->show();
 }
 

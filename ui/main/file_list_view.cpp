@@ -2,7 +2,9 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QUrl>
@@ -10,11 +12,6 @@
 #include "ui/main/file_list_model.h"
 
 namespace quillory::ui {
-namespace {
-
-constexpr int kColumnTwips = 5300;
-
-}  // namespace
 
 FileListView::FileListView(FileListModel* model, QWidget* parent)
     : QTreeView(parent), model_(model) {
@@ -26,13 +23,15 @@ FileListView::FileListView(FileListModel* model, QWidget* parent)
   setSelectionMode(QAbstractItemView::SingleSelection);
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
-  // Long paths are cut at the column's edge; widening the column scrolls the list sideways.
-  setTextElideMode(Qt::ElideNone);
+  // The path fills the width; a long one loses its middle, so the file's name stays in view.
+  setTextElideMode(Qt::ElideMiddle);
   setWordWrap(false);
-  setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   header()->setStretchLastSection(false);
-  header()->setSectionResizeMode(QHeaderView::Interactive);
-  header()->resizeSection(0, kColumnTwips * logicalDpiX() / 1440);
+  header()->setSectionResizeMode(FileListModel::kPathColumn, QHeaderView::Stretch);
+  header()->setSectionResizeMode(FileListModel::kResultColumn, QHeaderView::ResizeToContents);
+  setColumnHidden(FileListModel::kResultColumn, !model->HasOutcomes());
+  connect(model, &FileListModel::OutcomesShownChanged, this,
+          [this](bool shown) { setColumnHidden(FileListModel::kResultColumn, !shown); });
   setToolTip(kFileListTip);
   setDragEnabled(false);
   setAcceptDrops(true);
@@ -97,9 +96,28 @@ void FileListView::mouseReleaseEvent(QMouseEvent* event) {
 
 void FileListView::mouseDoubleClickEvent(QMouseEvent* event) {
   event->accept();
+  RemoveSelected();
+}
+
+void FileListView::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
+    RemoveSelected();
+    event->accept();
+    return;
+  }
+  QTreeView::keyPressEvent(event);
+}
+
+void FileListView::RemoveSelected() {
   const QModelIndexList selected = selectionModel()->selectedRows();
   if (selected.isEmpty()) return;
-  model_->Remove(selected.front().row());
+  const int row = selected.front().row();
+  model_->Remove(row);
+  // The entry that took its place is selected, so Delete can go on removing.
+  if (model_->Count() > 0) {
+    setCurrentIndex(model_->index(std::min(row, model_->Count() - 1)));
+    drag_source_ = QPersistentModelIndex();
+  }
 }
 
 void FileListView::dragEnterEvent(QDragEnterEvent* event) {
@@ -124,7 +142,11 @@ void FileListView::dropEvent(QDropEvent* event) {
     event->ignore();
     return;
   }
-  model_->Append(paths);
+  QStringList files;
+  QStringList folders;
+  for (const QString& path : paths) (QFileInfo(path).isDir() ? folders : files).append(path);
+  model_->Append(files);
+  if (!folders.isEmpty()) emit FoldersDropped(folders);
   event->acceptProposedAction();
 }
 

@@ -1,15 +1,17 @@
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollArea>
 #include <QTest>
 #include <QTimer>
-#include <QToolButton>
 
 #include "engine/languages.h"
 #include "engine/number_words.h"
 #include "engine/settings.h"
+#include "platform/qt/dialogs.h"
 #include "ui/languages/default_language_window.h"
 #include "ui/languages/language_editor.h"
 #include "ui/languages/language_windows.h"
@@ -45,7 +47,7 @@ void Choose(QWidget& window, int index) {
 }
 
 void Press(QWidget& window, const QString& button) {
-  QTest::mouseClick(Find<QToolButton>(window, button), Qt::LeftButton);
+  QTest::mouseClick(Find<QAbstractButton>(window, button), Qt::LeftButton);
 }
 
 void AddName(QWidget& editor, const QString& name) {
@@ -62,15 +64,26 @@ std::string Read(const SettingsStore& store, std::string_view key) {
   return store.ReadSetting(key, "<absent>");
 }
 
-// An editor whose messages are collected instead of shown.
+// An editor whose boxes are scripted: questions are answered from `dialogs`, messages kept.
 struct Editor {
-  explicit Editor(SettingsStore& store)
-      : window(store, [this](QWidget* over, const QString& text) {
-          messages << (over == &window ? text : "not over the editor: " + text);
-        }) {}
-  QStringList messages;
+  explicit Editor(SettingsStore& store) : window(store, dialogs) { dialogs.SetScripted(); }
+  QStringList Messages() const {
+    QStringList texts;
+    for (const qt::Dialogs::Shown& shown : dialogs.shown()) {
+      if (shown.kind == qt::Dialogs::BoxKind::Message) texts << shown.text;
+    }
+    return texts;
+  }
+  qt::Dialogs dialogs;
   LanguageEditor window;
 };
+
+bool BoxesTakeInput(QWidget& editor) {
+  for (int n = 2; n <= 38; ++n) {
+    if (!Box(editor, n)->isEnabled()) return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -86,50 +99,70 @@ class LanguageWindowsTest : public QObject {
     QCOMPARE(Combo(editor.window)->currentIndex(), -1);
     QVERIFY(!Combo(editor.window)->isEditable());
     for (int n = 1; n <= 38; ++n) QVERIFY(Box(editor.window, n)->text().isEmpty());
+    // No language chosen: the word boxes take no input, so nothing typed can be lost.
+    for (int n = 2; n <= 38; ++n) QVERIFY(!Box(editor.window, n)->isEnabled());
+    QVERIFY(Box(editor.window, 1)->isEnabled());
     QCOMPARE(editor.window.windowTitle(), QString("Languages"));
 
     // The next deletion rewrites the list without the lost name.
     Choose(editor.window, 0);
+    QVERIFY(BoxesTakeInput(editor.window));
+    editor.dialogs.ScriptYesNo(true);
     Press(editor.window, "Check2");
     QCOMPARE(Read(store, "Languages"), "Spanish;");
   }
 
-  void addingFollowsTheListRules() {
+  void addingFollowsTheListRulesAndChoosesTheNewLanguage() {
     MemorySettings store;
     Editor editor(store);
     QComboBox* combo = Combo(editor.window);
 
     AddName(editor.window, "");
-    QCOMPARE(editor.messages, QStringList({"You forgot to input language"}));
+    QCOMPARE(editor.Messages(), QStringList({"You forgot to input language"}));
+    QCOMPARE(editor.dialogs.shown().size(), 1u);
     QCOMPARE(Read(store, "Languages"), "<absent>");
 
     AddName(editor.window, "French");
     QCOMPARE(Read(store, "Languages"), "French;");
     QVERIFY(Box(editor.window, 1)->text().isEmpty());
-    QCOMPARE(combo->currentIndex(), -1);  // adding selects nothing, even in an empty list
+    QCOMPARE(combo->currentText(), QString("French"));  // chosen at once, ready for its words
+    QVERIFY(BoxesTakeInput(editor.window));
 
     AddName(editor.window, "French");  // ignored silently, the name stays typed
     QCOMPARE(Read(store, "Languages"), "French;");
     QCOMPARE(Box(editor.window, 1)->text(), QString("French"));
 
-    Choose(editor.window, 0);
     Type(Box(editor.window, 2), "Un");
+    QCOMPARE(Read(store, "One_French"), "Un");
     AddName(editor.window, "french");  // letter case makes another language
-    AddName(editor.window, " ");       // spaces only are not empty
+    QCOMPARE(Box(editor.window, 2)->text(), QString());
+    AddName(editor.window, " ");  // spaces only are not empty, but hold no words
+    QVERIFY(!Box(editor.window, 2)->isEnabled());
     AddName(editor.window, "  Old Norse ");
     AddName(editor.window, "English");
-    AddName(editor.window, "a;b");
-    QCOMPARE(Read(store, "Languages"), "French;french; ;  Old Norse ;English;a;b;");
-    QCOMPARE(Entries(combo),
-             QStringList({"French", "french", " ", "  Old Norse ", "English", "a;b"}));
-    QCOMPARE(combo->currentText(), QString("French"));  // selection and boxes untouched
-    QCOMPARE(Box(editor.window, 2)->text(), QString("Un"));
-    QCOMPARE(editor.messages.size(), 1);
+    QCOMPARE(Read(store, "Languages"), "French;french; ;  Old Norse ;English;");
+    QCOMPARE(Entries(combo), QStringList({"French", "french", " ", "  Old Norse ", "English"}));
+    QCOMPARE(combo->currentText(), QString("English"));
+    QCOMPARE(editor.Messages().size(), 1);
 
-    // The name with ";" reads back as two names.
-    Editor reopened(store);
-    QCOMPARE(Entries(Combo(reopened.window)),
-             QStringList({"French", "french", " ", "  Old Norse ", "English", "a", "b"}));
+    // ";" separates the stored names: a name holding it would come back as two.
+    AddName(editor.window, "a;b");
+    QCOMPARE(editor.Messages().last(),
+             QString("A language name cannot contain \";\": it separates the names in the list "
+                     "of languages."));
+    QCOMPARE(Read(store, "Languages"), "French;french; ;  Old Norse ;English;");
+    QCOMPARE(Box(editor.window, 1)->text(), QString("a;b"));
+    QCOMPARE(combo->count(), 5);
+
+    // Enter in the name box adds too; a language added again finds its old words.
+    Choose(editor.window, 0);
+    editor.dialogs.ScriptYesNo(true);
+    Press(editor.window, "Check2");
+    Box(editor.window, 1)->setText("French");
+    QTest::keyClick(Box(editor.window, 1), Qt::Key_Return);
+    QCOMPARE(combo->currentText(), QString("French"));
+    QCOMPARE(Box(editor.window, 2)->text(), QString("Un"));
+    QCOMPARE(Read(store, "Languages"), "french;;Old Norse;English;French;");
   }
 
   void wordsAreShownAndStoredUnderTheSelectedName() {
@@ -140,8 +173,7 @@ class LanguageWindowsTest : public QObject {
     store.WriteSetting("No_French", "");
     Editor editor(store);
 
-    Type(Box(editor.window, 2), "typed before choosing");  // nothing selected: not stored
-    QCOMPARE(Read(store, "One_"), "<absent>");
+    QVERIFY(!Box(editor.window, 2)->isEnabled());  // nothing chosen: nothing can be typed
 
     Choose(editor.window, 0);
     QCOMPARE(Box(editor.window, 10)->text(), QString("neuf"));
@@ -185,9 +217,10 @@ class LanguageWindowsTest : public QObject {
     store.WriteSetting("One_French", "un");
     Editor editor(store);
     Choose(editor.window, 0);
+    QCOMPARE(Box(editor.window, 2)->text(), QString("un"));
     Choose(editor.window, 1);
-    QCOMPARE(Box(editor.window, 2)->text(), QString("un"));  // boxes keep their contents
-    Type(Box(editor.window, 3), "deux");
+    QCOMPARE(Box(editor.window, 2)->text(), QString());  // a blank name holds no words
+    QVERIFY(!Box(editor.window, 3)->isEnabled());
     QCOMPARE(Read(store, "Two_ "), "<absent>");
     QCOMPARE(Read(store, "Two_French"), "");
   }
@@ -198,29 +231,50 @@ class LanguageWindowsTest : public QObject {
     store.WriteSetting("One_French", "un");
     Editor editor(store);
 
-    Press(editor.window, "Check2");  // nothing selected: nothing happens
+    Press(editor.window, "Check2");  // nothing selected: nothing happens, nothing is asked
     QCOMPARE(Read(store, "Languages"), " Spanish ;French;German;");
+    QVERIFY(editor.dialogs.shown().empty());
 
     Choose(editor.window, 1);
+    editor.dialogs.ScriptYesNo(false);  // asked first; No keeps it
+    Press(editor.window, "Check2");
+    QCOMPARE(editor.dialogs.shown().back().kind, qt::Dialogs::BoxKind::YesNo);
+    QCOMPARE(editor.dialogs.shown().back().text,
+             QString("Delete the language \"French\"?\n\nIts words stay stored: adding the "
+                     "same name again brings them back."));
+    QCOMPARE(Read(store, "Languages"), " Spanish ;French;German;");
+    QCOMPARE(Combo(editor.window)->currentText(), QString("French"));
+
+    editor.dialogs.ScriptYesNo(true);
     Press(editor.window, "Check2");
     QCOMPARE(Read(store, "Languages"), "Spanish;German;");  // rebuilt trimmed
     QCOMPARE(Entries(Combo(editor.window)), QStringList({" Spanish ", "German"}));
     QCOMPARE(Combo(editor.window)->currentIndex(), -1);
-    QCOMPARE(Box(editor.window, 2)->text(), QString("un"));  // not cleared
-    Type(Box(editor.window, 2), "uno");                      // no selection: not stored
-    QCOMPARE(Read(store, "One_French"), "un");
+    QCOMPARE(Box(editor.window, 2)->text(), QString());  // no language: no words shown
+    QVERIFY(!Box(editor.window, 2)->isEnabled());
+    QCOMPARE(Read(store, "One_French"), "un");  // the words stay stored
 
     // Adding the name again finds its words.
     AddName(editor.window, "French");
     QCOMPARE(Read(store, "Languages"), "Spanish;German;French;");
+    QCOMPARE(Combo(editor.window)->currentIndex(), 2);
+
     Choose(editor.window, 2);
     QCOMPARE(Box(editor.window, 2)->text(), QString("un"));
+
+    // Another program adds a name while the window is open: deleting here keeps it.
+    store.WriteSetting("Languages", "Spanish;German;French;Basque;");
+    Choose(editor.window, 1);
+    editor.dialogs.ScriptYesNo(true);
+    Press(editor.window, "Check2");
+    QCOMPARE(Read(store, "Languages"), "Spanish;French;Basque;");
 
     // Deleting the only language leaves an empty list.
     MemorySettings single;
     single.WriteSetting("Languages", "French;");
     Editor only(single);
     Choose(only.window, 0);
+    only.dialogs.ScriptYesNo(true);
     Press(only.window, "Check2");
     QCOMPARE(Read(single, "Languages"), "");
     QCOMPARE(Combo(only.window)->count(), 0);
@@ -242,6 +296,7 @@ class LanguageWindowsTest : public QObject {
     QCOMPARE(NumberToWords("1", words.Words()), std::string("Une"));
 
     // Deleting the current language keeps it current, with its words.
+    editor.dialogs.ScriptYesNo(true);
     Press(editor.window, "Check2");
     QCOMPARE(Read(store, "Languages"), "");
     QCOMPARE(words.CurrentLanguage(), std::string("French"));
@@ -316,7 +371,7 @@ class LanguageWindowsTest : public QObject {
     Press(window, "Check1");
     QVERIFY(window.isVisible());
     QCOMPARE(Read(store, "Default Language"), "<absent>");
-    QVERIFY(!Find<QToolButton>(window, "Check1")->isChecked());  // each press acts once
+    QVERIFY(!Find<QAbstractButton>(window, "Check1")->isChecked());  // each press acts once
 
     Choose(window, 1);
     Press(window, "Check1");
@@ -357,7 +412,8 @@ class LanguageWindowsTest : public QObject {
       });
     };
     closeWhenShown();
-    ShowLanguageEditor(nullptr, store);
+    qt::Dialogs dialogs;
+    ShowLanguageEditor(nullptr, store, dialogs);
     closeWhenShown();
     ShowDefaultLanguage(nullptr, store, words);
     QCOMPARE(opened, QStringList({"Languages", "Set Default Language"}));
@@ -397,13 +453,15 @@ class LanguageWindowsTest : public QObject {
     QCOMPARE(Find<QLabel>(window, "Label1_17")->font().family(), QString("Arial"));
     QVERIFY(Find<QLabel>(window, "Label1_17")->font().bold());
     QCOMPARE(Find<QLabel>(window, "Label1_17")->font().pointSizeF(), 9.0);
-    QCOMPARE(Find<QToolButton>(window, "Check2")->font().pointSizeF(), 11.25);
-    QCOMPARE(Find<QToolButton>(window, "Check2")->iconSize(), QSize(32, 32));
+    QCOMPARE(Find<QAbstractButton>(window, "Check2")->font().pointSizeF(), 11.25);
 
     for (int n = 0; n <= 38; ++n) {
       QLabel* label = Find<QLabel>(window, QStringLiteral("Label1_%1").arg(n));
       QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
-      QVERIFY2(window.rect().contains(QRect(label->mapTo(&window, QPoint()), label->size())),
+      // The two rows on the window, the word labels in their frame (which may scroll).
+      QWidget* holder = n < 2 ? static_cast<QWidget*>(&window) : label->parentWidget();
+      QVERIFY2(QRect(QPoint(), holder->size())
+                   .contains(QRect(label->mapTo(holder, QPoint()), label->size())),
                qPrintable(label->text()));
     }
     // Each word box to the right of its label and level with it; four columns of boxes.
@@ -421,7 +479,7 @@ class LanguageWindowsTest : public QObject {
       QVERIFY(QRect(QPoint(), box->parentWidget()->size()).contains(box->geometry()));
     }
     for (const char* name : {"Check1", "Check2"}) {
-      QToolButton* button = Find<QToolButton>(window, name);
+      QAbstractButton* button = Find<QAbstractButton>(window, name);
       QVERIFY(button->width() >= button->sizeHint().width());
       QVERIFY(window.rect().contains(QRect(button->mapTo(&window, QPoint()), button->size())));
     }
@@ -437,13 +495,13 @@ class LanguageWindowsTest : public QObject {
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QLabel* label = Find<QLabel>(window, "Label1_1");
-    QToolButton* button = Find<QToolButton>(window, "Check1");
+    QAbstractButton* button = Find<QAbstractButton>(window, "Check1");
     QVERIFY(label->width() >= label->sizeHint().width());
     QVERIFY(button->width() >= button->sizeHint().width());
     QVERIFY(label->geometry().right() < Combo(window)->x());
     QVERIFY(Combo(window)->geometry().right() < button->x());
     QVERIFY(window.rect().contains(button->geometry()));
-    QCOMPARE(button->text(), QString("Set"));
+    QCOMPARE(button->text(), QString("&Set"));
     // A long name is shown whole in the drop-down list.
     Combo(window)->showPopup();
     const QString longName = QString::fromUtf8("Schweizerdeutsch (Zürich, Basel und Bern)");

@@ -31,9 +31,10 @@ class AddFolderTest : public QObject {
     QVERIFY(temp_.isValid());
     root_ = temp_.path() + QStringLiteral("/Root");
     for (const char* folder : {"A/A1", "B/B1", ".hidden", "sub.xls", "empty"}) MakeFolder(folder);
-    for (const char* file : {"a.xls", "~$a.xls", "b.xlt", "c.txt", "Report~1.xls", ".h.xls",
-                             "D.XLSX", "e.xltm", "f.xlsb", "A/in_a.xls", "A/A1/in_a1.xlt",
-                             "B/in_b.XLS", "B/B1/in_b1.xlsm", ".hidden/x.xls"}) {
+    for (const char* file :
+         {"a.xls", "~$a.xls", "b.xlt", "c.txt", "Report~1.xls", ".h.xls", "D.XLSX", "e.xltm",
+          "f.xlsb", "A/in_a.xls", "A/A1/in_a1.xlt", "B/in_b.XLS", "B/B1/in_b1.xlsm",
+          ".hidden/x.xls", "g.ods", "h.OTS", "i.odsx", "~$g.ods", "A/in_a.ods"}) {
       Touch(QString::fromLatin1(file));
     }
     // A link back up the tree and a second way into A: neither may be entered again.
@@ -52,6 +53,10 @@ class AddFolderTest : public QObject {
              QStringList({".h.xls", "a.xls", "D.XLSX", "Report~1.xls", "~$a.xls"}));
     QCOMPARE(add_folder::ListMatchingFiles(root_ + QLatin1Char('/'), QStringLiteral("*.xlt")),
              QStringList({"b.xlt", "e.xltm"}));
+    // OpenDocument spreadsheets and templates, without longer extensions.
+    QCOMPARE(add_folder::ListMatchingFiles(root_, QStringLiteral("*.ods")),
+             QStringList({"g.ods", "~$g.ods"}));
+    QCOMPARE(add_folder::ListMatchingFiles(root_, QStringLiteral("*.ots")), QStringList{"h.OTS"});
     QVERIFY(add_folder::ListMatchingFiles(root_ + QStringLiteral("/empty"), QStringLiteral("*.xls"))
                 .isEmpty());
     QVERIFY(add_folder::ListMatchingFiles(root_ + QStringLiteral("/gone"), QStringLiteral("*.xls"))
@@ -60,8 +65,8 @@ class AddFolderTest : public QObject {
 
   void scanAddsEachFoldersWorkbooksThenTemplates() {
     const QStringList expected =
-        Under({".h.xls", "a.xls", "D.XLSX", "Report~1.xls", "b.xlt", "e.xltm", "A/in_a.xls",
-               "B/in_b.XLS", "A/A1/in_a1.xlt", "B/B1/in_b1.xlsm"});
+        Under({".h.xls", "a.xls", "D.XLSX", "Report~1.xls", "b.xlt", "e.xltm", "g.ods", "h.OTS",
+               "A/in_a.xls", "A/in_a.ods", "B/in_b.XLS", "A/A1/in_a1.xlt", "B/B1/in_b1.xlsm"});
     QCOMPARE(add_folder::Scan(root_), expected);
     QCOMPARE(add_folder::Scan(root_ + QLatin1Char('/')), expected);
   }
@@ -72,10 +77,11 @@ class AddFolderTest : public QObject {
     QFuture<QStringList> second = QtConcurrent::run(scan, root_ + QStringLiteral("/B"));
     // From B the links lead into A and through the loop up to Root, each entered once.
     QCOMPARE(second.result(),
-             Under({"B/in_b.XLS", "B/B1/in_b1.xlsm", "B/toA/in_a.xls", "B/toA/A1/in_a1.xlt",
-                    "B/toA/A1/loop/.h.xls", "B/toA/A1/loop/a.xls", "B/toA/A1/loop/D.XLSX",
-                    "B/toA/A1/loop/Report~1.xls", "B/toA/A1/loop/b.xlt", "B/toA/A1/loop/e.xltm"}));
-    QCOMPARE(first.result().size(), 10);
+             Under({"B/in_b.XLS", "B/B1/in_b1.xlsm", "B/toA/in_a.xls", "B/toA/in_a.ods",
+                    "B/toA/A1/in_a1.xlt", "B/toA/A1/loop/.h.xls", "B/toA/A1/loop/a.xls",
+                    "B/toA/A1/loop/D.XLSX", "B/toA/A1/loop/Report~1.xls", "B/toA/A1/loop/b.xlt",
+                    "B/toA/A1/loop/e.xltm", "B/toA/A1/loop/g.ods", "B/toA/A1/loop/h.OTS"}));
+    QCOMPARE(first.result().size(), 13);
   }
 
   void emptyFolderAddsNothing() {

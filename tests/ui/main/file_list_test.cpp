@@ -1,5 +1,6 @@
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QDir>
 #include <QHeaderView>
 #include <QMimeData>
 #include <QScrollBar>
@@ -96,11 +97,57 @@ class FileListTest : public QObject {
              QStringLiteral("Excel File(s)"));
   }
 
-  void listShowsLongPathsCutOff() {
-    QCOMPARE(view_->textElideMode(), Qt::ElideNone);
-    QVERIFY(!view_->header()->stretchLastSection());
-    QCOMPARE(view_->header()->sectionSize(0), 5300 * view_->logicalDpiX() / 1440);
-    QVERIFY(view_->toolTip().startsWith(QStringLiteral("Drag and drop files here.")));
+  void pathsFillTheListAndEachShowsItselfWhole() {
+    model_->Append(QStringLiteral("/home/user/Documents/Accounts/2026/a rather long name.xlsx"));
+    QCOMPARE(view_->header()->sectionResizeMode(0), QHeaderView::Stretch);
+    QVERIFY(view_->isColumnHidden(FileListModel::kResultColumn));  // no run yet
+    QCOMPARE(view_->columnWidth(0), view_->viewport()->width());
+    QCOMPARE(view_->textElideMode(), Qt::ElideMiddle);  // the file's name stays in view
+    QCOMPARE(model_->index(0).data(Qt::ToolTipRole).toString(),
+             QStringLiteral("/home/user/Documents/Accounts/2026/a rather long name.xlsx"));
+    QVERIFY(view_->toolTip().startsWith(QStringLiteral("Drag and drop files or folders here.")));
+  }
+
+  void outcomesOfARunFollowTheirEntries() {
+    using quillory::workbook::WorkbookOutcome;
+    QAbstractItemModelTester tester(model_, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    Fill({"/d/a.xls", "/d/b.xls", "/d/c.xls", "/d/d.xls"});
+    model_->SetOutcomes({"/d/a.xls", "/d/b.xls", "/d/c.xls", "/d/other.xls"},
+                        {{WorkbookOutcome::Converted, ""},
+                         {WorkbookOutcome::Failed, "the disk is full"},
+                         {WorkbookOutcome::NotReached, ""},
+                         {WorkbookOutcome::Converted, ""}});
+    const auto result = [this](int row, int role = Qt::DisplayRole) {
+      return model_->index(row, FileListModel::kResultColumn).data(role).toString();
+    };
+    QVERIFY(!view_->isColumnHidden(FileListModel::kResultColumn));
+    QCOMPARE(result(0), QStringLiteral("Converted"));
+    QCOMPARE(result(1), QStringLiteral("Failed"));
+    QCOMPARE(result(1, Qt::ToolTipRole), QStringLiteral("Failed: the disk is full"));
+    QCOMPARE(result(2), QStringLiteral("Not reached"));
+    QCOMPARE(result(3), QString());  // another path stands there now
+    QCOMPARE(model_->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
+             QStringLiteral("Result"));
+
+    model_->Swap(0, 1);  // an outcome travels with its entry
+    QCOMPARE(result(0), QStringLiteral("Failed"));
+    model_->Append(QStringLiteral("/d/new.xls"));
+    QCOMPARE(result(4), QString());
+    model_->ClearOutcomes();
+    QCOMPARE(result(0), QString());
+    QVERIFY(view_->isColumnHidden(FileListModel::kResultColumn));
+  }
+
+  void deleteRemovesTheSelectedEntryAndSelectsTheNext() {
+    Fill({"A", "B", "C"});
+    view_->setCurrentIndex(model_->index(1));
+    QTest::keyClick(view_, Qt::Key_Delete);
+    QCOMPARE(model_->Paths(), QStringList({"A", "C"}));
+    QCOMPARE(SelectedRow(), 1);
+    QTest::keyClick(view_, Qt::Key_Delete);
+    QTest::keyClick(view_, Qt::Key_Delete);
+    QCOMPARE(model_->Count(), 0);
+    QTest::keyClick(view_, Qt::Key_Delete);  // nothing left: nothing happens
   }
 
   void reorder_data() {
@@ -179,11 +226,15 @@ class FileListTest : public QObject {
     SendMouse(viewport(), QEvent::MouseButtonRelease, QPoint(5, 5));
   }
 
-  void dropAppendsFilesAndFoldersInOrder() {
+  void dropAppendsFilesAndHandsFoldersOnToBeScanned() {
     Fill({"A"});
-    QVERIFY(Drop(FilesMime({"/data/one.xls", "/data/notes.txt", "/data/folder"})));
-    QCOMPARE(model_->Paths(),
-             QStringList({"A", "/data/one.xls", "/data/notes.txt", "/data/folder"}));
+    QStringList scanned;
+    connect(view_, &FileListView::FoldersDropped, this,
+            [&](const QStringList& folders) { scanned += folders; });
+    const QString folder = QDir::tempPath();
+    QVERIFY(Drop(FilesMime({"/data/one.xls", folder, "/data/notes.txt"})));
+    QCOMPARE(model_->Paths(), QStringList({"A", "/data/one.xls", "/data/notes.txt"}));
+    QCOMPARE(scanned, QStringList{folder});
   }
 
   void dropOfTextIsRefused() {

@@ -2,17 +2,22 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QImage>
+#include <QKeySequence>
+#include <QLabel>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QThreadPool>
 #include <QTimer>
 #include <QTreeView>
@@ -21,7 +26,10 @@
 #include "engine/words.h"
 #include "platform/qt/dialogs.h"
 #include "platform/qt/pointer.h"
+#include "quillory/version.h"
 #include "ui/main/file_list_model.h"
+#include "ui/main/file_list_view.h"
+#include "ui/main/help_window.h"
 #include "ui/main/main_window.h"
 
 using quillory::MemorySettings;
@@ -191,24 +199,33 @@ class MainWindowTest : public QObject {
 
   void controlsCarryTheirNamesAndCaptions() {
     auto window = Open();
+    // Each button and option with its mnemonic, every letter used once.
     const QList<std::pair<const char*, QString>> captions = {
-        {"Check1", "Add Excel Files"},
-        {"Check5", "Add All Excel Files In Folder"},
-        {"Check7", "Clear List"},
-        {"Option1", "Number to Text"},
-        {"Option2", "Currency to Text"},
-        {"Option6", "Convert Numbers to Letters (A = 1, B = 2, etc.)"},
-        {"Option3", "Entire workbook"},
-        {"Option4", "Active sheet"},
-        {"Option5", "Block of specific cells"},
-        {"Check3", "Make backup of Excel files before convert and put backup in same folder"},
-        {"Check4", "Change \"Dollar\" to X, Change \"Cent\" to Y"},
-        {"Check8", "Add Other Languages"},
-        {"Check9", "Set Default Language"},
-        {"Check2", "Start"},
-        {"Command1", "Command1"},
+        {"Check1", "&Add Excel Files"},
+        {"Check5", "Add All Excel Files In &Folder"},
+        {"Check7", "Clea&r List"},
+        {"Option1", "&Number to Text"},
+        {"Option2", "&Currency to Text"},
+        {"Option6", "Convert Numbers to Le&tters (A = 1, B = 2, etc.)"},
+        {"Option3", "&Entire workbook"},
+        {"Option4", "Acti&ve sheet"},
+        {"Option5", "&Block of specific cells"},
+        {"Check3", "Make bac&kup of Excel files before convert and put backup in same folder"},
+        {"Check4", "Change \"&Dollar\" to X, Change \"Cent\" to Y"},
+        {"Check8", "Add &Other Languages"},
+        {"Check9", "Set Default &Language"},
+        {"Help", "&Help"},
+        {"Check2", "&Start"},
     };
-    for (const auto& [name, caption] : captions) QCOMPARE(Control(*window, name)->text(), caption);
+    QSet<QChar> mnemonics;
+    for (const auto& [name, caption] : captions) {
+      QCOMPARE(Control(*window, name)->text(), caption);
+      const QChar letter = caption.at(caption.indexOf(u'&') + 1).toLower();
+      QVERIFY2(!mnemonics.contains(letter), name);
+      mnemonics.insert(letter);
+      QCOMPARE(Control(*window, name)->shortcut(), QKeySequence::mnemonic(caption));
+    }
+    QCOMPARE(window->findChildren<QAbstractButton*>().size(), captions.size());
     auto* frame1 = Control<QGroupBox>(*window, "Frame1");
     auto* frame2 = Control<QGroupBox>(*window, "Frame2");
     QVERIFY(frame1->title().isEmpty() && frame2->title().isEmpty());
@@ -223,34 +240,74 @@ class MainWindowTest : public QObject {
              QStringLiteral("Excel File(s)"));
     QCOMPARE(window->windowTitle(), QStringLiteral("Quillory"));
     QVERIFY(!window->windowIcon().isNull());
+    QCOMPARE(Control<QLabel>(*window, "CurrentLanguage")->text(),
+             QStringLiteral("Language: English"));
   }
 
-  void opensCentredWithFocusOnNothingVisible() {
+  void mnemonicsPressTheirButtons() {
+    auto window = Open();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    dialogs_->ScriptFiles({QStringLiteral("/data/a.xls")});
+    QTest::keyClick(window.get(), Qt::Key_A, Qt::AltModifier);
+    QTRY_COMPARE(window->files().Paths(), QStringList{"/data/a.xls"});
+    QTest::keyClick(window.get(), Qt::Key_C, Qt::AltModifier);
+    QTRY_VERIFY(Control(*window, "Option2")->isChecked());
+    QCOMPARE(Stored(*store_, "Option"), QStringLiteral("2"));
+    QTest::keyClick(window.get(), Qt::Key_R, Qt::AltModifier);
+    QTRY_COMPARE(window->files().Count(), 0);
+  }
+
+  void opensCentredWithFocusOnTheList() {
     auto window = Open();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     const QRect screen = window->screen()->geometry();
     QCOMPARE(window->x(), screen.left() + (screen.width() - window->width()) / 2);
     QCOMPARE(window->y(), screen.top() + (screen.height() - window->height()) / 2);
-    QWidget* command1 = Control(*window, "Command1");
-    QTRY_COMPARE(QApplication::focusWidget(), command1);
-    QVERIFY(!window->rect().intersects(command1->geometry()));
+    QTRY_COMPARE(QApplication::focusWidget(), Control<QWidget>(*window, "ListView1"));
   }
 
-  void tabOrderFollowsTheDesign() {
+  void tabRunsThroughTheWindowAsItReadsEnteringEachGroupAtItsCheckedOption() {
+    store_->WriteSetting("Option", "2");
+    store_->WriteSetting("Type", "3");
     auto window = Open();
-    const QStringList expected = {
-        "Command1", "Check2",  "Check7",  "Check5", "Check1", "ListView1", "Option1", "Option2",
-        "Option5",  "Option4", "Option3", "Check3", "Check8", "Check9",    "Option6", "Check4"};
-    QStringList chain;
-    QWidget* widget = Control(*window, "Command1");
-    do {
-      if (expected.contains(widget->objectName()) && !chain.contains(widget->objectName())) {
-        chain.append(widget->objectName());
-      }
-      widget = widget->nextInFocusChain();
-    } while (widget != Control(*window, "Command1"));
-    QCOMPARE(chain, expected);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    const QStringList expected = {"ListView1", "Check1", "Check5", "Check7", "Option2", "Option5",
+                                  "Check3",    "Check4", "Check8", "Check9", "Help",    "Check2"};
+    QStringList visited;
+    for (int i = 0; i < expected.size(); ++i) {
+      QWidget* focus = QApplication::focusWidget();
+      QVERIFY(focus);
+      visited.append(focus->objectName());
+      QTest::keyClick(focus, Qt::Key_Tab);
+    }
+    QCOMPARE(visited, expected);
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("ListView1"));
+
+    // Backwards, and the arrow keys move within a group, choosing as they go.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Check2"));
+    Control(*window, "Option2")->setFocus();
+    QTest::keyClick(Control(*window, "Option2"), Qt::Key_Left);
+    QVERIFY(Control(*window, "Option1")->isChecked());
+    QCOMPARE(Stored(*store_, "Option"), QStringLiteral("1"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Option5"));
+  }
+
+  void enterPressesTheFocusedButton() {
+    auto window = Open();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    dialogs_->ScriptFiles({QStringLiteral("/data/a.xls")});
+    Control(*window, "Check1")->setFocus();
+    QTest::keyClick(Control(*window, "Check1"), Qt::Key_Return);
+    QTRY_COMPARE(window->files().Count(), 1);
+    Control(*window, "Check7")->setFocus();
+    QTest::keyClick(Control(*window, "Check7"), Qt::Key_Enter);
+    QTRY_COMPARE(window->files().Count(), 0);
   }
 
   void optionClicksWriteAtOnce() {
@@ -278,31 +335,47 @@ class MainWindowTest : public QObject {
     QVERIFY(Control(*window, "Option2")->isChecked());
   }
 
-  void renameAsksForBothWordsOnEveryClick() {
+  void renameAsksForBothWordsAndTheirPluralsOnEveryClick() {
     auto window = Open();
     QAbstractButton* rename = Control(*window, "Check4");
-    dialogs_->ScriptText(QStringLiteral("Euro"));
-    dialogs_->ScriptText(std::nullopt);
+    dialogs_->ScriptText(QStringLiteral("Penny"));
+    dialogs_->ScriptText(QStringLiteral("Pennies"));
+    dialogs_->ScriptText(std::nullopt);  // the cent and its plural: not asked past a cancel
     rename->click();
-    QCOMPARE(Stored(*store_, "Dollar"), QStringLiteral("Euro"));
+    QCOMPARE(Stored(*store_, "Dollar"), QStringLiteral("Penny"));
+    QCOMPARE(Stored(*store_, "DollarPlural"), QStringLiteral("Pennies"));
     QCOMPARE(Stored(*store_, "Cent"), kAbsent);
+    QCOMPARE(Stored(*store_, "CentPlural"), kAbsent);
     QVERIFY(rename->isChecked());  // this button shows its two looks in turn
 
-    dialogs_->ScriptText(QStringLiteral(" Pound "));
-    dialogs_->ScriptText(QString());
+    // Cancel on the first question leaves both words alone and asks nothing more.
+    dialogs_->ScriptText(std::nullopt);
     rename->click();
-    QCOMPARE(Stored(*store_, "Dollar"), QStringLiteral(" Pound "));
-    QCOMPARE(Stored(*store_, "Cent"), kAbsent);
     QVERIFY(!rename->isChecked());
+    QCOMPARE(Stored(*store_, "Dollar"), QStringLiteral("Penny"));
 
-    const auto& shown = dialogs_->shown();
-    QCOMPARE(shown.size(), 4u);
-    QCOMPARE(shown[0].text, QStringLiteral("Rename \"Dollar\" to:"));
-    QCOMPARE(shown[0].initial, QStringLiteral("Dollar"));
-    QCOMPARE(shown[1].text, QStringLiteral("Rename \"Cent\" to:"));
-    QCOMPARE(shown[1].initial, QStringLiteral("Cent"));
-    QCOMPARE(shown[2].initial, QStringLiteral("Euro"));
-    QCOMPARE(shown[3].initial, QStringLiteral("Cent"));
+    // An empty answer keeps the word; the plural offered is the stored one.
+    dialogs_->ScriptText(QString());
+    dialogs_->ScriptText(QString());
+    dialogs_->ScriptText(QStringLiteral("Farthing"));
+    dialogs_->ScriptText(QStringLiteral("Farthings"));  // the word and "s": nothing to store
+    rename->click();
+    QCOMPARE(Stored(*store_, "DollarPlural"), QStringLiteral("Pennies"));
+    QCOMPARE(Stored(*store_, "Cent"), QStringLiteral("Farthing"));
+    QCOMPARE(Stored(*store_, "CentPlural"), kAbsent);
+
+    QStringList prompts;
+    QStringList offered;
+    for (const Dialogs::Shown& shown : dialogs_->shown()) {
+      prompts << shown.text;
+      offered << shown.initial;
+    }
+    QCOMPARE(prompts,
+             QStringList({"Rename \"Dollar\" to:", "Plural of \"Penny\":", "Rename \"Cent\" to:",
+                          "Rename \"Dollar\" to:", "Rename \"Dollar\" to:", "Plural of \"Penny\":",
+                          "Rename \"Cent\" to:", "Plural of \"Farthing\":"}));
+    QCOMPARE(offered, QStringList({"Dollar", "Pennys", "Cent", "Penny", "Penny", "Pennies", "Cent",
+                                   "Farthings"}));
   }
 
   void languageButtonsLookReleasedWhileTheirWindowIsOpen() {
@@ -400,7 +473,8 @@ class MainWindowTest : public QObject {
     const auto& dialog = dialogs_->shown().front();
     QCOMPARE(dialog.kind, Dialogs::BoxKind::OpenFiles);
     QCOMPARE(dialog.text, QStringLiteral("Add File(s) - Hold Ctrl to select multiple files"));
-    QCOMPARE(dialog.initial, QStringLiteral("Excel Files (*.xl*)"));
+    QCOMPARE(dialog.initial,
+             QStringLiteral("Spreadsheet Files (*.xl* *.ods *.ots);;All Files (*)"));
 
     Control(*window, "Check7")->click();
     QCOMPARE(window->files().Count(), 0);
@@ -436,6 +510,68 @@ class MainWindowTest : public QObject {
     QCOMPARE(window->files().Paths(), once + once);
   }
 
+  void droppedFoldersAreScannedAndAnEmptyScanSaysSo() {
+    QTemporaryDir temp;
+    QVERIFY(QDir(temp.path()).mkpath(QStringLiteral("empty")));
+    for (const char* name : {"one.ods", "two.ots", "notes.txt"}) {
+      QFile file(temp.filePath(QString::fromLatin1(name)));
+      QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    auto window = Open();
+    QSignalSpy finished(window.get(), &MainWindow::ScanFinished);
+    auto* list = Control<quillory::ui::FileListView>(*window, "ListView1");
+    emit list->FoldersDropped({temp.path(), temp.filePath(QStringLiteral("empty"))});
+    QTRY_COMPARE(finished.count(), 2);
+    const QString root = temp.path() + QLatin1Char('/');
+    QCOMPARE(window->files().Paths(), QStringList({root + "one.ods", root + "two.ots"}));
+    QCOMPARE(dialogs_->shown().size(), 1u);
+    QCOMPARE(dialogs_->shown().front().text,
+             QStringLiteral("No workbooks were found in %1 or the folders below it.")
+                 .arg(temp.filePath(QStringLiteral("empty"))));
+  }
+
+  void helpShowsTheReadmeAndAboutTheVersionLibrariesAndHomePage() {
+    auto window = Open();
+    Control(*window, "Help")->click();
+    auto* help = window->findChild<quillory::ui::HelpWindow*>();
+    QVERIFY(help && help->isVisible());
+    QVERIFY(!help->isModal());
+    const QString readme = help->findChild<QTextBrowser*>("HelpText")->toPlainText();
+    QVERIFY2(readme.contains(QStringLiteral("rewrites the cells of spreadsheet workbooks")),
+             qPrintable(readme.left(200)));
+    QVERIFY(readme.contains(QStringLiteral("home page")));
+    const QString about = help->findChild<QTextBrowser*>("AboutText")->toPlainText();
+    QVERIFY(
+        about.contains(QStringLiteral("Quillory ") +
+                       QString::fromUtf8(quillory::kVersion.data(), quillory::kVersion.size())));
+    for (const char* part : {"Qt 6", "LGPL-3.0", "libzip", "BSD-3-Clause", "pugixml", "MIT",
+                             "LibreOffice", "MPL-2.0", "CLI11", "about one start in a hundred"}) {
+      QVERIFY2(about.contains(QString::fromLatin1(part)), part);
+    }
+    QVERIFY(about.contains(quillory::ui::kHomePage));
+    // One help window; the next press brings it back.
+    Control(*window, "Help")->click();
+    QCOMPARE(window->findChildren<quillory::ui::HelpWindow*>().size(), 1);
+    window->close();
+    QVERIFY(!help->isVisible());
+  }
+
+  void theCurrentLanguageIsShownAfterItIsChosen() {
+    store_->WriteSetting("Languages", "Français;");
+    auto window = Open();
+    auto* label = Control<QLabel>(*window, "CurrentLanguage");
+    QCOMPARE(label->text(), QStringLiteral("Language: English"));
+    QTimer::singleShot(0, [] {
+      auto* chooser = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      if (!chooser) return;
+      chooser->findChild<QComboBox*>("Combo1")->setCurrentIndex(1);
+      chooser->findChild<QAbstractButton*>("Check1")->click();
+    });
+    Control(*window, "Check9")->click();
+    QCOMPARE(label->text(), QStringLiteral("Language: Français"));
+    QCOMPARE(window->CurrentLanguageName(), QStringLiteral("Français"));
+  }
+
   void closingTheWindowStopsItsFolderScans() {
     // A scan left running would keep the program alive, windowless, until it ends.
     QTemporaryDir temp;
@@ -461,7 +597,6 @@ class MainWindowTest : public QObject {
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
-      if (button->objectName() == QStringLiteral("Command1")) continue;
       const QSize needed = button->sizeHint();
       QVERIFY2(button->width() >= needed.width() && button->height() >= needed.height(),
                qPrintable(button->objectName()));

@@ -1,11 +1,14 @@
-#include "ui/main/picture_button.h"
+#include "ui/common/picture_button.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 #include <QSvgRenderer>
+
+#include "ui/common/window_look.h"
 
 namespace quillory::ui {
 namespace {
@@ -13,7 +16,8 @@ namespace {
 constexpr int kPicture = 32;
 constexpr int kMargin = 5;   // inside the border, around picture and caption
 constexpr int kSpacing = 2;  // between picture and caption
-constexpr int kTextFlags = Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap;
+constexpr int kTextFlags =
+    Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap | Qt::TextShowMnemonic;
 
 }  // namespace
 
@@ -30,13 +34,33 @@ QPixmap RenderSvg(const QString& resource, int size, qreal ratio) {
 
 PictureButton::PictureButton(const QString& caption, const QString& icon, int width,
                              QWidget* parent)
-    : QAbstractButton(parent), width_(width) {
-  setText(caption);
+    : QAbstractButton(parent), icon_(icon), width_(width) {
+  setText(caption);  // also takes the mnemonic as the shortcut
   setCheckable(true);
+  setFont(ButtonFont());
+  setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_Hover);
-  picture_ = RenderSvg(icon, kPicture, devicePixelRatioF());
   // Buttons of one row take the height of the tallest.
   setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
+  connect(this, &QAbstractButton::toggled, this, [this](bool pressed) {
+    if (toggles_look_ || !pressed) return;
+    setChecked(false);
+    emit acted();
+  });
+  connect(this, &QAbstractButton::clicked, this, [this] {
+    if (toggles_look_) emit acted();
+  });
+}
+
+void PictureButton::SetTogglesLook(bool toggles) {
+  toggles_look_ = toggles;
+}
+
+void PictureButton::FitCaptionOnOneLine() {
+  QString caption = text();
+  caption.remove(QLatin1Char('&'));
+  width_ = std::max(width_, fontMetrics().horizontalAdvance(caption) + 2 * kMargin + 6);
+  updateGeometry();
 }
 
 int PictureButton::HeightFor(int width) const {
@@ -48,7 +72,8 @@ int PictureButton::HeightFor(int width) const {
 QSize PictureButton::sizeHint() const {
   // Never narrower than the longest word of the caption.
   int longest_word = kPicture;
-  for (const QString& word : text().split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+  for (QString word : text().split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+    word.remove(QLatin1Char('&'));
     longest_word = std::max(longest_word, fontMetrics().horizontalAdvance(word));
   }
   const int width = std::max(width_, longest_word + 2 * kMargin + 4);
@@ -75,8 +100,24 @@ bool PictureButton::event(QEvent* event) {
   return QAbstractButton::event(event);
 }
 
+void PictureButton::keyPressEvent(QKeyEvent* event) {
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+      event->modifiers() == Qt::NoModifier) {
+    animateClick();
+    return;
+  }
+  QAbstractButton::keyPressEvent(event);
+}
+
 QRect PictureButton::CaptionRect(const QRect& area) const {
   return area.adjusted(kMargin, kMargin + kPicture + kSpacing, -kMargin, -kMargin);
+}
+
+const QPixmap& PictureButton::Picture(qreal ratio) {
+  if (picture_.isNull() || picture_.devicePixelRatio() != ratio) {
+    picture_ = RenderSvg(icon_, kPicture, ratio);
+  }
+  return picture_;
 }
 
 void PictureButton::paintEvent(QPaintEvent*) {
@@ -84,19 +125,23 @@ void PictureButton::paintEvent(QPaintEvent*) {
   painter.setRenderHint(QPainter::Antialiasing);
   const bool sunken = isDown() || isChecked();
   const QRectF frame = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+  const QPalette::ColorGroup group = isEnabled() ? QPalette::Active : QPalette::Disabled;
 
+  // Every colour comes from the palette, so the caption stays readable under any scheme.
   QPainterPath path;
   path.addRoundedRect(frame, 3, 3);
-  painter.fillPath(path, sunken ? QColor(0xe4, 0xe8, 0xee) : QColor(Qt::white));
-  QColor border = hovered_ && isEnabled() ? QColor(0x4a, 0x7e, 0xc2) : QColor(0xa8, 0xa8, 0xa8);
+  const QColor face = palette().color(group, QPalette::Button);
+  painter.fillPath(path, sunken ? face.darker(112) : face);
+  const QColor border = hovered_ && isEnabled() ? palette().color(QPalette::Highlight)
+                                                : palette().color(group, QPalette::Mid);
   painter.setPen(QPen(border, 1));
   painter.drawPath(path);
 
   const QPoint offset = sunken ? QPoint(1, 1) : QPoint();
   const QRect area = rect().translated(offset);
-  painter.drawPixmap(area.center().x() - kPicture / 2 + 1, area.top() + kMargin, picture_);
-  painter.setPen(
-      palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+  painter.drawPixmap(area.center().x() - kPicture / 2 + 1, area.top() + kMargin,
+                     Picture(devicePixelRatioF()));
+  painter.setPen(palette().color(group, QPalette::ButtonText));
   painter.drawText(CaptionRect(area), kTextFlags, text());
 
   if (hasFocus()) {
