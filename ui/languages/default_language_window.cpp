@@ -7,15 +7,14 @@
 
 #include "engine/languages.h"
 #include "engine/settings.h"
-#include "ui/languages/picture_button.h"
-#include "ui/languages/window_look.h"
+#include "platform/qt/text.h"
+#include "ui/common/picture_button.h"
+#include "ui/common/window_look.h"
 
 namespace quillory::ui {
 
-using languages::ApplyWindowLook;
-using languages::PictureButton;
-using languages::ToQString;
-using languages::Twips;
+using qt::ToQString;
+using qt::ToUtf8;
 
 DefaultLanguageWindow::DefaultLanguageWindow(SettingsStore& store, WordSource& words,
                                              QWidget* parent)
@@ -24,31 +23,33 @@ DefaultLanguageWindow::DefaultLanguageWindow(SettingsStore& store, WordSource& w
   setWindowTitle(QStringLiteral("Set Default Language"));
   ApplyWindowLook(this);
   BuildWindow();
-  connect(check1_, &PictureButton::acted, this, &DefaultLanguageWindow::SetPressed);
+  connect(set_button_, &PictureButton::acted, this, &DefaultLanguageWindow::SetPressed);
 
   FillLanguageList();
   SelectStoredDefault();
 }
 
 void DefaultLanguageWindow::BuildWindow() {
-  auto* label = new QLabel(QStringLiteral("Language:"), this);
+  auto* label = new QLabel(QStringLiteral("&Language:"), this);
   label->setObjectName(QStringLiteral("Label1_1"));
-  combo1_ = new QComboBox(this);
-  combo1_->setObjectName(QStringLiteral("Combo1"));
-  combo1_->setEditable(false);
-  combo1_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  combo1_->setFixedSize(qMax(Twips(2760), combo1_->minimumSizeHint().width()),
-                        qMax(Twips(345), combo1_->sizeHint().height()));
-  check1_ = new PictureButton(QStringLiteral("Set"), QStringLiteral(":/languages/set.svg"), this);
-  check1_->setObjectName(QStringLiteral("Check1"));
+  language_list_ = new QComboBox(this);
+  language_list_->setObjectName(QStringLiteral("Combo1"));
+  language_list_->setEditable(false);
+  language_list_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  language_list_->setFixedSize(qMax(Twips(2760), language_list_->minimumSizeHint().width()),
+                               qMax(Twips(345), language_list_->sizeHint().height()));
+  label->setBuddy(language_list_);
+  set_button_ = new PictureButton(QStringLiteral("&Set"), QStringLiteral(":/languages/set.svg"),
+                                  Twips(1800), this);
+  set_button_->setObjectName(QStringLiteral("Check1"));
 
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(Twips(90), Twips(90), Twips(180), Twips(90));
   layout->setSpacing(Twips(105));
   layout->addWidget(label, 0, Qt::AlignVCenter);
-  layout->addWidget(combo1_, 0, Qt::AlignVCenter);
+  layout->addWidget(language_list_, 0, Qt::AlignVCenter);
   layout->addSpacing(Twips(120) - Twips(105));
-  layout->addWidget(check1_, 0, Qt::AlignVCenter);
+  layout->addWidget(set_button_, 0, Qt::AlignVCenter);
   layout->addStretch(1);
 
   const QSize needed = layout->sizeHint();
@@ -56,32 +57,43 @@ void DefaultLanguageWindow::BuildWindow() {
 }
 
 void DefaultLanguageWindow::FillLanguageList() {
-  combo1_->clear();
-  combo1_->addItem(QStringLiteral("English"));
-  for (const std::string& name : ReadLanguages(store_)) combo1_->addItem(ToQString(name));
+  // English, the stored languages, then the built-in ones by their own names: "Français (fr)".
+  language_list_->clear();
+  for (const LanguageEntry& entry : ListLanguages(store_)) {
+    language_list_->addItem(ToQString(entry.name));
+  }
 }
 
 void DefaultLanguageWindow::SelectStoredDefault() {
   LoadDefaultLanguage(store_, words_);
   const QString stored = ToQString(words_.CurrentLanguage());
   if (stored.isEmpty()) {
-    combo1_->setCurrentIndex(0);
+    language_list_->setCurrentIndex(0);
     return;
   }
-  for (int i = 0; i < combo1_->count(); ++i) {
-    if (combo1_->itemText(i) == stored) {
-      combo1_->setCurrentIndex(i);
+  for (int i = 0; i < language_list_->count(); ++i) {
+    if (language_list_->itemText(i) == stored) {
+      language_list_->setCurrentIndex(i);
+      return;
+    }
+  }
+  // A built-in language stored by its code ("fr") is the entry of its name.
+  if (const BuiltInLanguage* built_in = ResolveBuiltIn(store_, ToUtf8(stored))) {
+    const int found = language_list_->findText(ToQString(BuiltInDisplayName(*built_in)),
+                                               Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (found >= 0) {
+      language_list_->setCurrentIndex(found);
       return;
     }
   }
   // The default's language is no longer listed; conversions still use it, so show it.
-  combo1_->addItem(stored);
-  combo1_->setCurrentIndex(combo1_->count() - 1);
+  language_list_->addItem(stored);
+  language_list_->setCurrentIndex(language_list_->count() - 1);
 }
 
 void DefaultLanguageWindow::SetPressed() {
-  if (combo1_->currentIndex() < 0) return;
-  if (!SetDefaultLanguage(store_, words_, combo1_->currentText().toStdString())) return;
+  if (language_list_->currentIndex() < 0) return;
+  if (!SetDefaultLanguage(store_, words_, ToUtf8(language_list_->currentText()))) return;
   accept();
 }
 

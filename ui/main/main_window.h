@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <atomic>
 #include <functional>
@@ -10,8 +11,10 @@
 #include "workbook/conversion_run.h"
 
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
-class QPushButton;
+class QHBoxLayout;
+class QLabel;
 class QRadioButton;
 
 namespace quillory {
@@ -28,12 +31,19 @@ namespace quillory::ui {
 class BackgroundRun;
 class FileListModel;
 class FileListView;
+class HelpWindow;
 class PictureButton;
 
 inline const QString kHomePage = QStringLiteral("https://www.orvanta.com/quillory/");
 inline const QString kAddFilesTitle =
     QStringLiteral("Add File(s) - Hold Ctrl to select multiple files");
-inline const QString kWorkbookFilter = QStringLiteral("Excel Files (*.xl*)");
+inline const QString kWorkbookFilter =
+    QStringLiteral("Spreadsheet Files (*.xl* *.ods *.ots);;All Files (*)");
+inline const QString kNothingFound =
+    QStringLiteral("No workbooks were found in %1 or the folders below it.");
+inline const QString kCancelToClose = QStringLiteral(
+    "A conversion is running. Cancel it and close Quillory?\n\nThe workbook being converted is "
+    "closed without saving; the workbooks before it stay converted.");
 
 // What the window reaches outside itself for; tests supply their own.
 struct MainWindowServices {
@@ -56,11 +66,17 @@ class MainWindow final : public QWidget {
 
   FileListModel& files() { return *files_; }
   qt::WindowPointer& pointer() { return *pointer_; }
+  BackgroundRun& run() { return *run_; }
   bool running() const;
   int scans_running() const { return scans_running_; }
 
   // What Start converts, as the window shows it now.
   workbook::RunOptions CurrentRunOptions() const;
+  // The language conversions use, as the window names it: "English" or a stored language.
+  QString CurrentLanguageName() const;
+  // The currency of amounts in the current built-in language, as chosen beside the kind ("EUR");
+  // "" for English and stored languages, whose amounts are in the unit words.
+  QString CurrentCurrency() const;
 
  signals:
   void RunFinished(const workbook::RunReport& report);
@@ -82,14 +98,21 @@ class MainWindow final : public QWidget {
   void MaybeOpenHomePage();
   void RestoreOptions();
   void RewriteInNormalForm(std::string_view key, std::string_view normal);
+  void TabIntoCheckedOptions();
+  void ShowCurrentLanguage();
+  void ShowCurrencies();
+  void ChooseCurrency(int index);
 
-  void AddFiles(bool pressed);
-  void AddFolder(bool pressed);
-  void ClearList(bool pressed);
+  void AddFiles();
+  void AddFolder();
+  void ScanFolders(const QStringList& folders);
+  void ClearList();
   void RenameUnits();
-  void OpenLanguageEditor(bool pressed);
-  void OpenDefaultLanguage(bool pressed);
-  void Start(bool pressed);
+  void OpenLanguageEditor();
+  void OpenDefaultLanguage();
+  void OpenHelp();
+  void Start();
+  void RunEnded(const workbook::RunReport& report);
 
   SettingsStore& store_;
   WordSource& words_;
@@ -97,24 +120,31 @@ class MainWindow final : public QWidget {
   MainWindowServices services_;
 
   FileListModel* files_ = nullptr;
-  FileListView* list_ = nullptr;
-  PictureButton* check1_ = nullptr;
-  PictureButton* check5_ = nullptr;
-  PictureButton* check7_ = nullptr;
-  QGroupBox* frame1_ = nullptr;
-  QRadioButton* option1_ = nullptr;
-  QRadioButton* option2_ = nullptr;
-  QRadioButton* option6_ = nullptr;
-  QGroupBox* frame2_ = nullptr;
-  QRadioButton* option3_ = nullptr;
-  QRadioButton* option4_ = nullptr;
-  QRadioButton* option5_ = nullptr;
-  QCheckBox* check3_ = nullptr;
-  PictureButton* check4_ = nullptr;
-  PictureButton* check8_ = nullptr;
-  PictureButton* check9_ = nullptr;
-  PictureButton* check2_ = nullptr;
-  QPushButton* command1_ = nullptr;
+  FileListView* file_list_ = nullptr;
+  PictureButton* add_files_button_ = nullptr;
+  PictureButton* add_folder_button_ = nullptr;
+  PictureButton* clear_list_button_ = nullptr;
+  // The row of the kind group: a control for a kind's details goes beside the group here.
+  QHBoxLayout* kind_row_ = nullptr;
+  QGroupBox* kind_group_ = nullptr;
+  QRadioButton* number_option_ = nullptr;
+  QRadioButton* currency_option_ = nullptr;
+  QRadioButton* letters_option_ = nullptr;
+  // Beside the kinds while the current language is a built-in one: its currencies by code.
+  QWidget* currency_box_ = nullptr;
+  QLabel* currency_label_ = nullptr;
+  QComboBox* currency_list_ = nullptr;
+  QGroupBox* scope_group_ = nullptr;
+  QRadioButton* workbook_option_ = nullptr;
+  QRadioButton* sheet_option_ = nullptr;
+  QRadioButton* block_option_ = nullptr;
+  QCheckBox* backup_box_ = nullptr;
+  QLabel* language_label_ = nullptr;
+  PictureButton* rename_units_button_ = nullptr;
+  PictureButton* languages_button_ = nullptr;
+  PictureButton* default_language_button_ = nullptr;
+  PictureButton* help_button_ = nullptr;
+  PictureButton* start_button_ = nullptr;
 
   std::unique_ptr<qt::WindowPointer> pointer_;
   int scans_running_ = 0;
@@ -122,6 +152,9 @@ class MainWindow final : public QWidget {
   std::shared_ptr<std::atomic<bool>> stop_scans_ = std::make_shared<std::atomic<bool>>(false);
 
   std::unique_ptr<BackgroundRun> run_;
+  bool close_after_run_ = false;
+  QPointer<QWidget> report_window_;
+  QPointer<HelpWindow> help_window_;
 };
 
 }  // namespace quillory::ui
