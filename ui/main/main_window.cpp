@@ -1,5 +1,6 @@
 #include "ui/main/main_window.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -11,6 +12,9 @@
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 #include <charconv>
@@ -58,6 +62,23 @@ std::optional<double> StoredNumber(const std::string& text) {
   }
   return value;
 }
+
+// A list of currencies that shows the chosen one by its code, so that it fits beside the kinds;
+// the open list shows each code with its name.
+class CurrencyList final : public QComboBox {
+ public:
+  using QComboBox::QComboBox;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QStylePainter painter(this);
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    if (const QString code = currentData().toString(); !code.isEmpty()) option.currentText = code;
+    painter.drawComplexControl(QStyle::CC_ComboBox, option);
+    painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+  }
+};
 
 }  // namespace
 
@@ -133,11 +154,13 @@ void MainWindow::BuildControls() {
   currency_box_ = new QWidget(this);
   currency_label_ = new QLabel(QStringLiteral("C&urrency:"), currency_box_);
   currency_label_->setObjectName(QStringLiteral("Label1"));
-  currency_list_ = new QComboBox(currency_box_);
+  currency_list_ = new CurrencyList(currency_box_);
   currency_list_->setObjectName(QStringLiteral("Combo1"));
   currency_list_->setEditable(false);
   currency_list_->setPalette(QPalette());  // a list box keeps the scheme's colours
-  currency_list_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  currency_list_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  currency_list_->setMinimumContentsLength(4);
+  currency_list_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
   currency_label_->setBuddy(currency_list_);
 
   scope_group_ = new QGroupBox(this);
@@ -381,22 +404,35 @@ void MainWindow::ShowCurrencies() {
   }
   currency_list_->setEnabled(currency_list_->count() > 0);
   if (currency_list_->count() == 0) {
-    currency_list_->addItem(QStringLiteral("(no currency words)"));
+    currency_list_->addItem(QStringLiteral("none"));
     currency_list_->setToolTip(
         QStringLiteral("%1 has no words for any currency; amounts are left as they were.")
             .arg(ToQString(BuiltInDisplayName(*built_in))));
     return;
   }
-  currency_list_->setToolTip(QStringLiteral("The currency of amounts in %1")
-                                 .arg(ToQString(BuiltInDisplayName(*built_in))));
+
+  currency_list_->view()->setMinimumWidth(
+      currency_list_->view()->sizeHintForColumn(0) +
+      currency_list_->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
   int chosen = currency_list_->findData(ToQString(ReadCurrency(store_, *built_in)));
   if (chosen < 0) chosen = currency_list_->findData(ToQString(built_in->currency));
   currency_list_->setCurrentIndex(std::max(chosen, 0));
+  ShowCurrencyName();
 }
 
 void MainWindow::ChooseCurrency(int index) {
   const QString code = currency_list_->itemData(index).toString();
-  if (!code.isEmpty()) WriteCurrency(store_, ToUtf8(code));
+  if (code.isEmpty()) return;
+  WriteCurrency(store_, ToUtf8(code));
+  ShowCurrencyName();
+}
+
+void MainWindow::ShowCurrencyName() {
+  const BuiltInLanguage* built_in = ResolveBuiltIn(store_, words_.CurrentLanguage());
+  if (!built_in) return;
+  currency_list_->setToolTip(
+      QStringLiteral("%1: the currency of amounts in %2")
+          .arg(currency_list_->currentText(), ToQString(BuiltInDisplayName(*built_in))));
 }
 
 QString MainWindow::CurrentCurrency() const {

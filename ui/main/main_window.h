@@ -102,6 +102,7 @@ class MainWindow final : public QWidget {
   void ShowCurrentLanguage();
   void ShowCurrencies();
   void ChooseCurrency(int index);
+  void ShowCurrencyName();
 
   void AddFiles();
   void AddFolder();
