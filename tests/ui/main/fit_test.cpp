@@ -22,6 +22,7 @@
 #include "ui/languages/default_language_window.h"
 #include "ui/languages/language_editor.h"
 #include "ui/main/help_window.h"
+#include "platform/spellout/numbertext_speakers.h"
 #include "ui/main/main_window.h"
 #include "ui/main/run_progress_window.h"
 
@@ -66,6 +67,13 @@ class FitTest : public QObject {
     qt::Dialogs dialogs;
     ui::MainWindow window(store, words, dialogs, {});
     CheckFits(&window);
+
+    // With a built-in language, its currency list beside the kinds.
+    store.WriteSetting("Default Language", "Français (fr)");
+    spellout::NumbertextSpeakers speakers;
+    WordSource built_in_words(store, &speakers);
+    ui::MainWindow with_currency(store, built_in_words, dialogs, {});
+    CheckFits(&with_currency);
   }
 
   void languageEditorFitsAndScrollsToEveryWord() {
