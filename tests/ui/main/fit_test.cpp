@@ -18,11 +18,11 @@
 #include "platform/qt/block_picker.h"
 #include "platform/qt/dialogs.h"
 #include "platform/qt/run_report_window.h"
+#include "platform/spellout/numbertext_speakers.h"
 #include "tests/workbook/fake_workbook.h"
 #include "ui/languages/default_language_window.h"
 #include "ui/languages/language_editor.h"
 #include "ui/main/help_window.h"
-#include "platform/spellout/numbertext_speakers.h"
 #include "ui/main/main_window.h"
 #include "ui/main/run_progress_window.h"
 
