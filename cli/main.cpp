@@ -10,6 +10,7 @@
 #include "cli/cli.h"
 #include "platform/backends.h"
 #include "platform/qt/settings_store.h"
+#include "platform/spellout/numbertext_speakers.h"
 #include "workbook/in_use.h"
 
 namespace {
@@ -49,7 +50,9 @@ int main(int argc, char** argv) {
   input.tie(&std::cout);  // a prompt is out before an answer is waited for, as with std::cin
 
   quillory::QtSettingsStore store;
+  quillory::spellout::NumbertextSpeakers speakers;
   quillory::CliEnvironment env{store, input};
+  env.speakers = &speakers;
   env.progress_to_terminal = isatty(STDERR_FILENO) != 0;
   env.applications = [](const std::string& name) -> quillory::workbook::ApplicationFactory {
     const auto backend = quillory::ParseBackend(name);
