@@ -13,6 +13,7 @@
 #include "platform/qt/dialogs.h"
 #include "platform/qt/settings_store.h"
 #include "platform/qt/shell.h"
+#include "platform/spellout/numbertext_speakers.h"
 #include "quillory/version.h"
 #include "ui/main/file_list_model.h"
 #include "ui/main/main_window.h"
@@ -82,7 +83,8 @@ int main(int argc, char** argv) {
   QGuiApplication::setDesktopFileName(QStringLiteral("com.orvanta.quillory"));
 
   quillory::QtSettingsStore store;
-  quillory::WordSource words(store);
+  quillory::spellout::NumbertextSpeakers speakers;
+  quillory::WordSource words(store, &speakers);
   quillory::qt::Dialogs dialogs;
 
   quillory::ui::MainWindowServices services;

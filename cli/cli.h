@@ -12,11 +12,14 @@
 namespace quillory {
 
 class SettingsStore;
+class BuiltInSpeakers;
 
 // What the command line needs from outside; the real program and the tests supply their own.
 struct CliEnvironment {
   SettingsStore& store;
   std::istream& in;
+  // The words of the built-in languages; without them those names are stored languages.
+  BuiltInSpeakers* speakers = nullptr;
   bool progress_to_terminal = false;  // standard error is a terminal
   // Makes the application for a workbook under the chosen backend ("auto", "embedded",
   // "libreoffice"); nothing when the name is unknown.

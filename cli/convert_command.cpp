@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "cli/commands.h"
+#include "cli/language_options.h"
 #include "cli/tsv.h"
 #include "engine/languages.h"
 #include "engine/letters.h"
@@ -26,6 +27,7 @@ struct ConvertArguments {
   bool no_backup = false;
   bool yes = false;
   std::optional<std::string> language;
+  std::optional<std::string> unit;
   std::string backend = "auto";
   bool dry_run = false;
 };
@@ -159,15 +161,8 @@ int Convert(CommandContext& context, const ConvertArguments& arguments) {
     options.scope = workbook::Scope::Block;
   }
 
-  WordSource words(context.env.store);
-  LoadDefaultLanguage(context.env.store, words);
-  if (arguments.language) {
-    if (!IsBuiltInEnglish(*arguments.language) &&
-        !LanguageExists(context.env.store, *arguments.language)) {
-      throw CLI::ValidationError("--language", "no language named '" + *arguments.language + "'");
-    }
-    words.SetCurrentLanguage(*arguments.language);
-  }
+  WordSource words(context.env.store, context.env.speakers);
+  ChooseLanguage(context, words, arguments.language, arguments.unit, true);
 
   workbook::RunServices services;
   if (context.env.applications) {
@@ -226,7 +221,11 @@ void AddConvertCommand(CLI::App& app, CommandContext& context) {
   convert->add_flag("--yes", arguments->yes,
                     "Go on when a spreadsheet program may have the workbooks open");
   convert->add_option("--language", arguments->language,
-                      "The language of the words (default: the stored default)");
+                      "The language of the words: English, a stored language, or a built-in one "
+                      "by code or name (default: the stored default)");
+  convert->add_option("--unit", arguments->unit,
+                      "Currency in a built-in language, by ISO 4217 code (default: the stored "
+                      "\"Currency\", else the language's own)");
   convert
       ->add_option("--backend", arguments->backend,
                    "embedded, libreoffice or auto (default: embedded for xlsx, else LibreOffice)")

@@ -5,6 +5,7 @@
 
 #include "cli/commands.h"
 #include "cli/tsv.h"
+#include "engine/builtin_languages.h"
 #include "engine/languages.h"
 #include "engine/settings.h"
 #include "engine/words.h"
@@ -24,13 +25,24 @@ int Fail(CommandContext& context, const std::string& message) {
 }
 
 void List(CommandContext& context) {
-  context.out << "English\n";
-  for (const std::string& name : ReadLanguages(context.env.store)) context.out << name << "\n";
+  for (const LanguageEntry& entry : ListLanguages(context.env.store)) {
+    context.out << entry.name << "\n";
+  }
+}
+
+// True, with a message, when `name` is a built-in language: its words come with the program.
+bool RefuseBuiltIn(CommandContext& context, const std::string& name, std::string_view what) {
+  const BuiltInLanguage* built_in = ResolveBuiltIn(context.env.store, name);
+  if (!built_in) return false;
+  context.err << "quillory-cli: \"" << name << "\" is the built-in language "
+              << BuiltInDisplayName(*built_in) << ": " << what << "\n";
+  return true;
 }
 
 // The editor's "Add Language": an exactly empty name and one holding ";" or bytes that are not
 // UTF-8 are refused, a listed one ignored.
 int Add(CommandContext& context, const std::string& name) {
+  if (RefuseBuiltIn(context, name, "choose another name for a language of your own")) return 1;
   const AddLanguageResult result = AddLanguage(context.env.store, name);
   if (const std::string_view message = AddLanguageMessage(result); !message.empty()) {
     context.err << message << "\n";
@@ -42,6 +54,7 @@ int Add(CommandContext& context, const std::string& name) {
 
 // The editor's "Delete Language" on the first entry equal to `name`; the words stay stored.
 int Delete(CommandContext& context, const std::string& name) {
+  if (RefuseBuiltIn(context, name, "it comes with the program and cannot be deleted")) return 1;
   if (!DeleteLanguage(context.env.store, name)) {
     if (!context.env.store.WriteError().empty()) return WriteResult(context);
     return Fail(context, "no language \"" + name + "\" is listed");
@@ -51,6 +64,9 @@ int Delete(CommandContext& context, const std::string& name) {
 
 // The words the editor would load for `name`, also for a deleted language whose words remain.
 int Show(CommandContext& context, const std::string& name) {
+  if (RefuseBuiltIn(context, name, "its words come from libnumbertext, not from stored words")) {
+    return 1;
+  }
   if (TrimSpaces(name).empty()) return Fail(context, "a blank language name has no words");
   if (!LanguageExists(context.env.store, name)) {
     context.err << "quillory-cli: note: \"" << name << "\" is not a listed language\n";
@@ -73,6 +89,10 @@ int Set(CommandContext& context, const Arguments& arguments) {
   // The editor stores words only for a language chosen from its list, never for a blank name.
   if (TrimSpaces(arguments.name).empty())
     return Fail(context, "a blank language name has no words");
+  if (RefuseBuiltIn(context, arguments.name,
+                    "its words come with the program and cannot be changed")) {
+    return 1;
+  }
   if (!LanguageExists(context.env.store, arguments.name)) {
     return Fail(context, "no language \"" + arguments.name + "\" is listed; add it first");
   }
@@ -91,11 +111,15 @@ int Default(CommandContext& context, const std::optional<std::string>& name) {
   }
   if (TrimSpaces(*name).empty())
     return Fail(context, "a blank name cannot be the default language");
-  if (*name != "English" && *name != stored && !LanguageExists(store, *name)) {
+  std::string chosen = *name;
+  // A built-in language is stored as the lists show it, however it was named.
+  if (const BuiltInLanguage* built_in = ResolveBuiltIn(store, *name)) {
+    chosen = BuiltInDisplayName(*built_in);
+  } else if (*name != "English" && *name != stored && !LanguageExists(store, *name)) {
     return Fail(context, "no language \"" + *name + "\" is listed");
   }
   WordSource words(store);
-  SetDefaultLanguage(store, words, *name);
+  SetDefaultLanguage(store, words, chosen);
   return WriteResult(context);
 }
 
@@ -108,7 +132,9 @@ void AddLanguageCommands(CLI::App& app, CommandContext& context) {
   auto arguments = std::make_shared<Arguments>();
   auto default_name = std::make_shared<std::optional<std::string>>();
 
-  language->add_subcommand("list", "Print English, then the stored languages, one per line")
+  language
+      ->add_subcommand(
+          "list", "Print English, the stored languages, then the built-in languages, one per line")
       ->callback([&context] { List(context); });
 
   CLI::App* add = language->add_subcommand("add", "Add a language, its name exactly as given");
@@ -133,7 +159,8 @@ void AddLanguageCommands(CLI::App& app, CommandContext& context) {
   set->callback([&context, arguments] { context.exit_code = Set(context, *arguments); });
 
   CLI::App* fallback = language->add_subcommand(
-      "default", "Print the default language, or make NAME (English or a listed one) the default");
+      "default",
+      "Print the default language, or make NAME (English, a listed or a built-in one) the default");
   fallback->add_option("NAME", *default_name);
   fallback->callback(
       [&context, default_name] { context.exit_code = Default(context, *default_name); });

@@ -12,6 +12,7 @@
 #include "platform/posix/backup_copy.h"
 #include "platform/posix/in_use.h"
 #include "platform/qt/settings_store.h"
+#include "platform/spellout/numbertext_speakers.h"
 
 namespace {
 
@@ -50,7 +51,9 @@ int main(int argc, char** argv) {
   input.tie(&std::cout);  // a prompt is out before an answer is waited for, as with std::cin
 
   quillory::QtSettingsStore store;
+  quillory::spellout::NumbertextSpeakers speakers;
   quillory::CliEnvironment env{store, input};
+  env.speakers = &speakers;
   env.progress_to_terminal = isatty(STDERR_FILENO) != 0;
   env.applications = [](const std::string& name) -> quillory::workbook::ApplicationFactory {
     const auto backend = quillory::ParseBackend(name);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/language_options.h"
 #include "engine/languages.h"
 #include "engine/letters.h"
 #include "engine/number_words.h"
@@ -83,18 +84,14 @@ void ForEachInput(const std::vector<std::string>& texts, CommandContext& context
 
 struct WordsOptions {
   bool currency = false;
-  std::string language;
-  CLI::Option* language_option = nullptr;
+  std::optional<std::string> language;
+  std::optional<std::string> unit;
   std::vector<std::string> texts;
 };
 
 int RunWords(const WordsOptions& options, CommandContext& context) {
-  WordSource source(context.env.store);
-  if (options.language_option->count() > 0) {
-    source.SetCurrentLanguage(options.language);
-  } else {
-    LoadDefaultLanguage(context.env.store, source);
-  }
+  WordSource source(context.env.store, context.env.speakers);
+  ChooseLanguage(context, source, options.language, options.unit, false);
   ForEachInput(options.texts, context, [&](std::string_view text, FilterOutput& output) {
     const WordSet& word_set = source.Words();
     const WordsOutcome outcome = options.currency ? AppendCurrencyWords(text, word_set, output.out)
@@ -142,10 +139,13 @@ void AddWordsCommands(CLI::App& app, CommandContext& context) {
       "that is not converted is written back unchanged with a message on standard error");
   words->add_flag("--currency", words_options->currency,
                   "Write amounts with the unit words: Five Dollars and No Cents");
-  words_options->language_option = words->add_option(
-      "--language", words_options->language,
-      "Use this language for the run: English or a stored language (default: the stored "
-      "\"Default Language\")");
+  words->add_option("--language", words_options->language,
+                    "Use this language for the run: English, a stored language, or a built-in "
+                    "one by code or name, fr or \"Français (fr)\" (default: the stored "
+                    "\"Default Language\")");
+  words->add_option("--unit", words_options->unit,
+                    "With --currency in a built-in language: the currency by ISO 4217 code, EUR "
+                    "(default: the stored \"Currency\", else the language's own)");
   words->add_option("TEXT", words_options->texts,
                     "Numbers as a spreadsheet displays them; put -- before them when one starts "
                     "with - (-$5.00)");

@@ -127,4 +127,35 @@ bool SetDefaultLanguage(SettingsStore& store, WordSource& words, std::string_vie
   return true;
 }
 
+const BuiltInLanguage* ResolveBuiltIn(const SettingsStore& store, std::string_view language) {
+  if (IsBuiltInEnglish(language)) return nullptr;
+  const BuiltInLanguage* built_in = FindBuiltInLanguage(language);
+  if (!built_in || LanguageExists(store, language)) return nullptr;
+  return built_in;
+}
+
+std::vector<LanguageEntry> ListLanguages(const SettingsStore& store) {
+  std::vector<LanguageEntry> entries;
+  entries.push_back({"English", nullptr});
+  const std::vector<std::string> stored = ReadLanguages(store);
+  for (const std::string& name : stored) entries.push_back({name, nullptr});
+  for (const BuiltInLanguage& language : BuiltInLanguages()) {
+    std::string name = BuiltInDisplayName(language);
+    if (std::find(stored.begin(), stored.end(), name) == stored.end()) {
+      entries.push_back({std::move(name), &language});
+    }
+  }
+  return entries;
+}
+
+std::string ReadCurrency(const SettingsStore& store, const BuiltInLanguage& language) {
+  std::string currency = store.ReadSetting(keys::kCurrency, SettingDefault(keys::kCurrency));
+  if (currency.empty()) currency = language.currency;
+  return currency;
+}
+
+void WriteCurrency(SettingsStore& store, std::string_view currency) {
+  store.WriteSetting(keys::kCurrency, currency);
+}
+
 }  // namespace quillory

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/builtin_languages.h"
 #include "engine/unicode.h"
 #include "engine/words.h"
 
@@ -74,6 +75,23 @@ void LoadDefaultLanguage(const SettingsStore& store, WordSource& words);
 // Stores `name` as the default language and makes it current. A name that is empty after
 // trimming spaces does nothing and returns false.
 bool SetDefaultLanguage(SettingsStore& store, WordSource& words, std::string_view name);
+
+// The built-in language that `language` names, unless it is English or a stored language of
+// that name is listed (a stored language keeps its meaning). Null when it names none.
+const BuiltInLanguage* ResolveBuiltIn(const SettingsStore& store, std::string_view language);
+
+// One entry of the language lists, in the order they show: "English", the stored languages,
+// then every built-in language whose display name no stored language has.
+struct LanguageEntry {
+  std::string name;                           // as listed and stored: "Français (fr)"
+  const BuiltInLanguage* built_in = nullptr;  // null for English and stored languages
+};
+std::vector<LanguageEntry> ListLanguages(const SettingsStore& store);
+
+// The currency of amounts in a built-in language: the stored "Currency", or the language's own
+// when none is stored.
+std::string ReadCurrency(const SettingsStore& store, const BuiltInLanguage& language);
+void WriteCurrency(SettingsStore& store, std::string_view currency);
 
 // Leading and trailing spaces removed (spaces only, as the list rules trim).
 std::string_view TrimSpaces(std::string_view text);

@@ -33,22 +33,42 @@ constexpr bool MayEndSymbol(unsigned char c) {
   return c == '$' || c == 0xAC || c == 0xA3 || c == 0xA5 || c == 0xB9;
 }
 
-std::size_t SymbolAtStart(std::string_view s) {
-  if (s.empty() || !MayStartSymbol(static_cast<unsigned char>(s.front()))) return 0;
-  for (std::string_view symbol : kCurrencySymbols) {
-    if (s.substr(0, symbol.size()) == symbol) return symbol.size();
-  }
-  return 0;
-}
+constexpr std::array<CurrencySymbol, 5> kSymbolKinds = {CurrencySymbol::Dollar,
+                                                        CurrencySymbol::Euro, CurrencySymbol::Pound,
+                                                        CurrencySymbol::Yen, CurrencySymbol::Rupee};
 
-std::size_t SymbolAtEnd(std::string_view s) {
-  if (s.empty() || !MayEndSymbol(static_cast<unsigned char>(s.back()))) return 0;
-  for (std::string_view symbol : kCurrencySymbols) {
-    if (s.size() >= symbol.size() && s.substr(s.size() - symbol.size()) == symbol) {
+std::size_t SymbolAtStart(std::string_view s, CurrencySymbol& kind) {
+  if (s.empty() || !MayStartSymbol(static_cast<unsigned char>(s.front()))) return 0;
+  for (std::size_t i = 0; i < kCurrencySymbols.size(); ++i) {
+    const std::string_view symbol = kCurrencySymbols[i];
+    if (s.substr(0, symbol.size()) == symbol) {
+      kind = kSymbolKinds[i];
       return symbol.size();
     }
   }
   return 0;
+}
+
+std::size_t SymbolAtEnd(std::string_view s, CurrencySymbol& kind) {
+  if (s.empty() || !MayEndSymbol(static_cast<unsigned char>(s.back()))) return 0;
+  for (std::size_t i = 0; i < kCurrencySymbols.size(); ++i) {
+    const std::string_view symbol = kCurrencySymbols[i];
+    if (s.size() >= symbol.size() && s.substr(s.size() - symbol.size()) == symbol) {
+      kind = kSymbolKinds[i];
+      return symbol.size();
+    }
+  }
+  return 0;
+}
+
+// Keeps the digits after the point up to the last that is not zero.
+template <typename Digit>
+void KeepFraction(std::size_t count, Digit&& digit, NumberText& number) {
+  std::size_t last = count;
+  while (last > 0 && digit(last - 1) == '0') --last;
+  number.fraction_cut = last > kMaxFractionDigits;
+  number.fraction_size = static_cast<std::uint8_t>(std::min(last, kMaxFractionDigits));
+  for (std::size_t i = 0; i < number.fraction_size; ++i) number.fraction[i] = digit(i);
 }
 
 // The digits of a numeral, found by Split.
@@ -154,6 +174,9 @@ NumberTextStatus ReadPlain(const Numeral& numeral, NumberText& number) {
   number.integer = numeral.integer;
   number.hundredths = static_cast<std::uint8_t>(numeral.hundredths);
   number.has_fraction = numeral.has_fraction;
+  const std::string_view fraction = numeral.fraction;
+  KeepFraction(
+      fraction.size(), [&](std::size_t i) { return fraction[i]; }, number);
   return NumberTextStatus::Number;
 }
 
@@ -185,6 +208,11 @@ NumberTextStatus ReadScaled(const Numeral& numeral, NumberText& number) {
   number.hundredths =
       static_cast<std::uint8_t>((digit(point) - '0') * 10 + (digit(point + 1) - '0'));
   number.has_fraction = last >= point;
+  if (number.has_fraction) {
+    KeepFraction(
+        static_cast<std::size_t>(last - point + 1),
+        [&](std::size_t i) { return digit(point + static_cast<long long>(i)); }, number);
+  }
   return NumberTextStatus::Number;
 }
 
@@ -220,10 +248,11 @@ NumberTextStatus ReadNumberText(std::string_view text, NumberText& number) {
     }
   };
   take_sign();
-  if (const std::size_t length = SymbolAtStart(s)) {
+  CurrencySymbol symbol = CurrencySymbol::None;
+  if (const std::size_t length = SymbolAtStart(s, symbol)) {
     s = TrimBlanks(s.substr(length));
     take_sign();
-  } else if (const std::size_t length = SymbolAtEnd(s)) {
+  } else if (const std::size_t length = SymbolAtEnd(s, symbol)) {
     s = TrimBlanks(s.substr(0, s.size() - length));
   }
   // Accounting formats show negatives with the symbol outside: "$(1.00)".
@@ -235,7 +264,11 @@ NumberTextStatus ReadNumberText(std::string_view text, NumberText& number) {
   number.negative = parenthesised || sign == '-';
   const NumberTextStatus status =
       numeral.has_exponent ? ReadScaled(numeral, number) : ReadPlain(numeral, number);
-  if (status != NumberTextStatus::Number) number = NumberText{};
+  if (status != NumberTextStatus::Number) {
+    number = NumberText{};
+  } else {
+    number.symbol = symbol;
+  }
   return status;
 }
 

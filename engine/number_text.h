@@ -9,6 +9,11 @@ namespace quillory {
 // The words reach the trillions: at most 15 digits before the point.
 inline constexpr std::size_t kMaxIntegerDigits = 15;
 inline constexpr std::uint64_t kIntegerLimit = 1'000'000'000'000'000;  // 10^15
+// The most digits after the point that are kept as shown (for languages that say them all).
+inline constexpr std::size_t kMaxFractionDigits = 15;
+
+// The currency symbol shown with a number.
+enum class CurrencySymbol : std::uint8_t { None, Dollar, Euro, Pound, Yen, Rupee };
 
 // A displayed number read exactly from its characters, never through a double, so
 // "1.23457E+11" keeps every digit it shows.
@@ -21,7 +26,14 @@ struct NumberText {
   std::uint8_t hundredths = 0;
   // True when some digit after the point is not zero: the value is not whole.
   bool has_fraction = false;
+  // The digits after the point as shown, up to the last one that is not zero; `fraction_cut`
+  // when more than kMaxFractionDigits of them were left out.
+  char fraction[kMaxFractionDigits] = {};
+  std::uint8_t fraction_size = 0;
+  bool fraction_cut = false;
+  CurrencySymbol symbol = CurrencySymbol::None;
 
+  std::string_view Fraction() const { return {fraction, fraction_size}; }
   bool IntegerIsZero() const { return integer == 0; }
   bool IntegerIsOne() const { return integer == 1; }
   bool IsZero() const { return IntegerIsZero() && !has_fraction; }

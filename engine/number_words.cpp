@@ -7,6 +7,7 @@
 #include <limits>
 #include <optional>
 
+#include "engine/builtin_languages.h"
 #include "engine/number_text.h"
 
 namespace quillory {
@@ -506,6 +507,33 @@ bool Overlaps(std::string_view text, std::string_view out) {
 
 enum class Kind { Number, Currency };
 
+// A symbol that names one currency only; "$" and "¥" are shared by several.
+std::string_view SymbolCurrency(CurrencySymbol symbol, std::string_view chosen) {
+  switch (symbol) {
+    case CurrencySymbol::Euro:
+      return "EUR";
+    case CurrencySymbol::Pound:
+      return "GBP";
+    case CurrencySymbol::Rupee:
+      return "INR";
+    default:
+      return chosen;
+  }
+}
+
+WordsOutcome SayBuiltIn(Kind kind, std::string_view text, const NumberText& number,
+                        const WordSet& words, std::string& out) {
+  const BuiltInSpeaker::Said said =
+      kind == Kind::Number
+          ? words.speaker->SayNumber(number, out)
+          : words.speaker->SayAmount(number, SymbolCurrency(number.symbol, words.currency), out);
+  if (!said.said) {
+    out.assign(text);
+    return {WordsStatus::NotSaid, Stem::One, said.why};
+  }
+  return {};
+}
+
 WordsOutcome Convert(Kind kind, std::string_view text, const WordSet& words, std::string& out) {
   if (Overlaps(text, out)) {
     const std::string copy(text);
@@ -522,6 +550,7 @@ WordsOutcome Convert(Kind kind, std::string_view text, const WordSet& words, std
       out.assign(text);
       return {WordsStatus::TooLarge};
   }
+  if (words.speaker) return SayBuiltIn(kind, text, number, words, out);
 
   WordWriter writer(out);
   const bool currency = kind == Kind::Currency;
@@ -550,6 +579,12 @@ WordsOutcome Append(Kind kind, std::string_view text, const WordSet& words, Text
     case NumberTextStatus::TooLarge:
       out.append(text);
       return {WordsStatus::TooLarge};
+  }
+  if (words.speaker) {
+    std::string said;
+    const WordsOutcome outcome = SayBuiltIn(kind, text, number, words, said);
+    out.append(said);
+    return outcome;
   }
 
   const std::size_t start = out.size();
@@ -620,6 +655,10 @@ std::string DescribeReason(const WordsOutcome& outcome, std::string_view languag
         reason += "\"";
       }
       reason += " is empty";
+      break;
+    case WordsStatus::NotSaid:
+      reason = "was left unchanged: ";
+      reason += outcome.why;
       break;
   }
   return reason;

@@ -13,11 +13,13 @@ enum class WordsStatus {
   NotANumber,  // the text is not a number
   TooLarge,    // more integer digits than the words reach
   NoWord,      // the current stored language has no word for `missing`
+  NotSaid,     // the built-in language does not say it; `why` tells why
 };
 
 struct WordsOutcome {
   WordsStatus status = WordsStatus::Converted;
-  Stem missing = Stem::One;  // meaningful for NoWord only
+  Stem missing = Stem::One;   // meaningful for NoWord only
+  std::string_view why = {};  // meaningful for NotSaid only; lasts as long as the word set
 
   bool converted() const { return status == WordsStatus::Converted; }
 };

@@ -21,6 +21,7 @@ inline constexpr std::string_view kDollarPlural = "DollarPlural";        // its 
 inline constexpr std::string_view kCentPlural = "CentPlural";            // its plural; absent: word + "s"
 inline constexpr std::string_view kLanguages = "Languages";              // "French;German;"
 inline constexpr std::string_view kDefaultLanguage = "Default Language";  // name or "English"
+inline constexpr std::string_view kCurrency = "Currency";                // ISO 4217, built-in languages
 // clang-format on
 }  // namespace keys
 
@@ -30,7 +31,7 @@ struct SettingKey {
 };
 
 // The plurals have no default of their own: when absent, the unit word followed by "s" is said.
-inline constexpr std::array<SettingKey, 9> kSettingKeys = {{
+inline constexpr std::array<SettingKey, 10> kSettingKeys = {{
     {keys::kOption, "1"},
     {keys::kType, "1"},
     {keys::kBackupCheck, "True"},
@@ -40,6 +41,7 @@ inline constexpr std::array<SettingKey, 9> kSettingKeys = {{
     {keys::kCentPlural, ""},
     {keys::kLanguages, ""},
     {keys::kDefaultLanguage, ""},
+    {keys::kCurrency, ""},  // "": the language's own currency
 }};
 
 // The default of one of the keys above ("" for any other key).

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "engine/builtin_languages.h"
+#include "engine/languages.h"
 #include "engine/setting_keys.h"
 #include "engine/settings.h"
 
@@ -57,9 +59,19 @@ const WordSet& EnglishWordSet() {
   return english;
 }
 
-WordSet ReadWordSet(const SettingsStore& store, std::string_view language) {
+WordSet ReadWordSet(const SettingsStore& store, std::string_view language,
+                    BuiltInSpeakers* speakers, std::string_view currency) {
   WordSet words;
   words.english = IsBuiltInEnglish(language);
+  if (speakers && !words.english) {
+    if (const BuiltInLanguage* built_in = ResolveBuiltIn(store, language)) {
+      words.english = false;
+      words.built_in = built_in;
+      words.speaker = &speakers->Speaker(*built_in);
+      words.currency = currency.empty() ? ReadCurrency(store, *built_in) : std::string(currency);
+      return words;
+    }
+  }
   if (!words.english) {
     for (Stem stem : kAllStems)
       words.stored[Index(stem)] = store.ReadSetting(WordKey(stem, language), "");
@@ -75,6 +87,12 @@ WordSet ReadWordSet(const SettingsStore& store, std::string_view language) {
   return words;
 }
 
+void WordSource::SetCurrency(std::string currency) {
+  if (currency == currency_) return;
+  currency_ = std::move(currency);
+  read_at_.reset();
+}
+
 void WordSource::SetCurrentLanguage(std::string language) {
   if (language == language_) return;
   language_ = std::move(language);
@@ -84,7 +102,7 @@ void WordSource::SetCurrentLanguage(std::string language) {
 const WordSet& WordSource::Words() {
   const std::uint64_t revision = store_.Revision();
   if (read_at_ != revision) {
-    words_ = ReadWordSet(store_, language_);
+    words_ = ReadWordSet(store_, language_, speakers_, currency_);
     read_at_ = revision;
   }
   return words_;

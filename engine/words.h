@@ -10,6 +10,9 @@
 namespace quillory {
 
 class SettingsStore;
+struct BuiltInLanguage;
+class BuiltInSpeaker;
+class BuiltInSpeakers;
 
 // One word of a language. The first 35 are the words every stored language has; Zero and Minus
 // are optional words that only numbers needing them use.
@@ -65,6 +68,11 @@ struct WordSet {
   std::optional<std::string> unit_plural;
   std::optional<std::string> subunit_plural;
 
+  // A built-in language: its words come from its speaker, amounts are in `currency` (ISO 4217).
+  const BuiltInLanguage* built_in = nullptr;
+  BuiltInSpeaker* speaker = nullptr;
+  std::string currency;
+
   std::string_view Word(Stem stem) const {
     return english ? EnglishWord(stem) : std::string_view(stored[Index(stem)]);
   }
@@ -73,24 +81,33 @@ struct WordSet {
 // The built-in English words with the default unit words.
 const WordSet& EnglishWordSet();
 
-// Reads the words of `language` and the unit words from the store.
-WordSet ReadWordSet(const SettingsStore& store, std::string_view language);
+// Reads the words of `language` and the unit words from the store. With `speakers`, a language
+// that names a built-in one (and no stored one) takes its words from there and its currency from
+// the store ("Currency"), or `currency` when given.
+WordSet ReadWordSet(const SettingsStore& store, std::string_view language,
+                    BuiltInSpeakers* speakers = nullptr, std::string_view currency = {});
 
 // Holds the current language and its words. The words are read from the store when first needed
 // and again only after the store has been written or the language changed, so a word typed in the
 // language editor applies from the next converted cell on without reading 37 keys per number.
 class WordSource {
  public:
-  explicit WordSource(const SettingsStore& store) : store_(store) {}
+  explicit WordSource(const SettingsStore& store, BuiltInSpeakers* speakers = nullptr)
+      : store_(store), speakers_(speakers) {}
 
   const std::string& CurrentLanguage() const { return language_; }
   void SetCurrentLanguage(std::string language);
+  // The currency of amounts in a built-in language for this run, instead of the stored one.
+  void SetCurrency(std::string currency);
+  BuiltInSpeakers* Speakers() const { return speakers_; }
 
   const WordSet& Words();
 
  private:
   const SettingsStore& store_;
+  BuiltInSpeakers* speakers_;
   std::string language_;
+  std::string currency_;
   WordSet words_;
   std::optional<std::uint64_t> read_at_;  // store revision the words were read at
 };

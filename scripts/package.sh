@@ -5,7 +5,7 @@
 #   apt-get install ./dist/quillory_VERSION_ARCH.deb
 #
 # Depends are computed from the binaries by dpkg-shlibdeps, plus the Qt SVG plugins the window
-# loads at run time. LibreOffice is a Recommends, not a Depends: the xlsx family needs nothing of
+# loads at run time and libnumbertext's language data, which the library reads at run time. LibreOffice is a Recommends, not a Depends: the xlsx family needs nothing of
 # it, and only .xls/.xlt/.ods/.ots workbooks go through it; apt installs Recommends by default,
 # and without LibreOffice those workbooks fail with a message naming the package to install.
 # The LibreOffice plugin links LibreOffice's UNO libraries; those are left out of the computed
@@ -47,6 +47,13 @@ depends=${shlibs#shlibs:Depends=}
 [ -n "$depends" ] || { echo "package.sh: dpkg-shlibdeps found no dependencies" >&2; exit 1; }
 # The window's icons are SVG, drawn by Qt's SVG image and icon plugins.
 case ", $depends" in *", libqt6svg6"*) ;; *) depends="$depends, libqt6svg6" ;; esac
+# The built-in languages' words: libnumbertext reads its language data at run time.
+case ", $depends" in *", libnumbertext-1.0-0"*) ;; *)
+  echo "package.sh: dpkg-shlibdeps did not find libnumbertext" >&2
+  exit 1
+  ;;
+esac
+depends="$depends, libnumbertext-data"
 
 cat >"$root/DEBIAN/control" <<EOF
 Package: quillory

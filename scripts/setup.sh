@@ -20,6 +20,8 @@ packages=(
   # libraries
   qt6-base-dev qt6-svg-dev libxkbcommon-dev libgl-dev libqt6svg6 libzip-dev libpugixml-dev libcli11-dev
   libdeflate0 libdeflate-dev
+  # the built-in languages' words: the library and its language data (read at run time)
+  libnumbertext-dev libnumbertext-data
   # Arial's metrics for the windows
   fonts-liberation2
   # LibreOffice: the backend for .xls/.xlt/.ods, and its SDK to build the plugin

@@ -34,7 +34,8 @@ TEST(SettingsStore, EveryKeyIsPinnedWithItsDefault) {
                                  std::pair<std::string, std::string>{"DollarPlural", ""},
                                  std::pair<std::string, std::string>{"CentPlural", ""},
                                  std::pair<std::string, std::string>{"Languages", ""},
-                                 std::pair<std::string, std::string>{"Default Language", ""}));
+                                 std::pair<std::string, std::string>{"Default Language", ""},
+                                 std::pair<std::string, std::string>{"Currency", ""}));
 }
 
 TEST(SettingsStore, UnitPluralsAreReadOnlyWhenStored) {

@@ -119,6 +119,8 @@ std::string Status(const WordsOutcome& outcome) {
       return "=too large";
     case WordsStatus::NoWord:
       return "=no word " + std::string(StemKey(outcome.missing));
+    case WordsStatus::NotSaid:
+      return "=not said: " + std::string(outcome.why);
   }
   return "=?";
 }

@@ -25,6 +25,7 @@
 #include "platform/backends.h"
 #include "platform/posix/backup_copy.h"
 #include "platform/posix/in_use.h"
+#include "platform/spellout/numbertext_speakers.h"
 
 namespace quillory {
 namespace {
@@ -359,6 +360,52 @@ TEST_F(EndToEnd, LibreOfficeReopensTheConvertedWorkbooks) {
             ",One Thousand Two Hundred Thirty Four Point Fifty Six\n")
       << log;
   EXPECT_EQ(ReadFile(out / "letters.csv"), "ABCD.E\n");
+}
+
+// Two copies of one invoice, one converted in French amounts, the other in German numbers; the
+// labels stay, the currency symbols choose the currency where they name one.
+TEST_F(EndToEnd, BuiltInLanguagesConvertWholeWorkbooks) {
+  spellout::NumbertextSpeakers speakers;
+  env_.speakers = &speakers;
+  const fs::path french = folder_ / "facture.xlsx";
+  const fs::path german = folder_ / "rechnung.xlsx";
+  for (const fs::path& path : {french, german}) {
+    lxw_workbook* book = workbook_new(path.c_str());
+    lxw_worksheet* sheet = workbook_add_worksheet(book, "Invoice");
+    lxw_format* two_places = workbook_add_format(book);
+    format_set_num_format(two_places, "0.00");
+    lxw_format* pounds = workbook_add_format(book);
+    format_set_num_format(pounds, "[$\xC2\xA3-809]#,##0.00");
+    worksheet_write_string(sheet, 0, 0, "Total", nullptr);
+    worksheet_write_number(sheet, 0, 1, 71.01, two_places);
+    worksheet_write_number(sheet, 1, 1, 1234567, nullptr);
+    worksheet_write_number(sheet, 2, 1, -5.5, two_places);
+    worksheet_write_number(sheet, 3, 1, 3.5, pounds);
+    ASSERT_EQ(workbook_close(book), LXW_NO_ERROR);
+  }
+
+  ASSERT_EQ(Cli({french.string(), "--no-backup", "--kind", "currency", "--language", "fr"}), 0)
+      << err_.str();
+  ASSERT_EQ(Cli({german.string(), "--no-backup", "--language", "Deutsch (de)"}), 0) << err_.str();
+
+  EXPECT_EQ(Cells(french), (std::map<std::string, std::string>{
+                               {"Invoice!A1", "Total"},
+                               {"Invoice!B1", "soixante-et-onze euros et un centime"},
+                               {"Invoice!B2",
+                                "un-million-deux-cent-trente-quatre-mille-cinq-cent-"
+                                "soixante-sept euros"},
+                               {"Invoice!B3", "moins cinq euros et cinquante centimes"},
+                               {"Invoice!B4", "trois livres sterling et cinquante pennies"},
+                           }));
+  EXPECT_EQ(Cells(german), (std::map<std::string, std::string>{
+                               {"Invoice!A1", "Total"},
+                               {"Invoice!B1", "einundsiebzig Komma null eins"},
+                               {"Invoice!B2",
+                                "eine Million zweihundertvierunddreißigtausendfünf"
+                                "hundertsiebenundsechzig"},
+                               {"Invoice!B3", "minus fünf Komma fünf"},
+                               {"Invoice!B4", "drei Komma fünf"},
+                           }));
 }
 
 }  // namespace

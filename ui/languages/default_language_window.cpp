@@ -57,9 +57,11 @@ void DefaultLanguageWindow::BuildWindow() {
 }
 
 void DefaultLanguageWindow::FillLanguageList() {
+  // English, the stored languages, then the built-in ones by their own names: "Français (fr)".
   language_list_->clear();
-  language_list_->addItem(QStringLiteral("English"));
-  for (const std::string& name : ReadLanguages(store_)) language_list_->addItem(ToQString(name));
+  for (const LanguageEntry& entry : ListLanguages(store_)) {
+    language_list_->addItem(ToQString(entry.name));
+  }
 }
 
 void DefaultLanguageWindow::SelectStoredDefault() {
@@ -72,6 +74,15 @@ void DefaultLanguageWindow::SelectStoredDefault() {
   for (int i = 0; i < language_list_->count(); ++i) {
     if (language_list_->itemText(i) == stored) {
       language_list_->setCurrentIndex(i);
+      return;
+    }
+  }
+  // A built-in language stored by its code ("fr") is the entry of its name.
+  if (const BuiltInLanguage* built_in = ResolveBuiltIn(store_, ToUtf8(stored))) {
+    const int found = language_list_->findText(ToQString(BuiltInDisplayName(*built_in)),
+                                               Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (found >= 0) {
+      language_list_->setCurrentIndex(found);
       return;
     }
   }

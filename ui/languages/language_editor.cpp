@@ -245,6 +245,12 @@ void LanguageEditor::SaveWord(std::size_t box) {
 
 void LanguageEditor::AddLanguagePressed() {
   const QString name = new_name_box_->text();
+  // A built-in language's words come with the program: a stored language of its name or code
+  // would take its place in every list.
+  if (const BuiltInLanguage* built_in = ResolveBuiltIn(store_, ToUtf8(name))) {
+    dialogs_.Message(this, kBuiltInNameMessage.arg(name, ToQString(BuiltInDisplayName(*built_in))));
+    return;
+  }
   const AddLanguageResult result = AddLanguage(store_, ToUtf8(name));
   if (const std::string_view message = AddLanguageMessage(result); !message.empty()) {
     dialogs_.Message(this, ToQString(message));

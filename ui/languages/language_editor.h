@@ -25,6 +25,10 @@ class PictureButton;
 inline const QString kDeleteLanguageQuestion = QStringLiteral(
     "Delete the language \"%1\"?\n\nIts words stay stored: adding the same name again brings "
     "them back.");
+inline const QString kBuiltInNameMessage = QStringLiteral(
+    "\"%1\" names the built-in language %2, whose words come with Quillory and cannot be "
+    "edited. Choose it under \"Set Default Language\", or give a language of your own another "
+    "name.");
 
 // The language editor ("Languages"): adds, fills in and deletes stored languages. Keeps nothing
 // of its own; every change goes to the store at once. The word boxes take input only while a

@@ -1,7 +1,9 @@
 #include "ui/main/main_window.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QGroupBox>
@@ -10,13 +12,18 @@
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 #include <charconv>
 
+#include "engine/currency_names.h"
 #include "engine/languages.h"
 #include "engine/setting_keys.h"
 #include "engine/settings.h"
+#include "engine/words.h"
 #include "platform/qt/dialogs.h"
 #include "platform/qt/pointer.h"
 #include "platform/qt/text.h"
@@ -55,6 +62,23 @@ std::optional<double> StoredNumber(const std::string& text) {
   }
   return value;
 }
+
+// A list of currencies that shows the chosen one by its code, so that it fits beside the kinds;
+// the open list shows each code with its name.
+class CurrencyList final : public QComboBox {
+ public:
+  using QComboBox::QComboBox;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QStylePainter painter(this);
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    if (const QString code = currentData().toString(); !code.isEmpty()) option.currentText = code;
+    painter.drawComplexControl(QStyle::CC_ComboBox, option);
+    painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+  }
+};
 
 }  // namespace
 
@@ -127,6 +151,18 @@ void MainWindow::BuildControls() {
       "Option6", QStringLiteral("Convert Numbers to Le&tters (A = 1, B = 2, etc.)"), kind_group_);
   number_option_->setChecked(true);
 
+  currency_box_ = new QWidget(this);
+  currency_label_ = new QLabel(QStringLiteral("C&urrency:"), currency_box_);
+  currency_label_->setObjectName(QStringLiteral("Label1"));
+  currency_list_ = new CurrencyList(currency_box_);
+  currency_list_->setObjectName(QStringLiteral("Combo1"));
+  currency_list_->setEditable(false);
+  currency_list_->setPalette(QPalette());  // a list box keeps the scheme's colours
+  currency_list_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  currency_list_->setMinimumContentsLength(4);
+  currency_list_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+  currency_label_->setBuddy(currency_list_);
+
   scope_group_ = new QGroupBox(this);
   scope_group_->setObjectName(QStringLiteral("Frame2"));
   workbook_option_ = option_button("Option3", QStringLiteral("&Entire workbook"), scope_group_);
@@ -179,6 +215,12 @@ void MainWindow::BuildControls() {
   kind_row_ = new QHBoxLayout;
   kind_row_->setSpacing(Twips(90));
   kind_row_->addWidget(kind_group_, 1);
+  auto* currency_row = new QHBoxLayout(currency_box_);
+  currency_row->setContentsMargins(0, 0, 0, 0);
+  currency_row->setSpacing(Twips(90));
+  currency_row->addWidget(currency_label_);
+  currency_row->addWidget(currency_list_);
+  kind_row_->addWidget(currency_box_);
   layout->addLayout(kind_row_);
   layout->addWidget(scope_group_);
 
@@ -203,14 +245,12 @@ void MainWindow::BuildControls() {
 
 void MainWindow::SetTabOrder() {
   // As the window reads: left to right, top to bottom.
-  const QList<QWidget*> order = {file_list_,         add_files_button_,
-                                 add_folder_button_, clear_list_button_,
-                                 number_option_,     currency_option_,
-                                 letters_option_,    workbook_option_,
-                                 sheet_option_,      block_option_,
-                                 backup_box_,        rename_units_button_,
-                                 languages_button_,  default_language_button_,
-                                 help_button_,       start_button_};
+  const QList<QWidget*> order = {file_list_,           add_files_button_, add_folder_button_,
+                                 clear_list_button_,   number_option_,    currency_option_,
+                                 letters_option_,      currency_list_,    workbook_option_,
+                                 sheet_option_,        block_option_,     backup_box_,
+                                 rename_units_button_, languages_button_, default_language_button_,
+                                 help_button_,         start_button_};
   for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -242,6 +282,7 @@ void MainWindow::Connect() {
   connect(workbook_option_, &QRadioButton::clicked, this, write(keys::kType, "1"));
   connect(sheet_option_, &QRadioButton::clicked, this, write(keys::kType, "2"));
   connect(block_option_, &QRadioButton::clicked, this, write(keys::kType, "3"));
+  connect(currency_list_, &QComboBox::activated, this, &MainWindow::ChooseCurrency);
   connect(backup_box_, &QCheckBox::clicked, this, [this](bool ticked) {
     store_.WriteSetting(keys::kBackupCheck, ticked ? "True" : "False");
   });
@@ -301,6 +342,8 @@ void MainWindow::SetWordCommandsEnabled(bool enabled) {
        {rename_units_button_, languages_button_, default_language_button_}) {
     button->setEnabled(enabled);
   }
+  // The run's currency was fixed at Start.
+  currency_box_->setEnabled(enabled);
 }
 
 void MainWindow::MaybeOpenHomePage() {
@@ -345,6 +388,57 @@ QString MainWindow::CurrentLanguageName() const {
 
 void MainWindow::ShowCurrentLanguage() {
   language_label_->setText(QStringLiteral("Language: %1").arg(CurrentLanguageName()));
+  ShowCurrencies();
+}
+
+// The currencies of the current built-in language, the stored one chosen when the language has
+// words for it and the language's own otherwise: what the list shows is what Start uses.
+void MainWindow::ShowCurrencies() {
+  currency_list_->clear();
+  const BuiltInLanguage* built_in =
+      words_.Speakers() ? ResolveBuiltIn(store_, words_.CurrentLanguage()) : nullptr;
+  currency_box_->setVisible(built_in != nullptr);
+  if (!built_in) return;
+  BuiltInSpeaker& speaker = words_.Speakers()->Speaker(*built_in);
+  for (const std::string& code : speaker.Currencies()) {
+    currency_list_->addItem(ToQString(CurrencyLabel(code)), ToQString(code));
+  }
+  currency_list_->setEnabled(currency_list_->count() > 0);
+  if (currency_list_->count() == 0) {
+    currency_list_->addItem(QStringLiteral("none"));
+    currency_list_->setToolTip(
+        QStringLiteral("%1 has no words for any currency; amounts are left as they were.")
+            .arg(ToQString(BuiltInDisplayName(*built_in))));
+    return;
+  }
+
+  currency_list_->view()->setMinimumWidth(
+      currency_list_->view()->sizeHintForColumn(0) +
+      currency_list_->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+  int chosen = currency_list_->findData(ToQString(ReadCurrency(store_, *built_in)));
+  if (chosen < 0) chosen = currency_list_->findData(ToQString(built_in->currency));
+  currency_list_->setCurrentIndex(std::max(chosen, 0));
+  ShowCurrencyName();
+}
+
+void MainWindow::ChooseCurrency(int index) {
+  const QString code = currency_list_->itemData(index).toString();
+  if (code.isEmpty()) return;
+  WriteCurrency(store_, ToUtf8(code));
+  ShowCurrencyName();
+}
+
+void MainWindow::ShowCurrencyName() {
+  const BuiltInLanguage* built_in = ResolveBuiltIn(store_, words_.CurrentLanguage());
+  if (!built_in) return;
+  currency_list_->setToolTip(
+      QStringLiteral("%1: the currency of amounts in %2")
+          .arg(currency_list_->currentText(), ToQString(BuiltInDisplayName(*built_in))));
+}
+
+QString MainWindow::CurrentCurrency() const {
+  if (currency_box_->isHidden()) return {};
+  return currency_list_->currentData().toString();
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -480,6 +574,8 @@ bool MainWindow::running() const {
 
 void MainWindow::Start() {
   // The options are fixed at the press; a press during a run does nothing.
+  if (running()) return;
+  words_.SetCurrency(ToUtf8(CurrentCurrency()));
   if (!run_->Start(CurrentRunOptions())) return;
   SetWordCommandsEnabled(false);
   files_->ClearOutcomes();

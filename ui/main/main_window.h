@@ -11,6 +11,7 @@
 #include "workbook/conversion_run.h"
 
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QHBoxLayout;
 class QLabel;
@@ -74,6 +75,9 @@ class MainWindow final : public QWidget {
   workbook::RunOptions CurrentRunOptions() const;
   // The language conversions use, as the window names it: "English" or a stored language.
   QString CurrentLanguageName() const;
+  // The currency of amounts in the current built-in language, as chosen beside the kind ("EUR");
+  // "" for English and stored languages, whose amounts are in the unit words.
+  QString CurrentCurrency() const;
 
  signals:
   void RunFinished(const workbook::RunReport& report);
@@ -97,6 +101,9 @@ class MainWindow final : public QWidget {
   void RewriteInNormalForm(std::string_view key, std::string_view normal);
   void TabIntoCheckedOptions();
   void ShowCurrentLanguage();
+  void ShowCurrencies();
+  void ChooseCurrency(int index);
+  void ShowCurrencyName();
 
   void AddFiles();
   void AddFolder();
@@ -125,6 +132,10 @@ class MainWindow final : public QWidget {
   QRadioButton* number_option_ = nullptr;
   QRadioButton* currency_option_ = nullptr;
   QRadioButton* letters_option_ = nullptr;
+  // Beside the kinds while the current language is a built-in one: its currencies by code.
+  QWidget* currency_box_ = nullptr;
+  QLabel* currency_label_ = nullptr;
+  QComboBox* currency_list_ = nullptr;
   QGroupBox* scope_group_ = nullptr;
   QRadioButton* workbook_option_ = nullptr;
   QRadioButton* sheet_option_ = nullptr;

@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "engine/builtin_languages.h"
 #include "engine/languages.h"
 #include "engine/number_words.h"
 #include "engine/settings.h"
@@ -39,6 +40,16 @@ QStringList Entries(QComboBox* combo) {
   QStringList entries;
   for (int i = 0; i < combo->count(); ++i) entries << combo->itemText(i);
   return entries;
+}
+
+// The entries other than the built-in languages, which follow English and the stored ones.
+QStringList WithoutBuiltIns(const QStringList& entries) {
+  QStringList kept;
+  for (const QString& entry : entries) {
+    const BuiltInLanguage* built_in = FindBuiltInLanguage(entry.toStdString());
+    if (!built_in || QString::fromStdString(BuiltInDisplayName(*built_in)) != entry) kept << entry;
+  }
+  return kept;
 }
 
 // Chooses the entry at `index`, as the user does from the list.
@@ -305,8 +316,8 @@ class LanguageWindowsTest : public QObject {
 
     // The default window still shows it, as an extra entry, and keeps it current.
     DefaultLanguageWindow reopened(store, words);
-    QCOMPARE(Entries(Combo(reopened)), QStringList({"English", "French"}));
-    QCOMPARE(Combo(reopened)->currentIndex(), 1);
+    QCOMPARE(WithoutBuiltIns(Entries(Combo(reopened))), QStringList({"English", "French"}));
+    QCOMPARE(Combo(reopened)->currentText(), QString("French"));
     QCOMPARE(words.CurrentLanguage(), std::string("French"));
   }
 
@@ -351,8 +362,8 @@ class LanguageWindowsTest : public QObject {
 
     DefaultLanguageWindow window(store, words);
     QCOMPARE(window.windowTitle(), QString("Set Default Language"));
-    QCOMPARE(Entries(Combo(window)), entries);
-    QCOMPARE(Combo(window)->currentIndex(), selected);
+    QCOMPARE(WithoutBuiltIns(Entries(Combo(window))), entries);
+    QCOMPARE(Combo(window)->currentText(), entries.at(selected));
     QVERIFY(!Combo(window)->isEditable());
     // Current at once, before any "Set"; an absent default stores nothing and means English.
     QCOMPARE(QString::fromStdString(words.CurrentLanguage()),
@@ -396,6 +407,73 @@ class LanguageWindowsTest : public QObject {
     LoadDefaultLanguage(store, restarted);
     QCOMPARE(restarted.CurrentLanguage(), std::string(" Spanish "));
     QCOMPARE(NumberToWords("1", restarted.Words()), std::string("uno"));
+  }
+
+  void defaultWindowOffersTheBuiltInLanguagesAfterTheStoredOnes() {
+    MemorySettings store;
+    store.WriteSetting("Languages", "French;Deutsch (de);");
+    WordSource words(store);
+
+    DefaultLanguageWindow window(store, words);
+    const QStringList entries = Entries(Combo(window));
+    QCOMPARE(entries.mid(0, 3), QStringList({"English", "French", "Deutsch (de)"}));
+    // Every built-in by its own name and code, in the order of the codes; a stored language of
+    // the same name stands for it, so it is listed once.
+    QStringList built_ins;
+    for (const BuiltInLanguage& language : BuiltInLanguages()) {
+      const QString name = QString::fromStdString(BuiltInDisplayName(language));
+      if (name != "Deutsch (de)") built_ins << name;
+    }
+    QCOMPARE(entries.mid(3), built_ins);
+    QCOMPARE(entries.count("Deutsch (de)"), 1);
+    QVERIFY(entries.contains("Français (fr)"));
+    QVERIFY(entries.contains("English, India (en-IN)"));
+
+    // Chosen and remembered like any other language.
+    Choose(window, static_cast<int>(entries.indexOf("Français (fr)")));
+    Press(window, "Check1");
+    QCOMPARE(Read(store, "Default Language"), "Français (fr)");
+    QCOMPARE(words.CurrentLanguage(), std::string("Français (fr)"));
+    DefaultLanguageWindow again(store, words);
+    QCOMPARE(Combo(again)->currentText(), QString("Français (fr)"));
+
+    // A default stored by its code is the entry of its name; nothing is written until "Set".
+    store.WriteSetting("Default Language", "en-in");
+    DefaultLanguageWindow by_code(store, words);
+    QCOMPARE(Combo(by_code)->currentText(), QString("English, India (en-IN)"));
+    QCOMPARE(Read(store, "Default Language"), "en-in");
+    QCOMPARE(Entries(Combo(by_code)).size(), entries.size());
+  }
+
+  void editorNeverEditsABuiltInLanguage() {
+    MemorySettings store;
+    store.WriteSetting("Languages", "French;es;");
+    Editor editor(store);
+    // Only the stored languages are offered for editing.
+    QCOMPARE(Entries(Combo(editor.window)), QStringList({"French", "es"}));
+
+    // A name or code of a built-in language is refused with a message saying what to do.
+    for (const QString& name : {QString("Français (fr)"), QString("fr"), QString("EN_in")}) {
+      AddName(editor.window, name);
+      QCOMPARE(Read(store, "Languages"), "French;es;");
+      QCOMPARE(Box(editor.window, 1)->text(), name);
+    }
+    const QStringList messages = editor.Messages();
+    QCOMPARE(messages.size(), 3);
+    QCOMPARE(messages.at(0),
+             QString("\"Français (fr)\" names the built-in language Français (fr), whose words "
+                     "come with Quillory and cannot be edited. Choose it under \"Set Default "
+                     "Language\", or give a language of your own another name."));
+    QVERIFY(
+        messages.at(2).startsWith("\"EN_in\" names the built-in language English, India "
+                                  "(en-IN),"));
+
+    // A stored language named like a code keeps its meaning and its words.
+    AddName(editor.window, "es");
+    QCOMPARE(editor.Messages().size(), 3);
+    Choose(editor.window, 1);
+    Type(Box(editor.window, 2), "uno");
+    QCOMPARE(Read(store, "One_es"), "uno");
   }
 
   void theWindowsOpenModallyAndCloseByTheTitleBar() {

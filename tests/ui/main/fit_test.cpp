@@ -18,6 +18,7 @@
 #include "platform/qt/block_picker.h"
 #include "platform/qt/dialogs.h"
 #include "platform/qt/run_report_window.h"
+#include "platform/spellout/numbertext_speakers.h"
 #include "tests/workbook/fake_workbook.h"
 #include "ui/languages/default_language_window.h"
 #include "ui/languages/language_editor.h"
@@ -66,6 +67,13 @@ class FitTest : public QObject {
     qt::Dialogs dialogs;
     ui::MainWindow window(store, words, dialogs, {});
     CheckFits(&window);
+
+    // With a built-in language, its currency list beside the kinds.
+    store.WriteSetting("Default Language", "Français (fr)");
+    spellout::NumbertextSpeakers speakers;
+    WordSource built_in_words(store, &speakers);
+    ui::MainWindow with_currency(store, built_in_words, dialogs, {});
+    CheckFits(&with_currency);
   }
 
   void languageEditorFitsAndScrollsToEveryWord() {

@@ -18,6 +18,7 @@
 #include "platform/qt/block_picker.h"
 #include "platform/qt/dialogs.h"
 #include "platform/qt/run_report_window.h"
+#include "platform/spellout/numbertext_speakers.h"
 #include "tests/workbook/fake_workbook.h"
 #include "ui/common/picture_button.h"
 #include "ui/common/window_look.h"
@@ -139,6 +140,15 @@ class LookTest : public QObject {
     ui::MainWindow main(store, words, dialogs, {});
     main.files().Append(QStringLiteral("/w/book.xlsx"));
     CheckReadable(&main, scheme);
+
+    // With a built-in language: its currency chooser beside the kinds.
+    MemorySettings built_in_store;
+    built_in_store.WriteSetting("Default Language", "Français (fr)");
+    spellout::NumbertextSpeakers speakers;
+    WordSource built_in_words(built_in_store, &speakers);
+    ui::MainWindow with_currency(built_in_store, built_in_words, dialogs, {});
+    QVERIFY(with_currency.findChild<QComboBox*>("Combo1")->isVisibleTo(&with_currency));
+    CheckReadable(&with_currency, scheme);
 
     ui::LanguageEditor editor(store, dialogs);
     editor.findChild<QComboBox*>("Combo1")->setCurrentIndex(0);
