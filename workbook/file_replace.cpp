@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "workbook/file_names.h"
 #include "workbook/spreadsheet.h"
 
 namespace quillory::workbook {
@@ -242,10 +243,8 @@ void RunFileStepHook(FileStep step, const std::string& path) {
 FileReplacement::FileReplacement(const std::string& target, const FileIdentity& opened,
                                  const std::string& name, const std::string& failing)
     : name_(name), failing_(failing), target_(target), opened_(opened) {
-  const std::size_t slash = target.find_last_of('/');
-  const std::string folder =
-      slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
-  target_name_ = slash == std::string::npos ? target : target.substr(slash + 1);
+  const std::string folder = FolderOf(target);
+  target_name_ = FileNameOf(target);
   // Everything below goes through the folder's descriptor: renaming or replacing the folder
   // meanwhile cannot send the new file elsewhere. (No destructor runs when this throws.)
   auto fail = [this](const std::string& reason) {
@@ -431,8 +430,7 @@ std::string FileReplacement::PlaceAsNew(const std::function<std::string(int)>& n
     RunFileStepHook(FileStep::kBeforeRename, temporary_);
     for (int copy = 1; copy <= most && placed.empty(); ++copy) {
       const std::string candidate = names(copy);
-      const std::size_t slash = candidate.find_last_of('/');
-      const std::string name = slash == std::string::npos ? candidate : candidate.substr(slash + 1);
+      const std::string name = FileNameOf(candidate);
       // Never over an existing file: an atomic rename that refuses to replace, or on file
       // systems without it a hard link, which refuses too.
       int result =
