@@ -71,14 +71,6 @@ std::string RandomSuffix() {
   return text;
 }
 
-bool SameInode(int folder, const std::string& name, int fd) {
-  struct stat named {
-  }, opened{};
-  return ::fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-         ::fstat(fd, &opened) == 0 && named.st_dev == opened.st_dev &&
-         named.st_ino == opened.st_ino;
-}
-
 std::mutex hook_mutex;
 FileStepHook& Hook() {
   static FileStepHook hook;
@@ -204,6 +196,14 @@ void BackgroundSyncs::Work() {
     --active_;
     changed_.notify_all();
   }
+}
+
+bool SameInode(int folder, const std::string& name, int fd) {
+  struct stat named {
+  }, opened{};
+  return ::fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+         ::fstat(fd, &opened) == 0 && named.st_dev == opened.st_dev &&
+         named.st_ino == opened.st_ino;
 }
 
 std::optional<FileIdentity> IdentifyOpenFile(int fd) {
@@ -351,8 +351,32 @@ void FileReplacement::SetOwnerAndMode(std::uint32_t mode) {
   RunFileStepHook(FileStep::kBeforeSync, temporary_);
 }
 
-void FileReplacement::Commit() {
+std::string FileReplacement::PutInPlace(const std::function<std::string()>& rename) {
+  std::string placed;
   try {
+    placed = rename();
+  } catch (const WorkbookError&) {
+    Discard();
+    throw;
+  } catch (const std::exception& error) {
+    Fail(error.what());
+  } catch (...) {
+    Discard();
+    throw;
+  }
+  committed_ = true;
+  UnregisterLeftover(leftover_);
+  leftover_ = 0;
+  try {
+    RunFileStepHook(FileStep::kRenamed, placed);
+  } catch (...) {
+    // The new file is in place: nothing is undone.
+  }
+  return placed;
+}
+
+void FileReplacement::Commit() {
+  PutInPlace([&] {
     Prepare(opened_.mode & 07777u);
     // Another program's save in the meantime (a new file renamed over, or the file rewritten)
     // would be lost: then nothing is written.
@@ -376,23 +400,8 @@ void FileReplacement::Commit() {
     if (::renameat(folder_, temporary_name_.c_str(), folder_, target_name_.c_str()) != 0) {
       Fail(Reason("the new file cannot be put in place", errno));
     }
-  } catch (const WorkbookError&) {
-    Discard();
-    throw;
-  } catch (const std::exception& error) {
-    Fail(error.what());
-  } catch (...) {
-    Discard();
-    throw;
-  }
-  committed_ = true;
-  UnregisterLeftover(leftover_);
-  leftover_ = 0;
-  try {
-    RunFileStepHook(FileStep::kRenamed, target_);
-  } catch (...) {
-    // The new file is in place: nothing is undone.
-  }
+    return target_;
+  });
   // Makes the rename last. A folder that cannot be synced still holds the new file, but the
   // workbook is not reported saved: the rename may not last.
   BackgroundSyncs* syncs = BackgroundSyncs::Installed();
@@ -422,8 +431,8 @@ std::string FileReplacement::CommitAsNew(const std::function<std::string(int)>& 
 }
 
 std::string FileReplacement::PlaceAsNew(const std::function<std::string(int)>& names, int most) {
-  std::string placed;
-  try {
+  return PutInPlace([&] {
+    std::string placed;
     if (fd_ < 0 || committed_) Fail("the new file is gone");
     if (!sync_.valid() && !synced_) Fail("the new file was not synced");
     Prepare(0);
@@ -446,23 +455,8 @@ std::string FileReplacement::PlaceAsNew(const std::function<std::string(int)>& n
       }
     }
     if (placed.empty()) Fail("too many copies have that name already");
-  } catch (const WorkbookError&) {
-    Discard();
-    throw;
-  } catch (const std::exception& error) {
-    Fail(error.what());
-  } catch (...) {
-    Discard();
-    throw;
-  }
-  committed_ = true;
-  UnregisterLeftover(leftover_);
-  leftover_ = 0;
-  try {
-    RunFileStepHook(FileStep::kRenamed, placed);
-  } catch (...) {
-  }
-  return placed;
+    return placed;
+  });
 }
 
 int FileReplacement::ReleaseDescriptor() {

@@ -74,14 +74,6 @@ std::string HolderUser(const std::string& name) {
   return name.substr(kStart.size(), name.size() - kStart.size() - 1);
 }
 
-bool SameInode(int folder, const std::string& name, int fd) {
-  struct stat named {
-  }, opened{};
-  return ::fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-         ::fstat(fd, &opened) == 0 && named.st_dev == opened.st_dev &&
-         named.st_ino == opened.st_ino;
-}
-
 std::string ReadSome(int fd) {
   char buffer[4096];
   const ssize_t got = ::pread(fd, buffer, sizeof buffer, 0);
