@@ -8,6 +8,8 @@
 
 #include "engine/words.h"
 #include "platform/backends.h"
+#include "platform/posix/backup_copy.h"
+#include "platform/posix/in_use.h"
 #include "platform/qt/dialogs.h"
 #include "platform/qt/settings_store.h"
 #include "platform/qt/shell.h"
@@ -15,7 +17,6 @@
 #include "quillory/version.h"
 #include "ui/main/file_list_model.h"
 #include "ui/main/main_window.h"
-#include "workbook/in_use.h"
 
 namespace {
 
@@ -93,7 +94,8 @@ int main(int argc, char** argv) {
   services.open_web_page = [](const QString& address) { quillory::qt::OpenWebPage(address); };
   services.program_folder = quillory::qt::ProgramFolder();
   services.open_application = quillory::MakeApplicationFactory(quillory::Backend::Auto);
-  services.spreadsheet_in_use = quillory::workbook::SpreadsheetInUse;
+  services.spreadsheet_in_use = quillory::posix::SpreadsheetInUse;
+  services.start_backup = quillory::posix::StartBackupCopy;
 
   quillory::ui::MainWindow window(store, words, dialogs, std::move(services));
   window.files().Append(WorkbookArguments(QApplication::arguments()));

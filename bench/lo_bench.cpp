@@ -18,6 +18,7 @@
 #include "engine/words.h"
 #include "platform/libreoffice/loader.h"
 #include "platform/xlsx/xlsx_application.h"
+#include "tests/support/answering_prompts.h"
 #include "workbook/conversion_run.h"
 
 namespace {
@@ -25,17 +26,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace quillory;
 using Clock = std::chrono::steady_clock;
-
-class QuietPrompts : public workbook::Prompts {
- public:
-  void Message(std::string_view text, std::string_view) override { last = std::string(text); }
-  bool AskYesNo(std::string_view) override { return true; }
-  std::optional<std::string> AskText(std::string_view, std::string_view) override { return "1"; }
-  std::optional<workbook::Block> PickBlock(workbook::Workbook&) override { return std::nullopt; }
-  void SetBusy(bool) override {}
-  void Progress(const workbook::RunProgress&) override {}
-  std::string last;
-};
 
 void WriteWorkbook(const std::string& path, int rows, int columns) {
   lxw_workbook_options options = {};
@@ -73,7 +63,7 @@ struct Result {
 Result Run(const std::string& path, const workbook::ApplicationFactory& factory) {
   MemorySettings store;
   WordSource words(store);
-  QuietPrompts prompts;
+  testing::AnsweringPrompts prompts;
   workbook::RunOptions options;
   options.paths = {path};
   options.kind = workbook::Kind::Number;

@@ -20,8 +20,9 @@
 
 #include "engine/settings.h"
 #include "engine/words.h"
+#include "platform/posix/backup_copy.h"
 #include "platform/xlsx/xlsx_application.h"
-#include "workbook/backup_copy.h"
+#include "tests/support/answering_prompts.h"
 #include "workbook/conversion_run.h"
 #include "workbook/file_replace.h"
 
@@ -30,16 +31,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace quillory;
 using Clock = std::chrono::steady_clock;
-
-class QuietPrompts : public workbook::Prompts {
- public:
-  void Message(std::string_view, std::string_view) override {}
-  bool AskYesNo(std::string_view) override { return true; }
-  std::optional<std::string> AskText(std::string_view, std::string_view) override { return "1"; }
-  std::optional<workbook::Block> PickBlock(workbook::Workbook&) override { return std::nullopt; }
-  void SetBusy(bool) override {}
-  void Progress(const workbook::RunProgress&) override {}
-};
 
 void WriteSmallWorkbook(const std::string& path, int seed) {
   lxw_workbook* book = workbook_new(path.c_str());
@@ -77,7 +68,7 @@ double Median(std::vector<double> values) {
 double ConvertAll(const std::vector<std::string>& paths, bool backup) {
   MemorySettings store;
   WordSource words(store);
-  QuietPrompts prompts;
+  testing::AnsweringPrompts prompts;
   workbook::RunOptions options;
   options.paths = paths;
   options.backup = backup;
@@ -136,7 +127,7 @@ double WriteAndRename(const std::vector<std::string>& paths, const std::string& 
 double BackupCopies(const std::vector<std::string>& paths) {
   const auto now = std::chrono::system_clock::now();
   const auto start = Clock::now();
-  for (const std::string& path : paths) workbook::MakeBackupCopy(path, now);
+  for (const std::string& path : paths) posix::MakeBackupCopy(path, now);
   return Seconds(start) / static_cast<double>(paths.size());
 }
 

@@ -5,6 +5,7 @@
 
 #include "cli/commands.h"
 #include "cli/tsv.h"
+#include "workbook/sheet_geometry.h"
 
 namespace quillory::cli {
 namespace {
@@ -40,11 +41,7 @@ int RunCells(const CellsOptions& options, bool one_sheet, CommandContext& contex
       for (const auto& cell : cells) {
         context.out << EscapeField(name);
         context.out << '\t';
-        std::string ref;
-        for (std::int32_t column = cell.column; column > 0; column = (column - 1) / 26) {
-          ref.insert(ref.begin(), static_cast<char>('A' + (column - 1) % 26));
-        }
-        context.out << ref << cell.row << '\t';
+        context.out << workbook::CellName(cell.row, cell.column) << '\t';
         context.out << EscapeField(cell.text);
         context.out << '\n';
       }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "workbook/backup_copy.h"
 #include "workbook/spreadsheet.h"
 
 namespace quillory {
@@ -26,6 +27,7 @@ struct CliEnvironment {
   // True when another program may have one of the workbooks open.
   std::function<bool(const std::vector<std::string>& paths)> spreadsheet_in_use = {};
   std::function<std::chrono::system_clock::time_point()> now = {};
+  workbook::BackupMaker start_backup = {};  // how backups are made
 };
 
 // Runs one command line (without the program name). Returns the exit code: 0 done, 1 failed,

@@ -173,6 +173,7 @@ int Convert(CommandContext& context, const ConvertArguments& arguments) {
   }
   services.spreadsheet_in_use = context.env.spreadsheet_in_use;
   services.now = context.env.now;
+  services.start_backup = context.env.start_backup;
   services.on_cell = [&context](const workbook::CellChange& change) {
     context.out << EscapeField(change.workbook) << '\t' << EscapeField(change.sheet) << '\t'
                 << EscapeField(change.cell) << '\t' << EscapeField(change.old_text) << '\t'

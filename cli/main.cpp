@@ -9,9 +9,10 @@
 
 #include "cli/cli.h"
 #include "platform/backends.h"
+#include "platform/posix/backup_copy.h"
+#include "platform/posix/in_use.h"
 #include "platform/qt/settings_store.h"
 #include "platform/spellout/numbertext_speakers.h"
-#include "workbook/in_use.h"
 
 namespace {
 
@@ -59,7 +60,8 @@ int main(int argc, char** argv) {
     if (!backend) return {};
     return quillory::MakeApplicationFactory(*backend);
   };
-  env.spreadsheet_in_use = &quillory::workbook::SpreadsheetInUse;
+  env.spreadsheet_in_use = &quillory::posix::SpreadsheetInUse;
+  env.start_backup = &quillory::posix::StartBackupCopy;
   env.now = [] { return std::chrono::system_clock::now(); };
   const int code =
       quillory::RunCli(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr, env);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/builtin_languages.h"
+#include "engine/unicode.h"
 #include "engine/words.h"
 
 namespace quillory {
@@ -96,6 +97,6 @@ void WriteCurrency(SettingsStore& store, std::string_view currency);
 std::string_view TrimSpaces(std::string_view text);
 
 // True when `text` is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
-bool IsUtf8(std::string_view text);
+using unicode::IsUtf8;
 
 }  // namespace quillory

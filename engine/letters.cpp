@@ -7,24 +7,9 @@
 
 #include "engine/number_text.h"
 #include "engine/number_words.h"
+#include "engine/unicode.h"
 
 namespace quillory {
-namespace {
-
-// Windows-1252 codes 0x80-0x9F; the five codes it leaves undefined keep their C1 control.
-constexpr std::array<char32_t, 32> kWindows1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80-87
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88-8F
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90-97
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98-9F
-};
-
-char32_t Windows1252ToUnicode(int code) {
-  if (code >= 0x80 && code <= 0x9F) return kWindows1252High[code - 0x80];
-  return static_cast<char32_t>(code);
-}
-
-}  // namespace
 
 std::optional<LetterTable> LetterTable::ForBase(std::int16_t base) {
   // Every step's code is checked, whether or not its digits occur.
@@ -32,23 +17,14 @@ std::optional<LetterTable> LetterTable::ForBase(std::int16_t base) {
   for (int step = 1; step <= 10; ++step) {
     const int code = 65 + step - base;
     if (code < 0 || code > 255) return std::nullopt;
-    replacement[step] = Windows1252ToUnicode(code);
+    replacement[step] = unicode::Windows1252ToUnicode(static_cast<unsigned char>(code));
   }
   auto letter = [](char32_t c) {
+    std::string bytes;
+    unicode::AppendUtf8(c, bytes);  // three bytes at most: Windows-1252 has nothing past U+FFFF
     Letter made{};
-    if (c < 0x80) {
-      made.bytes[0] = static_cast<char>(c);
-      made.size = 1;
-    } else if (c < 0x800) {
-      made.bytes[0] = static_cast<char>(0xC0 | (c >> 6));
-      made.bytes[1] = static_cast<char>(0x80 | (c & 0x3F));
-      made.size = 2;
-    } else {
-      made.bytes[0] = static_cast<char>(0xE0 | (c >> 12));
-      made.bytes[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      made.bytes[2] = static_cast<char>(0x80 | (c & 0x3F));
-      made.size = 3;
-    }
+    std::memcpy(made.bytes, bytes.data(), bytes.size());
+    made.size = static_cast<std::uint8_t>(bytes.size());
     return made;
   };
 

@@ -534,21 +534,28 @@ WordsOutcome SayBuiltIn(Kind kind, std::string_view text, const NumberText& numb
   return {};
 }
 
+// Reads `text` into `number`; why it is not said when it is no number or too large for words.
+std::optional<WordsStatus> Unreadable(std::string_view text, NumberText& number) {
+  switch (ReadNumberText(text, number)) {
+    case NumberTextStatus::Number:
+      return std::nullopt;
+    case NumberTextStatus::NotANumber:
+      return WordsStatus::NotANumber;
+    case NumberTextStatus::TooLarge:
+      return WordsStatus::TooLarge;
+  }
+  return WordsStatus::NotANumber;
+}
+
 WordsOutcome Convert(Kind kind, std::string_view text, const WordSet& words, std::string& out) {
   if (Overlaps(text, out)) {
     const std::string copy(text);
     return Convert(kind, copy, words, out);
   }
   NumberText number;
-  switch (ReadNumberText(text, number)) {
-    case NumberTextStatus::Number:
-      break;
-    case NumberTextStatus::NotANumber:
-      out.assign(text);
-      return {WordsStatus::NotANumber};
-    case NumberTextStatus::TooLarge:
-      out.assign(text);
-      return {WordsStatus::TooLarge};
+  if (const std::optional<WordsStatus> unread = Unreadable(text, number)) {
+    out.assign(text);
+    return {*unread};
   }
   if (words.speaker) return SayBuiltIn(kind, text, number, words, out);
 
@@ -570,15 +577,9 @@ WordsOutcome Append(Kind kind, std::string_view text, const WordSet& words, Text
     return Append(kind, copy, words, out);
   }
   NumberText number;
-  switch (ReadNumberText(text, number)) {
-    case NumberTextStatus::Number:
-      break;
-    case NumberTextStatus::NotANumber:
-      out.append(text);
-      return {WordsStatus::NotANumber};
-    case NumberTextStatus::TooLarge:
-      out.append(text);
-      return {WordsStatus::TooLarge};
+  if (const std::optional<WordsStatus> unread = Unreadable(text, number)) {
+    out.append(text);
+    return {*unread};
   }
   if (words.speaker) {
     std::string said;

@@ -4,12 +4,11 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
 #include <thread>
 
 #include "platform/libreoffice/loader.h"
 #include "platform/xlsx/xlsx_application.h"
+#include "workbook/file_names.h"
 #include "workbook/file_replace.h"
 
 namespace quillory {
@@ -22,14 +21,9 @@ std::optional<Backend> ParseBackend(std::string_view name) {
 }
 
 bool IsXlsxFamily(std::string_view path) {
-  const auto slash = path.find_last_of('/');
-  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-  const auto dot = name.find_last_of('.');
-  if (dot == std::string_view::npos) return false;
-  std::string extension(name.substr(dot + 1));
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return extension == "xlsx" || extension == "xlsm" || extension == "xltx" || extension == "xltm";
+  const std::string extension = workbook::LowerExtension(std::string(path));
+  return extension == ".xlsx" || extension == ".xlsm" || extension == ".xltx" ||
+         extension == ".xltm";
 }
 
 workbook::ApplicationFactory MakeApplicationFactory(Backend backend) {

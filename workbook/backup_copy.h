@@ -2,12 +2,11 @@
 
 #include <chrono>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 
 namespace quillory::workbook {
-
-class FileReplacement;
 
 // "3 07 PM Saturday, Dec 5 2026": the hour on the 12-hour clock, the minutes, the morning or
 // afternoon designator, the full weekday, the abbreviated month, the day and the year. Names come
@@ -20,32 +19,19 @@ std::string BackupStamp(const std::tm& local_time);
 // " (3)", ... before the extension.
 std::string BackupPath(const std::string& path, const std::tm& local_time, int copy = 1);
 
-// Copies the file at `path` byte for byte to a new file beside it named as above, never replacing
-// an existing file. The copy is written under a temporary name, synced and only then renamed, so
-// a copy under a backup's name is always whole; it keeps the original's owner and its mode without
-// execute bits. Returns the backup's path; throws WorkbookError when the copy cannot be made (no
-// partial copy is left behind).
-std::string MakeBackupCopy(const std::string& path, std::chrono::system_clock::time_point now);
-
-// MakeBackupCopy() in two steps. StartBackupCopy() writes the copy under its temporary name and
-// starts syncing it (on the BackgroundSyncs installed on this thread, if any), so the caller can
-// work meanwhile; Finish() waits for the sync and puts the copy under its name, returning it.
-// Both throw WorkbookError as MakeBackupCopy() does. A copy dropped unfinished is removed.
+// A backup under way: written and being synced under a temporary name. Finish() waits for the
+// sync and puts the copy under its name (BackupPath, never over an existing file), returning it;
+// it throws WorkbookError when the copy cannot be placed. A copy dropped unfinished is removed.
 class StartedBackup {
  public:
-  StartedBackup(std::unique_ptr<FileReplacement> copy, std::string path, const std::tm& local_time);
-  ~StartedBackup();
-  StartedBackup(const StartedBackup&) = delete;
-  StartedBackup& operator=(const StartedBackup&) = delete;
-
-  std::string Finish();
-
- private:
-  std::unique_ptr<FileReplacement> copy_;
-  std::string path_;
-  std::tm local_time_;
+  virtual ~StartedBackup() = default;
+  virtual std::string Finish() = 0;
 };
-std::unique_ptr<StartedBackup> StartBackupCopy(const std::string& path,
-                                               std::chrono::system_clock::time_point now);
+
+// Starts a byte-for-byte copy of the file at `path` beside it, as it is at `now`; throws
+// WorkbookError when it cannot be made, leaving nothing behind. The run is given the system's
+// way of making one (platform/posix).
+using BackupMaker = std::function<std::unique_ptr<StartedBackup>(
+    const std::string& path, std::chrono::system_clock::time_point now)>;
 
 }  // namespace quillory::workbook

@@ -6,6 +6,7 @@
 #include "engine/letters.h"
 #include "engine/number_words.h"
 #include "engine/words.h"
+#include "workbook/sheet_geometry.h"
 
 namespace quillory::workbook {
 namespace {
@@ -160,18 +161,6 @@ void ConvertCell(Worksheet& sheet, std::int32_t row, std::int32_t column, CellWa
   if (text.empty()) return;
   std::string out;
   ConvertOne(sheet, sheet.Name(), row, column, text, walk, out);
-}
-
-std::string ColumnLetters(std::int32_t column) {
-  std::string letters;
-  for (std::int64_t n = column; n > 0; n = (n - 1) / 26) {
-    letters.insert(letters.begin(), static_cast<char>('A' + (n - 1) % 26));
-  }
-  return letters;
-}
-
-std::string CellName(std::int32_t row, std::int32_t column) {
-  return ColumnLetters(column) + std::to_string(row);
 }
 
 }  // namespace quillory::workbook

@@ -69,12 +69,6 @@ void ConvertBlock(const Block& block, CellWalk& walk);
 // One cell; an empty one is passed over.
 void ConvertCell(Worksheet& sheet, std::int32_t row, std::int32_t column, CellWalk& walk);
 
-// The column's letters: 2 -> "B", 27 -> "AA".
-std::string ColumnLetters(std::int32_t column);
-
-// The cell's name as the user reads it: (7, 2) -> "B7".
-std::string CellName(std::int32_t row, std::int32_t column);
-
 // The largest block, in rows and in columns, that ConvertBlock takes.
 inline constexpr std::int32_t kMaxBlockSpan = 32767;
 

@@ -282,11 +282,7 @@ RunReport ConversionRun::Execute() {
       // Only a workbook that opens and is to be converted gets a backup: the file as it was,
       // before anything is written. It is synced while the cells are converted, and put in
       // place before the save.
-      PendingBackup backup(options_.backup && !options_.dry_run
-                               ? StartBackupCopy(current, services_.now
-                                                              ? services_.now()
-                                                              : std::chrono::system_clock::now())
-                               : nullptr);
+      PendingBackup backup(options_.backup && !options_.dry_run ? StartBackup(current) : nullptr);
 
       CellWalk walk(options_.kind, *letters_base, words_, current);
       walk.max_messages = kMaxCellMessages - report.messages.size();
@@ -350,6 +346,15 @@ RunReport ConversionRun::Execute() {
   }
   prompts_.Report(report, DescribeMessages(report));
   return report;
+}
+
+std::unique_ptr<StartedBackup> ConversionRun::StartBackup(const std::string& path) const {
+  if (!services_.start_backup) {
+    throw WorkbookError(path,
+                        "no backup copy could be made: this program has no way of making one");
+  }
+  return services_.start_backup(path,
+                                services_.now ? services_.now() : std::chrono::system_clock::now());
 }
 
 bool ConversionRun::Cancelled() const {

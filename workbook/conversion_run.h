@@ -4,10 +4,12 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "workbook/backup_copy.h"
 #include "workbook/prompts.h"
 #include "workbook/spreadsheet.h"
 
@@ -108,6 +110,9 @@ struct RunServices {
   // Once it reads true, the run stops before the next cell: the workbook being converted is
   // closed without saving and the rest are not touched.
   const std::atomic<bool>* cancel = nullptr;
+  // Makes the backups the options ask for; without it, a workbook that is to be backed up fails
+  // before anything is written.
+  BackupMaker start_backup = {};
 };
 
 // One conversion run over a list of workbooks. Independent of any window.
@@ -118,6 +123,7 @@ class ConversionRun {
 
  private:
   bool Cancelled() const;
+  std::unique_ptr<StartedBackup> StartBackup(const std::string& path) const;
   // The letters base: 0 for the other kinds, given, or asked; nothing when the user gives none.
   std::optional<std::int16_t> LettersBase();
 

@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "workbook/file_names.h"
 #include "workbook/spreadsheet.h"
 
 namespace quillory::workbook {
@@ -68,14 +69,6 @@ std::string RandomSuffix() {
   char text[9];
   std::snprintf(text, sizeof text, "%08x", value);
   return text;
-}
-
-bool SameInode(int folder, const std::string& name, int fd) {
-  struct stat named {
-  }, opened{};
-  return ::fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-         ::fstat(fd, &opened) == 0 && named.st_dev == opened.st_dev &&
-         named.st_ino == opened.st_ino;
 }
 
 std::mutex hook_mutex;
@@ -205,6 +198,14 @@ void BackgroundSyncs::Work() {
   }
 }
 
+bool SameInode(int folder, const std::string& name, int fd) {
+  struct stat named {
+  }, opened{};
+  return ::fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+         ::fstat(fd, &opened) == 0 && named.st_dev == opened.st_dev &&
+         named.st_ino == opened.st_ino;
+}
+
 std::optional<FileIdentity> IdentifyOpenFile(int fd) {
   struct stat status {};
   if (::fstat(fd, &status) != 0) return std::nullopt;
@@ -242,10 +243,8 @@ void RunFileStepHook(FileStep step, const std::string& path) {
 FileReplacement::FileReplacement(const std::string& target, const FileIdentity& opened,
                                  const std::string& name, const std::string& failing)
     : name_(name), failing_(failing), target_(target), opened_(opened) {
-  const std::size_t slash = target.find_last_of('/');
-  const std::string folder =
-      slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
-  target_name_ = slash == std::string::npos ? target : target.substr(slash + 1);
+  const std::string folder = FolderOf(target);
+  target_name_ = FileNameOf(target);
   // Everything below goes through the folder's descriptor: renaming or replacing the folder
   // meanwhile cannot send the new file elsewhere. (No destructor runs when this throws.)
   auto fail = [this](const std::string& reason) {
@@ -352,8 +351,32 @@ void FileReplacement::SetOwnerAndMode(std::uint32_t mode) {
   RunFileStepHook(FileStep::kBeforeSync, temporary_);
 }
 
-void FileReplacement::Commit() {
+std::string FileReplacement::PutInPlace(const std::function<std::string()>& rename) {
+  std::string placed;
   try {
+    placed = rename();
+  } catch (const WorkbookError&) {
+    Discard();
+    throw;
+  } catch (const std::exception& error) {
+    Fail(error.what());
+  } catch (...) {
+    Discard();
+    throw;
+  }
+  committed_ = true;
+  UnregisterLeftover(leftover_);
+  leftover_ = 0;
+  try {
+    RunFileStepHook(FileStep::kRenamed, placed);
+  } catch (...) {
+    // The new file is in place: nothing is undone.
+  }
+  return placed;
+}
+
+void FileReplacement::Commit() {
+  PutInPlace([&] {
     Prepare(opened_.mode & 07777u);
     // Another program's save in the meantime (a new file renamed over, or the file rewritten)
     // would be lost: then nothing is written.
@@ -377,23 +400,8 @@ void FileReplacement::Commit() {
     if (::renameat(folder_, temporary_name_.c_str(), folder_, target_name_.c_str()) != 0) {
       Fail(Reason("the new file cannot be put in place", errno));
     }
-  } catch (const WorkbookError&) {
-    Discard();
-    throw;
-  } catch (const std::exception& error) {
-    Fail(error.what());
-  } catch (...) {
-    Discard();
-    throw;
-  }
-  committed_ = true;
-  UnregisterLeftover(leftover_);
-  leftover_ = 0;
-  try {
-    RunFileStepHook(FileStep::kRenamed, target_);
-  } catch (...) {
-    // The new file is in place: nothing is undone.
-  }
+    return target_;
+  });
   // Makes the rename last. A folder that cannot be synced still holds the new file, but the
   // workbook is not reported saved: the rename may not last.
   BackgroundSyncs* syncs = BackgroundSyncs::Installed();
@@ -423,16 +431,15 @@ std::string FileReplacement::CommitAsNew(const std::function<std::string(int)>& 
 }
 
 std::string FileReplacement::PlaceAsNew(const std::function<std::string(int)>& names, int most) {
-  std::string placed;
-  try {
+  return PutInPlace([&] {
+    std::string placed;
     if (fd_ < 0 || committed_) Fail("the new file is gone");
     if (!sync_.valid() && !synced_) Fail("the new file was not synced");
     Prepare(0);
     RunFileStepHook(FileStep::kBeforeRename, temporary_);
     for (int copy = 1; copy <= most && placed.empty(); ++copy) {
       const std::string candidate = names(copy);
-      const std::size_t slash = candidate.find_last_of('/');
-      const std::string name = slash == std::string::npos ? candidate : candidate.substr(slash + 1);
+      const std::string name = FileNameOf(candidate);
       // Never over an existing file: an atomic rename that refuses to replace, or on file
       // systems without it a hard link, which refuses too.
       int result =
@@ -448,23 +455,8 @@ std::string FileReplacement::PlaceAsNew(const std::function<std::string(int)>& n
       }
     }
     if (placed.empty()) Fail("too many copies have that name already");
-  } catch (const WorkbookError&) {
-    Discard();
-    throw;
-  } catch (const std::exception& error) {
-    Fail(error.what());
-  } catch (...) {
-    Discard();
-    throw;
-  }
-  committed_ = true;
-  UnregisterLeftover(leftover_);
-  leftover_ = 0;
-  try {
-    RunFileStepHook(FileStep::kRenamed, placed);
-  } catch (...) {
-  }
-  return placed;
+    return placed;
+  });
 }
 
 int FileReplacement::ReleaseDescriptor() {

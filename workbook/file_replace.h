@@ -41,6 +41,9 @@ struct FileIdentity {
 };
 
 // The identity of an open file; nothing when it cannot be read.
+// True when `name` in the folder open as `folder` is the file open as `fd` (a symbolic link to
+// it does not count).
+bool SameInode(int folder, const std::string& name, int fd);
 std::optional<FileIdentity> IdentifyOpenFile(int fd);
 
 // The reason given for a workbook that has more than one name: both backends write a new file, so
@@ -177,6 +180,9 @@ class FileReplacement {
   void SetOwnerAndMode(std::uint32_t mode);
   void StartSync(std::uint32_t mode);
   [[noreturn]] void Fail(const std::string& reason);
+  // Runs `rename`, which puts the new file in place and returns where; any failure removes the
+  // new file and becomes a WorkbookError. Returns where the new file now is.
+  std::string PutInPlace(const std::function<std::string()>& rename);
 
   std::string name_;
   std::string failing_;

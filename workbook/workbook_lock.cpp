@@ -13,6 +13,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "workbook/file_names.h"
 #include "workbook/file_replace.h"
 #include "workbook/spreadsheet.h"
 
@@ -71,14 +72,6 @@ std::string HolderUser(const std::string& name) {
   constexpr std::string_view kStart = "Quillory (";
   if (!name.starts_with(kStart) || !name.ends_with(")")) return "";
   return name.substr(kStart.size(), name.size() - kStart.size() - 1);
-}
-
-bool SameInode(int folder, const std::string& name, int fd) {
-  struct stat named {
-  }, opened{};
-  return ::fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-         ::fstat(fd, &opened) == 0 && named.st_dev == opened.st_dev &&
-         named.st_ino == opened.st_ino;
 }
 
 std::string ReadSome(int fd) {
@@ -166,10 +159,8 @@ std::unique_ptr<WorkbookLock> WorkbookLock::Acquire(const std::string& path,
     real = resolved;
     std::free(resolved);
   }
-  const std::size_t slash = real.find_last_of('/');
-  const std::string folder =
-      slash == std::string::npos ? "." : (slash == 0 ? "/" : real.substr(0, slash));
-  const std::string name = slash == std::string::npos ? real : real.substr(slash + 1);
+  const std::string folder = FolderOf(real);
+  const std::string name = FileNameOf(real);
   const int folder_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder_fd < 0) {
     throw WorkbookError(path, "its folder " + folder + " cannot be used: " + std::strerror(errno));

@@ -6,6 +6,8 @@
 #include <map>
 #include <optional>
 
+#include "engine/unicode.h"
+
 namespace quillory::libreoffice {
 namespace {
 
@@ -22,28 +24,6 @@ std::uint16_t U16(std::string_view bytes, std::size_t at) {
 std::uint32_t U32(std::string_view bytes, std::size_t at) {
   return static_cast<std::uint32_t>(U16(bytes, at)) | static_cast<std::uint32_t>(U16(bytes, at + 2))
                                                           << 16;
-}
-
-void AppendUtf8(std::string& out, std::uint32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | c >> 6);
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | c >> 12);
-    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-// The Unicode character of a Windows-1252 byte.
-std::uint32_t Windows1252(unsigned char c) {
-  static constexpr std::uint16_t kHigh[32] = {
-      0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-      0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
-  return c >= 0x80 && c < 0xA0 ? kHigh[c - 0x80] : c;
 }
 
 // The formula cells of the sheet substream from `start` to its end (or `stop`) whose cached
@@ -223,14 +203,16 @@ SourceWorkbook ReadBiffSheets(std::string_view file) {
     if (workbook.excel95) {
       // Bytes of the workbook's code page, taken as Windows-1252 (Western), the usual one.
       for (unsigned i = 0; i < count && 7 + i < data.size(); ++i) {
-        AppendUtf8(sheet.name, Windows1252(static_cast<unsigned char>(data[7 + i])));
+        unicode::AppendUtf8(unicode::Windows1252ToUnicode(static_cast<unsigned char>(data[7 + i])),
+                            sheet.name);
       }
     } else {
       const bool wide = (static_cast<unsigned char>(data[7]) & 1) != 0;
       for (unsigned i = 0; i < count; ++i) {
         const std::size_t pos = 8 + (wide ? 2 * i : i);
         if (pos + (wide ? 2 : 1) > data.size()) break;
-        AppendUtf8(sheet.name, wide ? U16(data, pos) : static_cast<unsigned char>(data[pos]));
+        unicode::AppendUtf8(wide ? U16(data, pos) : static_cast<unsigned char>(data[pos]),
+                            sheet.name);
       }
     }
     starts.push_back(U32(data, 0));

@@ -2,18 +2,15 @@
 
 #include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 
+#include "workbook/file_names.h"
 #include "workbook/regular_file.h"
 
 namespace quillory::libreoffice {
 
 std::vector<std::string> ExpectedFilters(const std::string& path) {
-  std::string extension = std::filesystem::path(path).extension().string();
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const std::string extension = workbook::LowerExtension(path);
   // Excel 97-2003 files: the workbook and template filters write the same format. Excel 5.0/95
   // files are read too, but cannot be written back.
   if (extension == ".xls" || extension == ".xlt") {

@@ -82,14 +82,6 @@ void CompareSheet(const SheetState& before_sheet, const SheetState& after_sheet,
 
 }  // namespace
 
-std::string CellName(std::int32_t row, std::int32_t column) {
-  std::string letters;
-  for (std::int32_t c = column; c > 0; c = (c - 1) / 26) {
-    letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
-  }
-  return letters + std::to_string(row);
-}
-
 ReadBackChanges CompareReadBack(const std::vector<SheetState>& saved_from,
                                 const std::vector<SheetState>& read_back, std::size_t most) {
   Changes changes(most);

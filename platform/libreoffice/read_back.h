@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "workbook/sheet_geometry.h"
+
 namespace quillory::libreoffice {
 
 // One non-empty cell as a saved file must give it back.
@@ -52,7 +54,6 @@ ReadBackChanges CompareReadBack(const std::vector<SheetState>& saved_from,
 // The failure reason for a saved copy that read back with `changes` (count > 0).
 std::string DescribeReadBackChanges(const ReadBackChanges& changes);
 
-// "A1" for row 1, column 1.
-std::string CellName(std::int32_t row, std::int32_t column);
+using workbook::CellName;
 
 }  // namespace quillory::libreoffice

@@ -13,6 +13,7 @@
 #include <unordered_map>
 
 #include "workbook/cell_walks.h"
+#include "workbook/sheet_geometry.h"
 
 namespace quillory::qt {
 namespace {
@@ -58,7 +59,7 @@ class SheetModel final : public QAbstractTableModel {
 }  // namespace
 
 QString ColumnName(std::int32_t column) {
-  return QString::fromStdString(workbook::ColumnLetters(column));
+  return QString::fromStdString(workbook::ColumnName(column));
 }
 
 BlockPickerDialog::BlockPickerDialog(workbook::Workbook& workbook, QWidget* parent)

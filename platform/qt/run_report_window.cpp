@@ -18,6 +18,7 @@
 
 #include "platform/qt/dialogs.h"
 #include "platform/qt/text.h"
+#include "workbook/sheet_geometry.h"
 #include "workbook/text_escape.h"
 
 namespace quillory::qt {
@@ -34,13 +35,8 @@ constexpr int kRowRole = Qt::UserRole + 1;
 
 // "B7" as a number that sorts by row, then column.
 qint64 CellOrder(const std::string& cell) {
-  qint64 column = 0;
-  qint64 row = 0;
-  for (char c : cell) {
-    if (c >= 'A' && c <= 'Z') column = column * 26 + (c - 'A' + 1);
-    if (c >= '0' && c <= '9') row = row * 10 + (c - '0');
-  }
-  return row * 20000 + column;
+  const auto ref = workbook::ParseCellRef(cell);
+  return ref ? qint64{ref->row} * 20000 + ref->column : 0;
 }
 
 class CellsLeftModel final : public QAbstractTableModel {

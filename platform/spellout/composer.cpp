@@ -322,11 +322,8 @@ const Composer::Piece& Composer::CurrencyMiddle(CurrencyPieces& pieces, std::str
   return entry->second;
 }
 
-bool Composer::AppendFirst(const Term& term, CurrencyPieces* currency, std::string_view code,
-                           std::string& out) {
-  auto piece = [&](const Term& of) -> const Piece& {
-    return currency ? CurrencyHead(*currency, code, of) : Round(of);
-  };
+template <typename PieceOf>
+bool Composer::AppendTerm(const Term& term, PieceOf&& piece, std::string& out) {
   if (IsCount(term.value)) {
     return AppendCount(piece({term.place, term.value / 1000 * 1000 + 1}), term.place,
                        term.value % 1000, out);
@@ -337,19 +334,24 @@ bool Composer::AppendFirst(const Term& term, CurrencyPieces* currency, std::stri
   return true;
 }
 
+bool Composer::AppendFirst(const Term& term, CurrencyPieces* currency, std::string_view code,
+                           std::string& out) {
+  return AppendTerm(
+      term,
+      [&](const Term& of) -> const Piece& {
+        return currency ? CurrencyHead(*currency, code, of) : Round(of);
+      },
+      out);
+}
+
 bool Composer::AppendMiddle(int digits, const Term& term, CurrencyPieces* currency,
                             std::string_view code, std::string& out) {
-  auto piece = [&](const Term& of) -> const Piece& {
-    return currency ? CurrencyMiddle(*currency, code, digits, of) : Context(digits, of);
-  };
-  if (IsCount(term.value)) {
-    return AppendCount(piece({term.place, term.value / 1000 * 1000 + 1}), term.place,
-                       term.value % 1000, out);
-  }
-  const Piece& words = piece(term);
-  if (!words) return false;
-  out += *words;
-  return true;
+  return AppendTerm(
+      term,
+      [&](const Term& of) -> const Piece& {
+        return currency ? CurrencyMiddle(*currency, code, digits, of) : Context(digits, of);
+      },
+      out);
 }
 
 bool Composer::Whole(std::uint64_t integer, CurrencyPieces* currency, std::string_view code,

@@ -122,6 +122,10 @@ class Composer {
   const Piece& CountTail(int place, std::uint32_t rest);
   const std::string* CountGlue(std::uint32_t rest);
   bool AppendCount(const Piece& with_one, int place, std::uint32_t rest, std::string& out);
+  // The words of `term`, with `piece` giving the words of a term; a count ("two thousand") is
+  // put together from the words of its thousand-and-one.
+  template <typename PieceOf>
+  bool AppendTerm(const Term& term, PieceOf&& piece, std::string& out);
   bool AppendFirst(const Term& term, CurrencyPieces* currency, std::string_view code,
                    std::string& out);
   bool AppendMiddle(int digits, const Term& term, CurrencyPieces* currency, std::string_view code,

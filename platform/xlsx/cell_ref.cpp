@@ -1,17 +1,15 @@
 #include "platform/xlsx/cell_ref.h"
 
 #include <algorithm>
-#include <cctype>
+#include <optional>
+
+#include "engine/ascii.h"
 
 namespace quillory::xlsx {
 namespace {
 
-bool IsLetter(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
+using ascii::IsDigit;
+using ascii::IsLetter;
 
 // A piece of a reference: "$AB" or "12" or "$12", with its absolute flag.
 struct Part {
@@ -37,14 +35,9 @@ std::optional<Part> ParseRowPart(std::string_view text) {
     part.absolute = true;
     text.remove_prefix(1);
   }
-  if (text.empty() || text.size() > 7 || text.front() == '0') return std::nullopt;
-  std::int32_t row = 0;
-  for (const char c : text) {
-    if (!IsDigit(c)) return std::nullopt;
-    row = row * 10 + (c - '0');
-  }
-  if (row > kMaxRows) return std::nullopt;
-  part.value = row;
+  const auto row = workbook::ParseRowNumber(text);
+  if (!row) return std::nullopt;
+  part.value = *row;
   return part;
 }
 
@@ -100,58 +93,6 @@ bool IsWordChar(char c) {
 }
 
 }  // namespace
-
-std::optional<std::int32_t> ParseColumnName(std::string_view letters) {
-  if (letters.empty() || letters.size() > 3) return std::nullopt;
-  std::int32_t column = 0;
-  for (const char c : letters) {
-    if (!IsLetter(c)) return std::nullopt;
-    column = column * 26 + (std::toupper(static_cast<unsigned char>(c)) - 'A' + 1);
-  }
-  if (column > kMaxColumns) return std::nullopt;
-  return column;
-}
-
-std::string ColumnName(std::int32_t column) {
-  std::string name;
-  while (column > 0) {
-    const std::int32_t digit = (column - 1) % 26;
-    name.push_back(static_cast<char>('A' + digit));
-    column = (column - 1) / 26;
-  }
-  std::reverse(name.begin(), name.end());
-  return name;
-}
-
-std::optional<CellRef> ParseCellRef(std::string_view text) {
-  std::string_view column_text, row_text;
-  if (!SplitCell(text, &column_text, &row_text)) return std::nullopt;
-  const auto column = ParseColumnPart(column_text);
-  const auto row = ParseRowPart(row_text);
-  if (!column || !row) return std::nullopt;
-  return CellRef{row->value, column->value};
-}
-
-std::string CellName(std::int32_t row, std::int32_t column) {
-  return ColumnName(column) + std::to_string(row);
-}
-
-std::optional<RangeRef> ParseRangeRef(std::string_view text) {
-  const auto colon = text.find(':');
-  const auto first = ParseCellRef(text.substr(0, colon));
-  if (!first) return std::nullopt;
-  if (colon == std::string_view::npos) return RangeRef{*first, *first};
-  const auto last = ParseCellRef(text.substr(colon + 1));
-  if (!last) return std::nullopt;
-  return RangeRef{{std::min(first->row, last->row), std::min(first->column, last->column)},
-                  {std::max(first->row, last->row), std::max(first->column, last->column)}};
-}
-
-std::string RangeName(const RangeRef& range) {
-  if (range.IsSingleCell()) return CellName(range.first.row, range.first.column);
-  return CellName(range.first.row, range.first.column) + ":" +
-         CellName(range.last.row, range.last.column);
-}
 
 std::string ShiftFormula(std::string_view formula, std::int32_t rows, std::int32_t columns) {
   std::string out;

@@ -1,19 +1,11 @@
 #include "platform/xlsx/content_types.h"
 
-#include <algorithm>
-#include <cctype>
-
+#include "engine/ascii.h"
 #include "platform/xlsx/xml_scan.h"
 
 namespace quillory::xlsx {
 
 std::string ContentTypes::WithoutOverride(const std::string& xml, std::string_view part) {
-  auto same = [](std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-             return std::tolower(x) == std::tolower(y);
-           });
-  };
   std::string wanted(1, '/');
   wanted.append(part);
   std::string out;
@@ -23,7 +15,7 @@ std::string ContentTypes::WithoutOverride(const std::string& xml, std::string_vi
         std::string_view value;
         return xml::LocalName(tag.name) == "Override" &&
                xml::FindAttribute(tag.attributes, "PartName", &value) &&
-               same(xml::Decoded(value), wanted);
+               ascii::EqualsIgnoringCase(xml::Decoded(value), wanted);
       },
       &out);
   return ok ? out : xml;

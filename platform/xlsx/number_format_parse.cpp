@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "engine/ascii.h"
 #include "platform/xlsx/number_format_internal.h"
 
 namespace quillory::xlsx::numfmt {
@@ -12,14 +13,10 @@ bool IsPlaceholder(char c) {
   return c == '0' || c == '#' || c == '?';
 }
 
-char Lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool StartsWithNoCase(std::string_view text, std::size_t at, std::string_view word) {
   if (text.size() - at < word.size()) return false;
   for (std::size_t k = 0; k < word.size(); ++k) {
-    if (Lower(text[at + k]) != Lower(word[k])) return false;
+    if (ascii::ToLower(text[at + k]) != ascii::ToLower(word[k])) return false;
   }
   return true;
 }
@@ -114,10 +111,10 @@ class Tokenizer {
       ParseCondition(content);
       return;
     }
-    const char letter = Lower(first);
+    const char letter = ascii::ToLower(first);
     if (letter != 'h' && letter != 'm' && letter != 's') return;
     for (char c : content) {
-      if (Lower(c) != letter) return;
+      if (ascii::ToLower(c) != letter) return;
     }
     const auto width = static_cast<std::uint8_t>(std::min<std::size_t>(content.size(), 9));
     Add(letter == 'h'   ? Tok::kElapsedHours
@@ -175,7 +172,7 @@ void Tokenizer::Number(std::string_view raw) {
   std::size_t i = 0;
   while (i < n) {
     const char c = raw[i];
-    const char lower = Lower(c);
+    const char lower = ascii::ToLower(c);
     switch (c) {
       case '"': {
         const std::size_t close = raw.find('"', i + 1);
@@ -308,7 +305,7 @@ void Tokenizer::Number(std::string_view raw) {
     }
     if (lower == 'y' || lower == 'm' || lower == 'd' || lower == 'h' || lower == 's') {
       std::size_t run = 0;
-      while (i + run < n && Lower(raw[i + run]) == lower) ++run;
+      while (i + run < n && ascii::ToLower(raw[i + run]) == lower) ++run;
       Tok kind;
       switch (lower) {
         case 'y':

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "platform/xlsx/number_format_internal.h"
+#include "platform/xlsx/serial_dates.h"
 
 namespace quillory::xlsx::numfmt {
 namespace {
@@ -74,41 +75,6 @@ void BestFraction(double x, long long max_denominator, double& numerator, long l
   if (q1 == 0) p1 = 0, q1 = 1;
   numerator = static_cast<double>(p1);
   denominator = q1;
-}
-
-struct CivilDate {
-  int year, month, day, weekday;  // weekday 0 = Sunday
-};
-
-CivilDate FromEpochDays(long long z) {
-  z += 719468;
-  const long long era = (z >= 0 ? z : z - 146096) / 146097;
-  const long long doe = z - era * 146097;
-  const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const long long mp = (5 * doy + 2) / 153;
-  const int day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  return {static_cast<int>(yoe + era * 400 + (month <= 2)), month, day, 0};
-}
-
-// The 1900 system counts 1900-02-29, a day that never was, and shows serial 0 as 1900-01-00.
-CivilDate FromSerial(long long serial, bool date1904) {
-  CivilDate date;
-  if (date1904) {
-    date = FromEpochDays(serial - 24107);
-    date.weekday = static_cast<int>((serial + 5) % 7);
-    return date;
-  }
-  if (serial == 0) {
-    date = {1900, 1, 0, 0};
-  } else if (serial == 60) {
-    date = {1900, 2, 29, 0};
-  } else {
-    date = FromEpochDays(serial - (serial < 60 ? 25568 : 25569));
-  }
-  date.weekday = static_cast<int>((serial + 6) % 7);
-  return date;
 }
 
 void AppendTwoDigits(std::string& out, long long value) {
@@ -500,7 +466,7 @@ bool RenderDateSection(const Section& s, double value, bool date1904, std::strin
   const long long total_hours = days * 24 + hour;
   const long long total_minutes = total_hours * 60 + minute;
   const long long total_seconds = total_minutes * 60 + second;
-  const CivilDate date = FromSerial(days, date1904);
+  const SerialDate date = DateOfSerial(days, date1904);
 
   for (const Token& t : s.tokens) {
     switch (t.kind) {

@@ -15,7 +15,9 @@
 #include <stdexcept>
 #include <unordered_map>
 
+#include "engine/ascii.h"
 #include "platform/xlsx/deflate.h"
+#include "workbook/file_names.h"
 #include "workbook/file_replace.h"
 #include "workbook/regular_file.h"
 #include "workbook/spreadsheet.h"
@@ -51,27 +53,6 @@ using workbook::WorkbookError;
 
 constexpr unsigned char kOleSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return lower;
-}
-
-std::string Extension(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  const auto dot = path.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  return Lower(path.substr(dot + 1));
-}
-
-std::string Folder(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
 bool Contains(std::string_view haystack, std::string_view needle) {
   return haystack.find(needle) != std::string_view::npos;
 }
@@ -82,7 +63,7 @@ bool Contains(std::string_view haystack, std::string_view needle) {
                                      const std::string& extension) {
   static const char kEncryptionInfo[] = "E\0n\0c\0r\0y\0p\0t\0i\0o\0n\0I\0n\0f\0o\0";
   const std::string_view marker(kEncryptionInfo, sizeof kEncryptionInfo - 1);
-  if (extension != "xls" && extension != "xlt" && Contains(bytes, marker)) {
+  if (extension != ".xls" && extension != ".xlt" && Contains(bytes, marker)) {
     throw WorkbookError(name,
                         "the workbook is password-protected (encrypted); remove the password in "
                         "the spreadsheet application and try again");
@@ -124,7 +105,7 @@ void CheckHead(std::string_view bytes, const std::string& name, const std::strin
   if (bytes.size() >= 8 && std::memcmp(bytes.data(), kOleSignature, 8) == 0) {
     RejectOleContainer(bytes, name, extension);
   }
-  if (extension == "xls" || extension == "xlt") {
+  if (extension == ".xls" || extension == ".xlt") {
     throw WorkbookError(name,
                         "legacy .xls workbooks are converted through LibreOffice; the embedded "
                         "engine reads only .xlsx, .xlsm, .xltx and .xltm");
@@ -394,7 +375,7 @@ std::unique_ptr<Package> Package::OpenFile(const std::string& path, const ReadLi
     head = ReadHead(file->fd,
                     static_cast<std::size_t>(std::min<std::int64_t>(identity->size, 64 << 20)));
   }
-  CheckHead(head, path, Extension(path));
+  CheckHead(head, path, workbook::LowerExtension(path));
   int code = 0;
   zip_t* archive = OpenArchive(*file, code);
   if (!archive) RejectZipError(code, head, path);
@@ -407,7 +388,7 @@ std::unique_ptr<Package> Package::OpenFile(const std::string& path, const ReadLi
 
 std::unique_ptr<Package> Package::OpenMemory(std::string bytes, const std::string& name,
                                              const ReadLimits& limits) {
-  CheckHead(bytes, name, Extension(name));
+  CheckHead(bytes, name, workbook::LowerExtension(name));
   const std::uint64_t size = bytes.size();
   auto package = std::unique_ptr<Package>(
       new Package(nullptr, name, {}, std::move(bytes), limits, size, nullptr));
@@ -443,7 +424,7 @@ void Package::CheckEntries() const {
   for (zip_int64_t i = 0; i < count; ++i) {
     const char* entry = zip_get_name(archive_, static_cast<zip_uint64_t>(i), 0);
     if (!entry) continue;
-    const auto [first, added] = seen.emplace(Lower(entry), i);
+    const auto [first, added] = seen.emplace(ascii::ToLower(entry), i);
     if (added) continue;
     const char* other = zip_get_name(archive_, static_cast<zip_uint64_t>(first->second), 0);
     std::string twice = "/" + std::string(other ? other : entry) + " twice";
@@ -574,7 +555,7 @@ void Package::Write() {
                         "cannot save: the file is read-only; clear its read-only "
                         "attribute or copy it somewhere writable");
   }
-  const std::string folder = Folder(path_);
+  const std::string folder = workbook::FolderOf(path_);
   struct stat folder_info {};
   if (::stat(folder.c_str(), &folder_info) != 0 ||
       (folder_info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||

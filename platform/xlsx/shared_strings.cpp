@@ -1,5 +1,6 @@
 #include "platform/xlsx/shared_strings.h"
 
+#include "platform/xlsx/cell_escapes.h"
 #include "workbook/spreadsheet.h"
 
 namespace quillory::xlsx {
@@ -8,46 +9,29 @@ bool ReadStringItem(xml::Scanner& scanner, const xml::Token& start, std::string*
   text->clear();
   if (start.kind == xml::TokenKind::EmptyTag) return true;
   std::string raw;
-  for (;;) {
-    const xml::Token token = scanner.Next();
-    switch (token.kind) {
-      case xml::TokenKind::StartTag:
-      case xml::TokenKind::EmptyTag: {
-        const std::string_view local = xml::LocalName(token.name);
-        if (local == "t") {
-          if (!scanner.ReadSimpleContent(token, &raw)) return false;
-        } else if (local == "r" && token.kind == xml::TokenKind::StartTag) {
-          // A rich run: its text is in a t child, beside run properties.
-          for (;;) {
-            const xml::Token inner = scanner.Next();
-            if (inner.kind == xml::TokenKind::EndTag) break;
-            if (inner.kind == xml::TokenKind::Error || inner.kind == xml::TokenKind::End) {
-              return false;
-            }
-            if (inner.kind != xml::TokenKind::StartTag && inner.kind != xml::TokenKind::EmptyTag) {
-              continue;
-            }
-            if (xml::LocalName(inner.name) == "t") {
-              if (!scanner.ReadSimpleContent(inner, &raw)) return false;
-            } else if (!scanner.SkipElement(inner)) {
-              return false;
-            }
-          }
-        } else if (!scanner.SkipElement(token)) {  // rPh, phoneticPr, extensions
+  xml::Token token;
+  while (scanner.NextChild(&token)) {
+    const std::string_view local = xml::LocalName(token.name);
+    if (local == "t") {
+      if (!scanner.ReadSimpleContent(token, &raw)) return false;
+    } else if (local == "r" && token.kind == xml::TokenKind::StartTag) {
+      // A rich run: its text is in a t child, beside run properties.
+      xml::Token inner;
+      while (scanner.NextChild(&inner)) {
+        if (xml::LocalName(inner.name) == "t") {
+          if (!scanner.ReadSimpleContent(inner, &raw)) return false;
+        } else if (!scanner.SkipElement(inner)) {
           return false;
         }
-        break;
       }
-      case xml::TokenKind::EndTag:
-        *text = xml::DecodeCellEscapes(raw);
-        return true;
-      case xml::TokenKind::Error:
-      case xml::TokenKind::End:
-        return false;
-      default:
-        break;
+      if (inner.kind != xml::TokenKind::EndTag) return false;
+    } else if (!scanner.SkipElement(token)) {  // rPh, phoneticPr, extensions
+      return false;
     }
   }
+  if (token.kind != xml::TokenKind::EndTag) return false;
+  *text = xml::DecodeCellEscapes(raw);
+  return true;
 }
 
 SharedStrings::SharedStrings(const std::string& xml, const std::string& file,
@@ -58,13 +42,7 @@ SharedStrings::SharedStrings(const std::string& xml, const std::string& file,
   };
   xml::Scanner scanner(xml);
   xml::Token root;
-  do {
-    root = scanner.Next();
-    if (root.kind == xml::TokenKind::Error || root.kind == xml::TokenKind::End ||
-        root.kind == xml::TokenKind::EndTag) {
-      throw malformed();
-    }
-  } while (root.kind != xml::TokenKind::StartTag && root.kind != xml::TokenKind::EmptyTag);
+  if (!scanner.FindRoot(&root)) throw malformed();
   if (root.kind == xml::TokenKind::EmptyTag) return;
   std::string_view count;
   if (xml::FindAttribute(root.attributes, "uniqueCount", &count)) {
@@ -75,11 +53,8 @@ SharedStrings::SharedStrings(const std::string& xml, const std::string& file,
     }
     ends_.reserve(std::min<std::size_t>({expected, xml.size() / 8 + 1, limits.shared_strings}));
   }
-  for (;;) {
-    const xml::Token token = scanner.Next();
-    if (token.kind == xml::TokenKind::EndTag) break;
-    if (token.kind == xml::TokenKind::Error || token.kind == xml::TokenKind::End) throw malformed();
-    if (token.kind != xml::TokenKind::StartTag && token.kind != xml::TokenKind::EmptyTag) continue;
+  xml::Token token;
+  while (scanner.NextChild(&token)) {
     if (xml::LocalName(token.name) == "si") {
       // Each costs 32 bytes however short: "<si/>" five bytes of text.
       if (ends_.size() == limits.shared_strings) {
@@ -98,6 +73,7 @@ SharedStrings::SharedStrings(const std::string& xml, const std::string& file,
       throw malformed();
     }
   }
+  if (token.kind != xml::TokenKind::EndTag) throw malformed();
 }
 
 }  // namespace quillory::xlsx

@@ -33,24 +33,11 @@ WorkbookPart::WorkbookPart(const std::string& xml, const std::string& file, cons
 std::string WorkbookPart::WithFullCalcOnLoad(const std::string& xml) {
   xml::Scanner scanner(xml);
   xml::Token root;
-  for (;;) {
-    root = scanner.Next();
-    if (root.kind == xml::TokenKind::StartTag) break;
-    if (root.kind == xml::TokenKind::End || root.kind == xml::TokenKind::Error ||
-        root.kind == xml::TokenKind::EmptyTag) {
-      return xml;
-    }
-  }
+  if (!scanner.FindRoot(&root) || root.kind == xml::TokenKind::EmptyTag) return xml;
   // calcPr follows sheets, functionGroups, externalReferences and definedNames.
   std::size_t insert_at = std::string::npos;
-  for (;;) {
-    const xml::Token token = scanner.Next();
-    if (token.kind == xml::TokenKind::Error || token.kind == xml::TokenKind::End) return xml;
-    if (token.kind == xml::TokenKind::EndTag) {
-      if (insert_at == std::string::npos) insert_at = token.begin;
-      break;
-    }
-    if (token.kind != xml::TokenKind::StartTag && token.kind != xml::TokenKind::EmptyTag) continue;
+  xml::Token token;
+  while (scanner.NextChild(&token)) {
     const std::string_view local = xml::LocalName(token.name);
     std::size_t end = token.end;
     if (!scanner.SkipElement(token, &end)) return xml;
@@ -74,6 +61,8 @@ std::string WorkbookPart::WithFullCalcOnLoad(const std::string& xml) {
       insert_at = end;
     }
   }
+  if (token.kind != xml::TokenKind::EndTag) return xml;
+  if (insert_at == std::string::npos) insert_at = token.begin;
   std::string element(1, '<');
   element.append(xml::Prefix(root.name));
   element.append("calcPr fullCalcOnLoad=\"1\"/>");

@@ -1,148 +1,20 @@
 #include "platform/xlsx/worksheet_part.h"
 
 #include <algorithm>
-#include <array>
-#include <charconv>
-#include <cmath>
 #include <exception>
 #include <system_error>
 #include <thread>
 #include <vector>
 
-#include "platform/xlsx/shared_strings.h"
-#include "platform/xlsx/styles.h"
+#include "platform/xlsx/worksheet_markup.h"
 #include "platform/xlsx/xml_scan.h"
 #include "workbook/spreadsheet.h"
 
 namespace quillory::xlsx {
-namespace {
 
-using xml::Token;
-using xml::TokenKind;
-
-// For each byte: 1 when it cannot go into cell text as it is (not printable ASCII, a markup
-// character or the escape character), 2 for a space.
-constexpr std::array<std::uint8_t, 256> kCellTextBytes = [] {
-  std::array<std::uint8_t, 256> kinds{};
-  for (int c = 0; c < 256; ++c) {
-    kinds[c] = (c < 0x20 || c >= 0x7F || c == '_' || c == '&' || c == '<' || c == '>') ? 1 : 0;
-  }
-  kinds[' '] = 2;
-  return kinds;
-}();
-
-// Text that goes into the markup as it is, in one pass: printable ASCII without markup
-// characters, the escape character or spaces that xml:space would have to keep. Number words
-// always are.
-bool IsPlainCellText(std::string_view text) {
-  if (text.empty() || text.front() == ' ' || text.back() == ' ') return false;
-  unsigned refused = 0;
-  unsigned previous = 0;
-  for (const char c : text) {
-    const unsigned kind = kCellTextBytes[static_cast<unsigned char>(c)];
-    refused |= (kind & 1) | (kind & previous);  // two spaces in a row: 2 & 2
-    previous = kind;
-  }
-  return refused == 0;
-}
-
-bool ParseUnsigned(std::string_view text, std::uint32_t* value) {
-  if (text.empty()) return false;
-  const auto result = std::from_chars(text.data(), text.data() + text.size(), *value);
-  return result.ec == std::errc{} && result.ptr == text.data() + text.size();
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '\n' ||
-                           text.front() == '\r')) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\n' ||
-                           text.back() == '\r')) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
-bool ParseNumber(std::string_view text, double* value) {
-  text = Trim(text);
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  if (text.empty()) return false;
-  const auto result = std::from_chars(text.data(), text.data() + text.size(), *value);
-  return result.ec == std::errc{} && result.ptr == text.data() + text.size() &&
-         std::isfinite(*value);
-}
-
-std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
-// An ISO 8601 date, time or date-time (t="d" cells) as a serial number; nothing when unreadable.
-bool ParseIsoDate(std::string_view text, bool date1904, double* serial) {
-  text = Trim(text);
-  int year = 0, month = 0, day = 0, hour = 0, minute = 0;
-  double second = 0;
-  bool has_date = false;
-  auto number = [&](std::size_t pos, std::size_t length, int* out) {
-    if (pos + length > text.size()) return false;
-    const auto r = std::from_chars(text.data() + pos, text.data() + pos + length, *out);
-    return r.ec == std::errc{} && r.ptr == text.data() + pos + length;
-  };
-  std::size_t pos = 0;
-  if (text.size() >= 10 && text[4] == '-' && text[7] == '-') {
-    if (!number(0, 4, &year) || !number(5, 2, &month) || !number(8, 2, &day)) return false;
-    if (month < 1 || month > 12 || day < 1 || day > 31) return false;
-    has_date = true;
-    pos = 10;
-    if (pos < text.size() && (text[pos] == 'T' || text[pos] == ' ')) ++pos;
-  }
-  if (pos < text.size()) {
-    if (!number(pos, 2, &hour) || pos + 5 > text.size() || text[pos + 2] != ':' ||
-        !number(pos + 3, 2, &minute)) {
-      return false;
-    }
-    pos += 5;
-    if (pos < text.size() && text[pos] == ':') {
-      std::size_t end = pos + 1;
-      while (end < text.size() && ((text[end] >= '0' && text[end] <= '9') || text[end] == '.')) {
-        ++end;
-      }
-      const auto r = std::from_chars(text.data() + pos + 1, text.data() + end, second);
-      if (r.ec != std::errc{}) return false;
-      pos = end;
-    }
-  }
-  double days = 0;
-  if (has_date) {
-    const std::int64_t civil =
-        DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
-    if (date1904) {
-      days = static_cast<double>(civil - DaysFromCivil(1904, 1, 1));
-    } else {
-      days = static_cast<double>(civil - DaysFromCivil(1899, 12, 30));
-      if (days < 61) days -= 1;  // serials before 1900-03-01 skip the phantom 1900-02-29
-    }
-  }
-  *serial = days + (hour * 3600 + minute * 60 + second) / 86400.0;
-  return true;
-}
-
-// Inserts ` r="..."` after the element name of the start tag `tag` ("<c s="1">").
-void AppendWithRef(std::string_view tag, std::string_view name, const std::string& ref,
-                   std::string* out) {
-  out->append(tag.substr(0, 1 + name.size()));
-  out->append(" r=\"");
-  out->append(ref);
-  out->push_back('"');
-  out->append(tag.substr(1 + name.size()));
-}
-
-}  // namespace
+using worksheet::ParseUnsigned;
+using worksheet::Token;
+using worksheet::TokenKind;
 
 WorksheetPart::WorksheetPart(std::string xml, std::string file, std::string part,
                              std::string sheet_name, std::size_t parallel_from,
@@ -173,26 +45,11 @@ void WorksheetPart::Twice(const std::string& what) const {
 void WorksheetPart::Scan() {
   xml::Scanner scanner(xml_);
   Token root;
-  for (;;) {
-    root = scanner.Next();
-    if (root.kind == TokenKind::StartTag) break;
-    if (root.kind == TokenKind::EmptyTag) Malformed(root.begin, "no sheetData element");
-    if (root.kind == TokenKind::Error || root.kind == TokenKind::End ||
-        root.kind == TokenKind::EndTag || root.kind == TokenKind::CData) {
-      Malformed(root.begin, "no root element");
-    }
-  }
+  if (!scanner.FindRoot(&root)) Malformed(root.begin, "no root element");
+  if (root.kind == TokenKind::EmptyTag) Malformed(root.begin, "no sheetData element");
   bool found = false;
-  for (;;) {
-    const Token token = scanner.Next();
-    if (token.kind == TokenKind::Error || token.kind == TokenKind::End) {
-      Malformed(token.begin, "unexpected end of the markup");
-    }
-    if (token.kind == TokenKind::EndTag) {
-      if (token.name != root.name) Malformed(token.begin, "mismatched end tag");
-      break;
-    }
-    if (token.kind != TokenKind::StartTag && token.kind != TokenKind::EmptyTag) continue;
+  Token token;
+  while (scanner.NextChild(&token)) {
     if (xml::LocalName(token.name) == "dimension" && token.kind == TokenKind::EmptyTag) {
       dimension_begin_ = static_cast<std::uint32_t>(token.begin);
       dimension_end_ = static_cast<std::uint32_t>(token.end);
@@ -219,6 +76,8 @@ void WorksheetPart::Scan() {
     ScanSheetData(token);
     scanner.Seek(sheet_data_end_);
   }
+  if (token.kind != TokenKind::EndTag) Malformed(token.begin, "unexpected end of the markup");
+  if (token.name != root.name) Malformed(token.begin, "mismatched end tag");
   if (!found) Malformed(0, "no sheetData element");
 
   if (!rows_in_order_) {
@@ -255,42 +114,7 @@ void WorksheetPart::Scan() {
     blocked_tallest_ = std::max(blocked_tallest_, blocked.range.last.row - blocked.range.first.row);
   }
 
-  // Shared formula groups, members in row-major order.
-  for (std::size_t i = 0; i < cells_.size(); ++i) {
-    const Cell& cell = cells_[i];
-    if (cell.formula != FormulaKind::SharedMaster && cell.formula != FormulaKind::SharedMember) {
-      continue;
-    }
-    xml::Scanner cell_scanner(std::string_view(xml_).substr(0, cell.end), cell.begin);
-    cell_scanner.Next();  // the c start tag
-    for (;;) {
-      const Token child = cell_scanner.Next();
-      if (child.kind == TokenKind::EndTag || child.kind == TokenKind::End ||
-          child.kind == TokenKind::Error) {
-        break;
-      }
-      if (child.kind != TokenKind::StartTag && child.kind != TokenKind::EmptyTag) continue;
-      if (xml::LocalName(child.name) == "f") {
-        std::string_view si;
-        std::uint32_t group = 0;
-        if (xml::FindAttribute(child.attributes, "si", &si) && ParseUnsigned(si, &group)) {
-          SharedGroup& shared = shared_[group];
-          shared.members.push_back(static_cast<std::uint32_t>(i));
-          const std::int32_t row = RowOfCell(i);
-          shared.bounds.first.row = std::min(shared.bounds.first.row, row);
-          shared.bounds.first.column = std::min(shared.bounds.first.column, cell.column);
-          shared.bounds.last.row = std::max(shared.bounds.last.row, row);
-          shared.bounds.last.column = std::max(shared.bounds.last.column, cell.column);
-          if (cell.formula == FormulaKind::SharedMaster) {
-            shared.master = static_cast<std::int64_t>(i);
-            group_of_master_[static_cast<std::uint32_t>(i)] = group;
-          }
-        }
-        break;
-      }
-      if (!cell_scanner.SkipElement(child)) break;
-    }
-  }
+  IndexSharedFormulas();
 }
 
 // Reads the rows of sheetData from `from` until its end tag, or until `stop_at` is reached
@@ -353,17 +177,8 @@ void WorksheetPart::ScanRows(std::size_t from, std::size_t stop_at,
       row.end = row.tag_end;
     } else {
       std::int32_t next_column = 1;
-      for (;;) {
-        const Token c = scanner.Next();
-        if (c.kind == TokenKind::Error || c.kind == TokenKind::End) {
-          Malformed(c.begin, "unexpected end of the markup");
-        }
-        if (c.kind == TokenKind::EndTag) {
-          if (c.name != item.name) Malformed(c.begin, "mismatched end tag");
-          row.end = static_cast<std::uint32_t>(c.end);
-          break;
-        }
-        if (c.kind != TokenKind::StartTag && c.kind != TokenKind::EmptyTag) continue;
+      Token c;
+      while (scanner.NextChild(&c)) {
         if (xml::LocalName(c.name) != "c") {
           if (!scanner.SkipElement(c)) Malformed(c.begin, "mismatched tags");
           continue;
@@ -409,17 +224,8 @@ void WorksheetPart::ScanRows(std::size_t from, std::size_t stop_at,
           cell.end = static_cast<std::uint32_t>(fast_end);
           scanner.Seek(fast_end);
         } else {
-          for (;;) {
-            const Token child = scanner.Next();
-            if (child.kind == TokenKind::Error || child.kind == TokenKind::End) {
-              Malformed(child.begin, "unexpected end of the markup");
-            }
-            if (child.kind == TokenKind::EndTag) {
-              if (child.name != c.name) Malformed(child.begin, "mismatched end tag");
-              cell.end = static_cast<std::uint32_t>(child.end);
-              break;
-            }
-            if (child.kind != TokenKind::StartTag && child.kind != TokenKind::EmptyTag) continue;
+          Token child;
+          while (scanner.NextChild(&child)) {
             const std::string_view local = xml::LocalName(child.name);
             if (local == "v") {
               cell.has_value = true;
@@ -478,10 +284,17 @@ void WorksheetPart::ScanRows(std::size_t from, std::size_t stop_at,
             }
             if (!scanner.SkipElement(child)) Malformed(child.begin, "mismatched tags");
           }
+          if (child.kind != TokenKind::EndTag)
+            Malformed(child.begin, "unexpected end of the markup");
+          if (child.name != c.name) Malformed(child.begin, "mismatched end tag");
+          cell.end = static_cast<std::uint32_t>(child.end);
         }
         out->cells.push_back(cell);
         if (out->cells.size() > most_cells_) throw TooManyCells{most_cells_};
       }
+      if (c.kind != TokenKind::EndTag) Malformed(c.begin, "unexpected end of the markup");
+      if (c.name != item.name) Malformed(c.begin, "mismatched end tag");
+      row.end = static_cast<std::uint32_t>(c.end);
     }
     row.cell_count = static_cast<std::uint32_t>(out->cells.size() - row.first_cell);
     for (std::uint32_t i = row.first_cell; i < row.first_cell + row.cell_count; ++i) {
@@ -657,105 +470,12 @@ const WorksheetPart::Cell* WorksheetPart::FindForWrite(std::int32_t row, std::in
   return cell;
 }
 
-std::string WorksheetPart::CellText(const Cell& cell, const SharedStrings& strings,
-                                    const Styles& styles) const {
-  if (cell.edit >= 0) {
-    const std::string_view value = Written(cell.edit);
-    return value.empty() ? std::string() : styles.Text(value, cell.style);
-  }
-  if (!cell.has_value) return {};
-  std::string_view raw = std::string_view(xml_).substr(cell.value_begin, cell.value_size);
-  std::string decoded;
-  if (cell.type != CellType::InlineString && raw.find_first_of("&<") != std::string_view::npos) {
-    // Entities or CDATA inside v.
-    std::string wrapped("<v>");
-    wrapped.append(raw);
-    wrapped.append("</v>");
-    xml::Scanner scanner(wrapped);
-    const Token start = scanner.Next();
-    scanner.ReadSimpleContent(start, &decoded);
-    raw = decoded;
-  }
-  switch (cell.type) {
-    case CellType::Number: {
-      double value = 0;
-      if (Trim(raw).empty()) return {};
-      if (!ParseNumber(raw, &value)) return std::string(raw);
-      return styles.Number(value, cell.style);
-    }
-    case CellType::SharedString: {
-      std::uint32_t index = 0;
-      if (!ParseUnsigned(Trim(raw), &index)) return {};
-      const std::optional<std::string_view> text = strings.At(index);
-      return text ? styles.Text(*text, cell.style) : std::string();
-    }
-    case CellType::FormulaString:
-      return styles.Text(xml::DecodeCellEscapes(raw), cell.style);
-    case CellType::Boolean: {
-      const std::string_view value = Trim(raw);
-      if (value.empty()) return {};
-      return value == "1" || value == "true" ? "TRUE" : "FALSE";
-    }
-    case CellType::Error:
-      return std::string(Trim(raw));
-    case CellType::Date: {
-      double serial = 0;
-      if (!ParseIsoDate(raw, styles.date1904(), &serial)) return std::string(raw);
-      return styles.Number(serial, cell.style);
-    }
-    case CellType::InlineString: {
-      xml::Scanner scanner(std::string_view(xml_).substr(0, cell.end), cell.begin);
-      scanner.Next();  // the c start tag
-      for (;;) {
-        const Token child = scanner.Next();
-        if (child.kind == TokenKind::EndTag || child.kind == TokenKind::End ||
-            child.kind == TokenKind::Error) {
-          return {};
-        }
-        if (child.kind != TokenKind::StartTag && child.kind != TokenKind::EmptyTag) continue;
-        if (xml::LocalName(child.name) == "is") {
-          std::string text;
-          if (!ReadStringItem(scanner, child, &text)) return {};
-          return text.empty() ? text : styles.Text(text, cell.style);
-        }
-        if (!scanner.SkipElement(child)) return {};
-      }
-    }
-  }
-  return {};
-}
-
 std::size_t WorksheetPart::CellCount(std::int32_t first_row, std::int32_t last_row) const {
   auto row = std::lower_bound(rows_.begin(), rows_.end(), first_row,
                               [](const Row& r, std::int32_t value) { return r.row < value; });
   std::size_t count = 0;
   for (; row != rows_.end() && row->row <= last_row; ++row) count += row->cell_count;
   return count;
-}
-
-std::string WorksheetPart::Text(std::int32_t row, std::int32_t column, const SharedStrings& strings,
-                                const Styles& styles) const {
-  if (const Cell* cell = Find(row, column)) return CellText(*cell, strings, styles);
-  if (const auto added = added_.find({row, column}); added != added_.end()) {
-    const std::string_view value = Written(added->second.edit);
-    return value.empty() ? std::string() : styles.Text(value, 0);
-  }
-  return {};
-}
-
-std::int32_t WorksheetPart::AddEdit(std::string_view value) {
-  if (edits_.empty()) {
-    // A conversion usually writes most cells; room for that spares copies of a growing store
-    // (address space only: untouched pages cost nothing).
-    edits_.reserve(cells_.size() + 16);
-    written_.reserve(std::min<std::size_t>(cells_.size() * (value.size() + 16) + 64, 1u << 30));
-  }
-  Edit edit;
-  edit.offset = static_cast<std::uint32_t>(written_.size());
-  edit.size = static_cast<std::uint32_t>(value.size());
-  written_.append(value);
-  edits_.push_back(edit);
-  return static_cast<std::int32_t>(edits_.size() - 1);
 }
 
 std::int32_t WorksheetPart::RowOfCell(std::size_t index) const {
@@ -766,490 +486,6 @@ std::int32_t WorksheetPart::RowOfCell(std::size_t index) const {
     if (index < it->first_cell + it->cell_count) return it->row;
   }
   return 0;
-}
-
-std::string WorksheetPart::FormulaOf(std::size_t index) const {
-  if (const auto promoted = new_masters_.find(static_cast<std::uint32_t>(index));
-      promoted != new_masters_.end()) {
-    return promoted->second.formula;
-  }
-  const Cell& cell = cells_[index];
-  xml::Scanner scanner(std::string_view(xml_).substr(0, cell.end), cell.begin);
-  scanner.Next();
-  for (;;) {
-    const Token child = scanner.Next();
-    if (child.kind == TokenKind::EndTag || child.kind == TokenKind::End ||
-        child.kind == TokenKind::Error) {
-      return {};
-    }
-    if (child.kind != TokenKind::StartTag && child.kind != TokenKind::EmptyTag) continue;
-    if (xml::LocalName(child.name) == "f") {
-      std::string formula;
-      scanner.ReadSimpleContent(child, &formula);
-      return formula;
-    }
-    if (!scanner.SkipElement(child)) return {};
-  }
-}
-
-void WorksheetPart::HandOffSharedFormula(std::size_t master) {
-  // Found through an index and resumed where the last hand-off stopped: writing a filled-down
-  // column cell by cell hands the formula on once per cell.
-  const auto owner = group_of_master_.find(static_cast<std::uint32_t>(master));
-  if (owner == group_of_master_.end()) return;
-  const std::int64_t si = owner->second;
-  group_of_master_.erase(owner);
-  SharedGroup& group = shared_[si];
-  if (group.master != static_cast<std::int64_t>(master)) return;
-  group.master = -1;
-  while (group.next < group.members.size() &&
-         (group.members[group.next] == master ||
-          cells_[group.members[group.next]].formula != FormulaKind::SharedMember)) {
-    ++group.next;
-  }
-  if (group.next == group.members.size()) return;
-  const std::uint32_t heir = group.members[group.next];
-  const std::int32_t master_row = RowOfCell(master);
-  const std::int32_t heir_row = RowOfCell(heir);
-  // The members left lie from the heir's row on; in its last row, from the heir's column on.
-  RangeRef range = group.bounds;
-  range.first.row = std::max(range.first.row, heir_row);
-  if (range.first.row == range.last.row) {
-    range.first.column = std::max(range.first.column, cells_[heir].column);
-  }
-  NewMaster promoted;
-  promoted.formula = ShiftFormula(FormulaOf(master), heir_row - master_row,
-                                  cells_[heir].column - cells_[master].column);
-  promoted.range = range;
-  new_masters_[heir] = std::move(promoted);
-  cells_[heir].formula = FormulaKind::SharedMaster;
-  group.master = heir;
-  group_of_master_[heir] = si;
-}
-
-WorksheetPart::WriteResult WorksheetPart::WriteString(std::int32_t row, std::int32_t column,
-                                                      std::string_view value) {
-  if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns) {
-    throw workbook::WorkbookError(file_, "cell row " + std::to_string(row) + ", column " +
-                                             std::to_string(column) + " is outside the sheet");
-  }
-  const auto starts_above = [](const BlockedRange& range, std::int32_t first_row) {
-    return range.range.first.row < first_row;
-  };
-  auto blocked =
-      std::lower_bound(blocked_.begin(), blocked_.end(), row - blocked_tallest_, starts_above);
-  for (; blocked != blocked_.end() && blocked->range.first.row <= row; ++blocked) {
-    if (!blocked->range.Contains(row, column)) continue;
-    throw workbook::CellWriteRefused(
-        file_, "cell " + sheet_name_ + "!" + CellName(row, column) + " is part of " +
-                   (blocked->data_table ? "a data table" : "an array formula") + " (" +
-                   RangeName(blocked->range) + ") and cannot be replaced on its own");
-  }
-  std::size_t index = 0;
-  const Cell* found = FindForWrite(row, column, &index);
-  const bool added_before = !found && added_.count({row, column}) > 0;
-  if (!found && !added_before && value.empty()) return WriteResult::Written;  // stays empty
-  changed_ = true;
-  const std::int32_t edit = AddEdit(value);
-  if (!found) {
-    added_[{row, column}].edit = edit;
-    last_row_ = std::max(last_row_, row);
-    last_column_ = std::max(last_column_, column);
-    return WriteResult::Written;
-  }
-  Cell& cell = cells_[index];
-  WriteResult result = WriteResult::Written;
-  if (cell.formula != FormulaKind::None) {
-    result = WriteResult::FormulaRemoved;
-    if (cell.formula == FormulaKind::SharedMaster) HandOffSharedFormula(index);
-    cell.formula = FormulaKind::None;
-    new_masters_.erase(static_cast<std::uint32_t>(index));
-  }
-  cell.edit = edit;
-  return result;
-}
-
-// ---- Writing the part back ----
-
-void WorksheetPart::AppendStringContent(std::string_view value, std::string_view prefix,
-                                        std::string* out) const {
-  if (IsPlainCellText(value)) {
-    out->push_back('<');
-    out->append(prefix);
-    out->append("is><");
-    out->append(prefix);
-    out->append("t>");
-    out->append(value);
-    out->append("</");
-    out->append(prefix);
-    out->append("t></");
-    out->append(prefix);
-    out->append("is>");
-    return;
-  }
-  // Most strings need no _xHHHH_ escape; they are written without a copy.
-  const bool plain = std::all_of(value.begin(), value.end(), [](char c) {
-    const auto u = static_cast<unsigned char>(c);
-    return (u >= 0x20 && u < 0x7F && c != '_') || c == '\n' || c == '\t';
-  });
-  std::string escaped;
-  if (!plain) escaped = xml::EncodeCellEscapes(value);
-  const std::string_view encoded = plain ? value : std::string_view(escaped);
-  out->push_back('<');
-  out->append(prefix);
-  out->append("is><");
-  out->append(prefix);
-  out->append(xml::NeedsPreserve(encoded) ? "t xml:space=\"preserve\">" : "t>");
-  xml::AppendEscaped(encoded, out);
-  out->append("</");
-  out->append(prefix);
-  out->append("t></");
-  out->append(prefix);
-  out->append("is>");
-}
-
-void WorksheetPart::AppendNewCell(std::int32_t row, std::int32_t column, std::int32_t edit,
-                                  std::string_view prefix, std::string* out) const {
-  const std::string_view value = Written(edit);
-  out->push_back('<');
-  out->append(prefix);
-  out->append("c r=\"");
-  out->append(CellName(row, column));
-  if (value.empty()) {
-    out->append("\"/>");
-    return;
-  }
-  out->append("\" t=\"inlineStr\">");
-  AppendStringContent(value, prefix, out);
-  out->append("</");
-  out->append(prefix);
-  out->append("c>");
-}
-
-void WorksheetPart::AppendCell(const Cell& cell, std::int32_t row, std::size_t index,
-                               std::string* out) const {
-  const auto promoted = new_masters_.find(static_cast<std::uint32_t>(index));
-  const bool is_promoted = promoted != new_masters_.end();
-  if (cell.edit < 0 && !is_promoted && cell.has_ref) {
-    out->append(xml_, cell.begin, cell.end - cell.begin);
-    return;
-  }
-  const std::string_view span = std::string_view(xml_).substr(cell.begin, cell.end - cell.begin);
-  xml::Scanner scanner(span);
-  const Token start = scanner.Next();
-  const std::string_view prefix = xml::Prefix(start.name);
-  if (cell.edit < 0 && !is_promoted) {  // only the reference is missing
-    AppendWithRef(span, start.name, CellName(row, cell.column), out);
-    return;
-  }
-  if (cell.edit < 0) {
-    // The heir of a shared formula: its f element becomes the group's master.
-    std::string_view tag = span.substr(0, start.end);
-    if (!cell.has_ref) {
-      AppendWithRef(tag, start.name, CellName(row, cell.column), out);
-    } else {
-      out->append(tag);
-    }
-    std::size_t copied = start.end;
-    for (;;) {
-      const Token child = scanner.Next();
-      if (child.kind == TokenKind::EndTag || child.kind == TokenKind::End ||
-          child.kind == TokenKind::Error) {
-        break;
-      }
-      if (child.kind != TokenKind::StartTag && child.kind != TokenKind::EmptyTag) continue;
-      std::size_t end = child.end;
-      scanner.SkipElement(child, &end);
-      if (xml::LocalName(child.name) != "f") continue;
-      out->append(span.substr(copied, child.begin - copied));
-      out->push_back('<');
-      out->append(child.name);
-      xml::AttributeReader attributes(child.attributes);
-      std::string_view name, value;
-      while (attributes.Next(&name, &value)) {
-        if (name == "ref") continue;
-        out->push_back(' ');
-        out->append(child.attributes.substr(attributes.last_begin(),
-                                            attributes.last_end() - attributes.last_begin()));
-      }
-      out->append(" ref=\"");
-      out->append(RangeName(promoted->second.range));
-      out->append("\">");
-      xml::AppendEscaped(promoted->second.formula, out);
-      out->append("</");
-      out->append(child.name);
-      out->push_back('>');
-      copied = end;
-    }
-    out->append(span.substr(copied));
-    return;
-  }
-  // A written cell: same attributes but the type, its value as an inline string, and whatever
-  // else it held besides formula and value (extension lists).
-  const std::string_view value = Written(cell.edit);
-  out->push_back('<');
-  out->append(start.name);
-  if (!cell.has_ref) {
-    out->append(" r=\"");
-    out->append(CellName(row, cell.column));
-    out->push_back('"');
-  }
-  xml::AttributeReader attributes(start.attributes);
-  std::string_view name, attribute_value;
-  while (attributes.Next(&name, &attribute_value)) {
-    // cm and vm point at formula and value metadata that no longer apply.
-    if (name == "t" || name == "cm" || name == "vm") continue;
-    out->push_back(' ');
-    out->append(start.attributes.substr(attributes.last_begin(),
-                                        attributes.last_end() - attributes.last_begin()));
-  }
-  if (!value.empty()) out->append(" t=\"inlineStr\"");
-  // Most cells hold only <v>text</v>; anything else is looked at child by child.
-  auto only_value = [&] {
-    std::string_view rest = span.substr(start.end);
-    auto take = [&](std::string_view text) {
-      if (!rest.starts_with(text)) return false;
-      rest.remove_prefix(text.size());
-      return true;
-    };
-    if (!take("<") || !take(prefix) || !take("v>")) return false;
-    const auto lt = rest.find('<');
-    if (lt == std::string_view::npos) return false;
-    rest.remove_prefix(lt);
-    return take("</") && take(prefix) && take("v></") && take(start.name) && take(">") &&
-           rest.empty();
-  };
-  std::string kept;
-  if (start.kind == TokenKind::StartTag && !only_value()) {
-    for (;;) {
-      const Token child = scanner.Next();
-      if (child.kind == TokenKind::EndTag || child.kind == TokenKind::End ||
-          child.kind == TokenKind::Error) {
-        break;
-      }
-      if (child.kind != TokenKind::StartTag && child.kind != TokenKind::EmptyTag) continue;
-      std::size_t end = child.end;
-      scanner.SkipElement(child, &end);
-      const std::string_view local = xml::LocalName(child.name);
-      if (local == "f" || local == "v" || local == "is") continue;
-      kept.append(span.substr(child.begin, end - child.begin));
-    }
-  }
-  if (value.empty() && kept.empty()) {
-    out->append("/>");
-    return;
-  }
-  out->push_back('>');
-  if (!value.empty()) AppendStringContent(value, prefix, out);
-  out->append(kept);
-  out->append("</");
-  out->append(start.name);
-  out->push_back('>');
-}
-
-void WorksheetPart::AppendRow(const Row& row, std::string* out) const {
-  const auto added_first = added_.lower_bound({row.row, 0});
-  const bool has_added = added_first != added_.end() && added_first->first.first == row.row;
-  bool edited = false;
-  for (std::uint32_t i = row.first_cell; i < row.first_cell + row.cell_count && !edited; ++i) {
-    edited = cells_[i].edit >= 0 || new_masters_.count(i) > 0;
-  }
-  if (!edited && !has_added && row.has_ref && row.cells_have_refs) {
-    out->append(xml_, row.begin, row.end - row.begin);
-    return;
-  }
-  const std::string_view tag = std::string_view(xml_).substr(row.begin, row.tag_end - row.begin);
-  xml::Scanner scanner(tag);
-  const Token start = scanner.Next();
-  std::string open(tag);
-  if (row.empty_tag || has_added) {
-    // Rebuilt as a start tag; a spans hint no longer covers an added cell, so it goes.
-    open.assign(1, '<');
-    open.append(start.name);
-    xml::AttributeReader attributes(start.attributes);
-    std::string_view name, value;
-    while (attributes.Next(&name, &value)) {
-      if (has_added && name == "spans") continue;
-      open.push_back(' ');
-      open.append(start.attributes.substr(attributes.last_begin(),
-                                          attributes.last_end() - attributes.last_begin()));
-    }
-    open.push_back('>');
-  }
-  if (!row.has_ref) {
-    AppendWithRef(open, start.name, std::to_string(row.row), out);
-  } else {
-    out->append(open);
-  }
-  const std::string_view prefix = xml::Prefix(start.name);
-  auto added = added_first;
-  for (std::uint32_t i = row.first_cell; i < row.first_cell + row.cell_count; ++i) {
-    while (added != added_.end() && added->first.first == row.row &&
-           added->first.second < cells_[i].column) {
-      AppendNewCell(row.row, added->first.second, added->second.edit, prefix, out);
-      ++added;
-    }
-    AppendCell(cells_[i], row.row, i, out);
-  }
-  while (added != added_.end() && added->first.first == row.row) {
-    AppendNewCell(row.row, added->first.second, added->second.edit, prefix, out);
-    ++added;
-  }
-  if (!row.empty_tag) {
-    // What follows the last cell (an extension list) stays at the end of the row.
-    std::uint32_t tail = row.tag_end;
-    for (std::uint32_t i = row.first_cell; i < row.first_cell + row.cell_count; ++i) {
-      tail = std::max(tail, cells_[i].end);
-    }
-    const std::size_t close = xml_.rfind('<', row.end - 1);
-    if (close != std::string::npos && close > tail) out->append(xml_, tail, close - tail);
-  }
-  out->append("</");
-  out->append(start.name);
-  out->push_back('>');
-}
-
-void WorksheetPart::AppendAddedRow(std::int32_t row, std::string_view prefix,
-                                   std::string* out) const {
-  out->push_back('<');
-  out->append(prefix);
-  out->append("row r=\"");
-  out->append(std::to_string(row));
-  out->append("\">");
-  for (auto it = added_.lower_bound({row, 0}); it != added_.end() && it->first.first == row; ++it) {
-    AppendNewCell(row, it->first.second, it->second.edit, prefix, out);
-  }
-  out->append("</");
-  out->append(prefix);
-  out->append("row>");
-}
-
-std::string WorksheetPart::Serialize() const {
-  if (!changed_) return xml_;
-  std::string out;
-  out.reserve(SerializedSizeHint());
-  const std::vector<std::size_t> whole{0};
-  AppendPiece(whole, 0, &out);
-  return out;
-}
-
-std::size_t WorksheetPart::SerializedSizeHint() const {
-  if (!changed_) return xml_.size();
-  return xml_.size() + written_.size() + written_.size() / 4 + edits_.size() * 40;
-}
-
-std::vector<std::size_t> WorksheetPart::PieceStarts(std::size_t piece_bytes) const {
-  std::vector<std::size_t> starts{0};
-  // Rows out of order are written in row order, so their markup cannot be cut where it lies.
-  if (!changed_ || !rows_in_order_ || rows_.size() < 2 || piece_bytes == 0) return starts;
-  const std::size_t pieces = std::min(SerializedSizeHint() / piece_bytes + 1, rows_.size());
-  // Cut where the rows' markup is, so each piece holds about as much of the sheet.
-  const std::size_t from = rows_.front().begin;
-  const std::size_t span = rows_.back().end - from;
-  for (std::size_t piece = 1; piece < pieces; ++piece) {
-    const std::size_t at = from + span / pieces * piece;
-    const auto row = std::lower_bound(
-        rows_.begin() + static_cast<std::ptrdiff_t>(starts.back()) + 1, rows_.end(), at,
-        [](const Row& r, std::size_t value) { return r.begin < value; });
-    if (row == rows_.end()) break;
-    starts.push_back(static_cast<std::size_t>(row - rows_.begin()));
-  }
-  return starts;
-}
-
-void WorksheetPart::AppendPiece(const std::vector<std::size_t>& starts, std::size_t index,
-                                std::string* out) const {
-  if (!changed_) {
-    if (index == 0) out->append(xml_);
-    return;
-  }
-  const bool first = index == 0;
-  const bool last = index + 1 == starts.size();
-  std::size_t copied = 0;
-  if (first) copied = AppendHead(out);
-  const std::size_t first_row = starts[index];
-  const std::size_t end_row = last ? rows_.size() : starts[index + 1];
-  if (!first) copied = rows_[first_row].begin;
-  const std::size_t copy_until = last ? sheet_data_close_ : rows_[end_row].begin;
-  AppendRows(first_row, end_row, copied, copy_until, out);
-  if (last) AppendTail(out);
-}
-
-std::size_t WorksheetPart::AppendHead(std::string* out) const {
-  if (!added_.empty() && dimension_end_ > dimension_begin_ && dimension_end_ <= sheet_data_begin_) {
-    // The dimension hint grows to take in the added cells.
-    RangeRef used{{first_row_, first_column_}, {last_row_, last_column_}};
-    for (const auto& [cell, added_cell] : added_) {
-      used.first.row = std::min(used.first.row, cell.first);
-      used.first.column = std::min(used.first.column, cell.second);
-    }
-    const std::string_view old_tag =
-        std::string_view(xml_).substr(dimension_begin_, dimension_end_ - dimension_begin_);
-    xml::Scanner scanner(old_tag);
-    const Token start = scanner.Next();
-    out->append(xml_, 0, dimension_begin_);
-    out->push_back('<');
-    out->append(start.name);
-    out->append(" ref=\"");
-    out->append(RangeName(used));
-    out->append("\"/>");
-    out->append(xml_, dimension_end_, sheet_data_begin_ - dimension_end_);
-  } else {
-    out->append(xml_, 0, sheet_data_begin_);
-  }
-  if (sheet_data_empty_tag_) {
-    const std::string_view tag =
-        std::string_view(xml_).substr(sheet_data_begin_, sheet_data_content_ - sheet_data_begin_);
-    xml::Scanner scanner(tag);
-    const Token start = scanner.Next();
-    out->push_back('<');
-    out->append(start.name);
-    out->append(start.attributes);
-    out->push_back('>');
-  } else {
-    out->append(xml_, sheet_data_begin_, sheet_data_content_ - sheet_data_begin_);
-  }
-  return sheet_data_content_;
-}
-
-void WorksheetPart::AppendTail(std::string* out) const {
-  if (sheet_data_empty_tag_) {
-    out->append("</");
-    out->append(prefix_);
-    out->append("sheetData>");
-    out->append(xml_, sheet_data_end_, std::string::npos);
-  } else {
-    out->append(xml_, sheet_data_close_, std::string::npos);
-  }
-}
-
-void WorksheetPart::AppendRows(std::size_t first, std::size_t last, std::size_t copied,
-                               std::size_t copy_until, std::string* out) const {
-  // Rows rows_[first, last) and the added rows numbered from rows_[first] (the very first: from
-  // row 1) up to rows_[last] (the very last: to the end).
-  const std::int32_t from_row = first == 0 ? 0 : rows_[first].row;
-  const std::int32_t to_row = last == rows_.size() ? kMaxRows + 1 : rows_[last].row;
-  auto added = added_.lower_bound({from_row, 0});
-  auto emit_added_rows_before = [&](std::int32_t row) {
-    while (added != added_.end() && added->first.first < row) {
-      const std::int32_t added_row = added->first.first;
-      AppendAddedRow(added_row, prefix_, out);
-      while (added != added_.end() && added->first.first == added_row) ++added;
-    }
-  };
-  for (std::size_t i = first; i < last; ++i) {
-    const Row& row = rows_[i];
-    emit_added_rows_before(row.row);
-    while (added != added_.end() && added->first.first == row.row) ++added;
-    if (rows_in_order_) {
-      // White space and comments between rows come along.
-      out->append(xml_, copied, row.begin - copied);
-      copied = row.end;
-    }
-    AppendRow(row, out);
-  }
-  emit_added_rows_before(to_row);
-  if (rows_in_order_ && copy_until > copied) out->append(xml_, copied, copy_until - copied);
 }
 
 }  // namespace quillory::xlsx

@@ -179,6 +179,7 @@ class WorksheetPart {
   }
   std::int32_t AddEdit(std::string_view value);
   std::int32_t RowOfCell(std::size_t index) const;
+  void IndexSharedFormulas();
   std::string FormulaOf(std::size_t index) const;
   void HandOffSharedFormula(std::size_t master);
 

@@ -1,10 +1,10 @@
 #include "platform/xlsx/xlsx_application.h"
 
 #include <algorithm>
-#include <cctype>
 #include <map>
 #include <optional>
 
+#include "engine/ascii.h"
 #include "platform/xlsx/cell_ref.h"
 #include "platform/xlsx/content_types.h"
 #include "platform/xlsx/deflate.h"
@@ -124,9 +124,7 @@ WorksheetPart& XlsxWorksheet::data() const {
 
 SheetPart& XlsxWorkbook::SheetData(const std::string& part, const std::string& sheet) {
   CheckOpen();
-  std::string key = part;
-  std::transform(key.begin(), key.end(), key.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const std::string key = ascii::ToLower(part);
   SheetPart& entry = sheet_parts_[key];
   if (!entry.data) {
     entry.part = part;

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "engine/unicode.h"
+
 namespace quillory::xlsx::xml {
 namespace {
 
@@ -143,6 +145,21 @@ Token Scanner::Next() {
   return token;
 }
 
+bool Scanner::FindRoot(Token* root) {
+  do {
+    *root = Next();
+  } while (root->kind == TokenKind::Text || root->kind == TokenKind::Other);  // the prolog
+  return root->kind == TokenKind::StartTag || root->kind == TokenKind::EmptyTag;
+}
+
+bool Scanner::NextChild(Token* child) {
+  do {
+    *child = Next();  // passing over text, CDATA, comments and processing instructions
+  } while (child->kind == TokenKind::Text || child->kind == TokenKind::CData ||
+           child->kind == TokenKind::Other);
+  return child->kind == TokenKind::StartTag || child->kind == TokenKind::EmptyTag;
+}
+
 bool Scanner::SkipElement(const Token& start, std::size_t* end) {
   if (start.kind == TokenKind::EmptyTag) {
     if (end) *end = start.end;
@@ -247,24 +264,6 @@ bool FindAttribute(std::string_view raw_attributes, std::string_view local, std:
   return false;
 }
 
-void AppendUtf8(char32_t cp, std::string* out) {
-  if (cp < 0x80) {
-    out->push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
 bool AppendDecoded(std::string_view raw, std::string* out) {
   std::size_t pos = 0;
   for (;;) {
@@ -302,7 +301,7 @@ bool AppendDecoded(std::string_view raw, std::string* out) {
         if (cp > 0x10FFFF) return false;
       }
       if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-      AppendUtf8(cp, out);
+      unicode::AppendUtf8(cp, *out);
     } else {
       out->append(raw.substr(amp, semi - amp + 1));
       return false;
@@ -355,129 +354,6 @@ void AppendEscaped(std::string_view text, std::string* out, bool attribute) {
   out->append(text.substr(run));
 }
 
-namespace {
-
-// Reads "_xHHHH_" at `pos`; returns the code unit or -1.
-int ReadEscape(std::string_view text, std::size_t pos) {
-  if (pos + 7 > text.size() || text[pos] != '_' || text[pos + 1] != 'x' || text[pos + 6] != '_') {
-    return -1;
-  }
-  int value = 0;
-  for (std::size_t i = pos + 2; i < pos + 6; ++i) {
-    const int v = HexValue(text[i]);
-    if (v < 0) return -1;
-    value = value * 16 + v;
-  }
-  return value;
-}
-
-// Decodes one UTF-8 sequence at `pos`; returns its length, or 0 when invalid.
-std::size_t Utf8Length(std::string_view text, std::size_t pos, char32_t* cp) {
-  const auto b0 = static_cast<unsigned char>(text[pos]);
-  std::size_t length;
-  char32_t value;
-  if (b0 < 0x80) {
-    *cp = b0;
-    return 1;
-  } else if (b0 >= 0xC2 && b0 < 0xE0) {
-    length = 2;
-    value = b0 & 0x1F;
-  } else if (b0 >= 0xE0 && b0 < 0xF0) {
-    length = 3;
-    value = b0 & 0x0F;
-  } else if (b0 >= 0xF0 && b0 < 0xF5) {
-    length = 4;
-    value = b0 & 0x07;
-  } else {
-    return 0;
-  }
-  if (pos + length > text.size()) return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    const auto b = static_cast<unsigned char>(text[pos + i]);
-    if ((b & 0xC0) != 0x80) return 0;
-    value = (value << 6) | (b & 0x3F);
-  }
-  if ((length == 3 && value < 0x800) || (length == 4 && (value < 0x10000 || value > 0x10FFFF)) ||
-      (value >= 0xD800 && value <= 0xDFFF)) {
-    return 0;
-  }
-  *cp = value;
-  return length;
-}
-
-void AppendEscapeCode(std::uint32_t code, std::string* out) {
-  static const char kHex[] = "0123456789ABCDEF";
-  out->append("_x");
-  for (int shift = 12; shift >= 0; shift -= 4) out->push_back(kHex[(code >> shift) & 0xF]);
-  out->push_back('_');
-}
-
-}  // namespace
-
-std::string DecodeCellEscapes(std::string_view text) {
-  if (text.find("_x") == std::string_view::npos) return std::string(text);
-  std::string out;
-  out.reserve(text.size());
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    const int unit = ReadEscape(text, pos);
-    if (unit < 0) {
-      out.push_back(text[pos++]);
-      continue;
-    }
-    pos += 7;
-    char32_t cp = static_cast<char32_t>(unit);
-    if (unit >= 0xD800 && unit <= 0xDBFF) {
-      const int low = ReadEscape(text, pos);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        cp = 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) +
-             (static_cast<char32_t>(low) - 0xDC00);
-        pos += 7;
-      } else {
-        cp = 0xFFFD;
-      }
-    } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
-      cp = 0xFFFD;
-    }
-    AppendUtf8(cp, &out);
-  }
-  return out;
-}
-
-std::string EncodeCellEscapes(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + 8);
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    const char c = text[pos];
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 0x80) {
-      if ((u < 0x20 && c != '\t' && c != '\n') || u == 0x7F) {
-        AppendEscapeCode(u, &out);  // CR too: a raw one would read back as LF
-      } else if (c == '_' && ReadEscape(text, pos) >= 0) {
-        AppendEscapeCode('_', &out);  // keeps a literal "_x0041_" from being decoded
-      } else {
-        out.push_back(c);
-      }
-      ++pos;
-      continue;
-    }
-    char32_t cp;
-    const std::size_t length = Utf8Length(text, pos, &cp);
-    if (length == 0) {
-      AppendUtf8(0xFFFD, &out);
-      ++pos;
-    } else if (cp == 0xFFFE || cp == 0xFFFF) {
-      AppendEscapeCode(static_cast<std::uint32_t>(cp), &out);
-      pos += length;
-    } else {
-      out.append(text.substr(pos, length));
-      pos += length;
-    }
-  }
-  return out;
-}
-
 bool NeedsPreserve(std::string_view text) {
   if (text.empty()) return false;
   auto space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
@@ -486,37 +362,15 @@ bool NeedsPreserve(std::string_view text) {
          text.find('\t') != std::string_view::npos;
 }
 
-namespace {
-
-// Moves the scanner past the prolog to the root start tag.
-bool FindRoot(Scanner& scanner, Token* root) {
-  for (;;) {
-    const Token token = scanner.Next();
-    if (token.kind == TokenKind::StartTag || token.kind == TokenKind::EmptyTag) {
-      *root = token;
-      return true;
-    }
-    if (token.kind == TokenKind::Error || token.kind == TokenKind::End ||
-        token.kind == TokenKind::EndTag || token.kind == TokenKind::CData) {
-      return false;
-    }
-  }
-}
-
-}  // namespace
-
 bool RemoveRootChildren(std::string_view document, const std::function<bool(const Token&)>& remove,
                         std::string* out) {
   Scanner scanner(document);
   Token root;
-  if (!FindRoot(scanner, &root) || root.kind == TokenKind::EmptyTag) return false;
+  if (!scanner.FindRoot(&root) || root.kind == TokenKind::EmptyTag) return false;
   out->clear();
   std::size_t copied = 0;
-  for (;;) {
-    const Token token = scanner.Next();
-    if (token.kind == TokenKind::Error || token.kind == TokenKind::End) return false;
-    if (token.kind == TokenKind::EndTag) break;
-    if (token.kind != TokenKind::StartTag && token.kind != TokenKind::EmptyTag) continue;
+  Token token;
+  while (scanner.NextChild(&token)) {
     std::size_t end = token.end;
     if (!scanner.SkipElement(token, &end)) return false;
     if (remove(token)) {
@@ -524,6 +378,7 @@ bool RemoveRootChildren(std::string_view document, const std::function<bool(cons
       copied = end;
     }
   }
+  if (token.kind != TokenKind::EndTag) return false;
   out->append(document.substr(copied));
   return true;
 }

@@ -46,11 +46,21 @@ class Scanner {
   // Continues at `position`, after markup the caller has read itself.
   void Seek(std::size_t position) { pos_ = position; }
 
+  // At the start of a document: moves past the prolog to the root element's tag (StartTag or
+  // EmptyTag) in `root`. False when there is none before malformed markup or the end.
+  bool FindRoot(Token* root);
+  // Inside an element: the next child element's tag (StartTag or EmptyTag) in `child`, passing
+  // over text, comments and CDATA. The caller reads or skips each child before asking for the
+  // next. False at the element's end tag, and at the end of the input or on malformed markup:
+  // `child->kind` then says which (EndTag, End or Error).
+  bool NextChild(Token* child);
+
   // After a StartTag: skips to the matching end tag, checking the nesting. Returns false on
   // malformed markup. `end` receives the offset just after the end tag.
   bool SkipElement(const Token& start, std::size_t* end = nullptr);
-  // After a StartTag: the element's character data (text and CDATA, entities still encoded in
-  // Text pieces) up to its end tag; nested elements are skipped. Returns false on malformed markup.
+  // After a StartTag: the element's character data (text with its entity and character
+  // references decoded, and CDATA) appended to `decoded` up to its end tag; nested elements are
+  // skipped. Returns false on malformed markup or a malformed reference.
   bool ReadSimpleContent(const Token& start, std::string* decoded);
 
  private:
@@ -90,21 +100,13 @@ std::string Decoded(std::string_view raw);
 // attribute value (also ", tab, LF, CR).
 void AppendEscaped(std::string_view text, std::string* out, bool attribute = false);
 
-// Workbook strings encode characters XML cannot carry as _xHHHH_; these convert both ways.
-// Decoding joins UTF-16 surrogate pairs; encoding escapes control characters, a literal "_x"
-// pattern, and invalid UTF-8 becomes U+FFFD.
-std::string DecodeCellEscapes(std::string_view text);
-std::string EncodeCellEscapes(std::string_view text);
-
 // True when character data must keep its surrounding white space (xml:space="preserve").
 bool NeedsPreserve(std::string_view text);
 
-// `document` without the children of its root element for which `remove(tag)` is true; the rest
-// is kept byte for byte. Returns nothing when the markup is malformed.
+// `document` without the children of its root element for which `remove(tag)` is true, in `out`;
+// the rest is kept byte for byte. Returns false (with `out` unfinished) when the markup is
+// malformed or there is no root element with children.
 bool RemoveRootChildren(std::string_view document, const std::function<bool(const Token&)>& remove,
                         std::string* out);
-
-// Appends the UTF-8 form of code point `cp`.
-void AppendUtf8(char32_t cp, std::string* out);
 
 }  // namespace quillory::xlsx::xml

@@ -13,6 +13,7 @@
 #include "platform/libreoffice/loader.h"
 #include "platform/xlsx/xlsx_application.h"
 #include "tests/libreoffice/fixtures.h"
+#include "tests/support/answering_prompts.h"
 #include "workbook/conversion_run.h"
 
 namespace quillory::libreoffice {
@@ -32,25 +33,15 @@ std::unique_ptr<Application> Embedded() {
   return xlsx::MakeEmbeddedApplication();
 }
 
-// Answers yes; the block is A1:A3 of the first worksheet.
-class SilentPrompts : public workbook::Prompts {
- public:
-  void Message(std::string_view, std::string_view) override {}
-  bool AskYesNo(std::string_view) override { return true; }
-  std::optional<std::string> AskText(std::string_view, std::string_view) override { return "1"; }
-  std::optional<workbook::Block> PickBlock(workbook::Workbook& book) override {
-    return workbook::Block{book.Worksheets().at(0), 1, 1, 3, 1};
-  }
-  void SetBusy(bool) override {}
-  void Progress(const workbook::RunProgress&) override {}
-};
-
 RunReport Convert(const std::string& path, std::unique_ptr<Application> (*make)(),
                   bool dry_run = false, workbook::Scope scope = workbook::Scope::Workbook,
                   std::vector<std::string>* changes = nullptr) {
   MemorySettings store;
   WordSource words(store);
-  SilentPrompts prompts;
+  quillory::testing::AnsweringPrompts prompts;
+  prompts.pick_block = [](workbook::Workbook& book) {
+    return workbook::Block{book.Worksheets().at(0), 1, 1, 3, 1};
+  };
   workbook::RunOptions options;
   options.paths = {path};
   options.backup = false;

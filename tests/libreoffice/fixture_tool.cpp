@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "platform/libreoffice/office.h"
+#include "tests/libreoffice/office_tool.h"
 
 using namespace com::sun::star;
 using quillory::libreoffice::FileUrl;
@@ -102,10 +103,7 @@ int main(int argc, char** argv) {
     std::cerr << "usage: fixture_tool IN OUT FILTER PASSWORD...\n";
     return 2;
   }
-  Office& office = Office::Shared();
-  int status = 0;
-  try {
-    office.EnsureRunning(argv[1]);
+  return quillory::libreoffice::testing::WithOffice(argv[1], [&](Office& office) {
     for (int i = 1; i + 3 < argc; i += 4) {
       const std::string in = argv[i], out = argv[i + 1], filter = argv[i + 2],
                         password = argv[i + 3];
@@ -130,10 +128,5 @@ int main(int argc, char** argv) {
         uno::Reference<util::XCloseable>(component, uno::UNO_QUERY_THROW)->close(true);
       });
     }
-  } catch (const std::exception& error) {
-    std::cerr << error.what() << "\n";
-    status = 1;
-  }
-  office.End();
-  return status;
+  });
 }

@@ -16,6 +16,7 @@
 
 #include "platform/libreoffice/interaction.h"
 #include "platform/libreoffice/office.h"
+#include "tests/libreoffice/office_tool.h"
 
 using namespace com::sun::star;
 using quillory::libreoffice::AbortingInteractionHandler;
@@ -28,10 +29,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string file = argv[1];
-  Office& office = Office::Shared();
-  int status = 0;
-  try {
-    office.EnsureRunning(file);
+  return quillory::libreoffice::testing::WithOffice(file, [&](Office& office) {
     office.Guarded(file, "probing", std::chrono::seconds(60), [&] {
       // This program's instances ignore lock files; a user's honours them.
       uno::Sequence<uno::Any> path(1);
@@ -58,10 +56,5 @@ int main(int argc, char** argv) {
         uno::Reference<util::XCloseable>(component, uno::UNO_QUERY_THROW)->close(true);
       }
     });
-  } catch (const std::exception& error) {
-    std::cerr << error.what() << "\n";
-    status = 1;
-  }
-  office.End();
-  return status;
+  });
 }

@@ -10,6 +10,7 @@
 #include "platform/libreoffice/loader.h"
 #include "platform/xlsx/xlsx_application.h"
 #include "tests/libreoffice/fixtures.h"
+#include "tests/support/answering_prompts.h"
 #include "workbook/conversion_run.h"
 
 namespace quillory::libreoffice {
@@ -21,28 +22,18 @@ using testing::TempFolder;
 using workbook::Kind;
 using workbook::Scope;
 
-class BlockPrompts : public workbook::Prompts {
- public:
-  void Message(std::string_view text, std::string_view) override { messages.emplace_back(text); }
-  bool AskYesNo(std::string_view) override { return true; }
-  std::optional<std::string> AskText(std::string_view, std::string_view) override { return "1"; }
-  // Data!A1:C3 of the open workbook.
-  std::optional<workbook::Block> PickBlock(workbook::Workbook& book) override {
-    for (workbook::Worksheet* sheet : book.Worksheets()) {
-      if (sheet->Name() == "Data") return workbook::Block{sheet, 1, 1, 3, 3};
-    }
-    return std::nullopt;
-  }
-  void SetBusy(bool) override {}
-  void Progress(const workbook::RunProgress&) override {}
-  std::vector<std::string> messages;
-};
-
 workbook::RunReport Convert(const std::string& path, Kind kind, Scope scope,
                             const workbook::ApplicationFactory& factory) {
   MemorySettings store;
   WordSource words(store);
-  BlockPrompts prompts;
+  quillory::testing::AnsweringPrompts prompts;
+  // Data!A1:C3 of the open workbook.
+  prompts.pick_block = [](workbook::Workbook& book) -> std::optional<workbook::Block> {
+    for (workbook::Worksheet* sheet : book.Worksheets()) {
+      if (sheet->Name() == "Data") return workbook::Block{sheet, 1, 1, 3, 3};
+    }
+    return std::nullopt;
+  };
   workbook::RunOptions options;
   options.paths = {path};
   options.kind = kind;

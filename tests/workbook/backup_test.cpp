@@ -12,6 +12,7 @@
 #include <ostream>
 #include <vector>
 
+#include "platform/posix/backup_copy.h"
 #include "tests/workbook/scratch_folder.h"
 #include "workbook/backup_copy.h"
 #include "workbook/file_replace.h"
@@ -21,6 +22,8 @@ namespace quillory::workbook {
 namespace {
 
 namespace fs = std::filesystem;
+using posix::MakeBackupCopy;
+using posix::StartBackupCopy;
 
 std::tm Saturday(int hour, int minute) {
   std::tm time{};

@@ -23,8 +23,9 @@
 #include "cli/cli.h"
 #include "engine/settings.h"
 #include "platform/backends.h"
+#include "platform/posix/backup_copy.h"
+#include "platform/posix/in_use.h"
 #include "platform/spellout/numbertext_speakers.h"
-#include "workbook/in_use.h"
 
 namespace quillory {
 namespace {
@@ -96,6 +97,7 @@ class EndToEnd : public ::testing::Test {
       return backend ? MakeApplicationFactory(*backend) : workbook::ApplicationFactory{};
     };
     env_.spreadsheet_in_use = [](const auto&) { return false; };
+    env_.start_backup = &posix::StartBackupCopy;
     env_.now = [] {
       std::tm time{};
       time.tm_year = 2026 - 1900;
@@ -265,7 +267,7 @@ TEST_F(EndToEnd, LockFileBesideAWorkbookAsksFirst) {
   const fs::path book = folder_ / "open.xlsx";
   MakeSmallBook(book, 2);
   std::ofstream(folder_ / ".~lock.open.xlsx#") << "someone,host";
-  env_.spreadsheet_in_use = &workbook::SpreadsheetInUse;
+  env_.spreadsheet_in_use = &posix::SpreadsheetInUse;
   const std::string bytes = ReadFile(book);
   EXPECT_EQ(Cli({book.string(), "--no-backup"}), 1);
   EXPECT_EQ(ReadFile(book), bytes);

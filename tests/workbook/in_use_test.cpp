@@ -1,4 +1,4 @@
-#include "workbook/in_use.h"
+#include "platform/posix/in_use.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
-namespace quillory::workbook {
+namespace quillory::posix {
 namespace {
 
 namespace fs = std::filesystem;
@@ -107,4 +107,4 @@ TEST_F(InUse, ProcessesThisProgramStartedDoNotCount) {
 }
 
 }  // namespace
-}  // namespace quillory::workbook
+}  // namespace quillory::posix

@@ -21,6 +21,7 @@
 #include "cli/cli.h"
 #include "engine/settings.h"
 #include "platform/backends.h"
+#include "platform/posix/backup_copy.h"
 #include "workbook/file_replace.h"
 
 extern char** environ;
@@ -62,6 +63,7 @@ class InterruptedRuns : public ::testing::Test {
       return backend ? MakeApplicationFactory(*backend) : workbook::ApplicationFactory{};
     };
     env_.spreadsheet_in_use = [](const auto&) { return false; };
+    env_.start_backup = &posix::StartBackupCopy;
     env_.now = [] { return std::chrono::system_clock::now(); };
   }
   void TearDown() override {

@@ -13,6 +13,7 @@
 
 #include "engine/settings.h"
 #include "engine/words.h"
+#include "platform/posix/backup_copy.h"
 #include "tests/workbook/fake_workbook.h"
 #include "tests/workbook/scratch_folder.h"
 #include "workbook/cell_walks.h"
@@ -60,6 +61,7 @@ class Run : public ::testing::Test {
                          [] { return std::chrono::system_clock::now(); },
                          [this](const CellChange& change) { changes_.push_back(change); }};
     services.cancel = &cancel_;
+    services.start_backup = backups_;
     return ConversionRun(options_, words_, prompts_, services).Execute();
   }
   std::string Text(const std::string& path, std::int32_t row, std::int32_t column) {
@@ -75,6 +77,7 @@ class Run : public ::testing::Test {
   std::vector<CellChange> changes_;
   std::atomic<bool> cancel_{false};
   std::function<void(const std::string& path)> on_application_;  // before each workbook opens
+  BackupMaker backups_ = &posix::StartBackupCopy;
 };
 
 TEST_F(Run, EmptyListOnlySaysSo) {
@@ -395,6 +398,17 @@ TEST_F(Run, BackupIsMadeOnceOpenedAndItsFailureStopsThatWorkbookBeforeAnyWrite) 
   }
   EXPECT_EQ(backups, 1);
   fs::remove_all(folder);
+}
+
+TEST_F(Run, WithoutAWayOfMakingBackupsAWorkbookToBeBackedUpFailsBeforeAnyWrite) {
+  AddBook("/w/a.xlsx", {{"1"}});
+  options_.backup = true;
+  backups_ = nullptr;
+  const RunReport report = Execute({"/w/a.xlsx"});
+  EXPECT_EQ(report.outcome, RunOutcome::Failed);
+  EXPECT_EQ(office_.Count("write Sheet1 1,1"), 0);
+  EXPECT_EQ(office_.Count("save /w/a.xlsx"), 0);
+  EXPECT_EQ(Text("/w/a.xlsx", 1, 1), "1");
 }
 
 TEST_F(Run, ASavedWorkbooksFolderIsSyncedWhileTheNextIsConvertedAndBeforeTheReport) {

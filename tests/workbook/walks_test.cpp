@@ -4,6 +4,7 @@
 #include "engine/words.h"
 #include "tests/workbook/fake_workbook.h"
 #include "workbook/cell_walks.h"
+#include "workbook/sheet_geometry.h"
 
 namespace quillory::workbook {
 namespace {

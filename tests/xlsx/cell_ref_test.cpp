@@ -3,7 +3,6 @@
 #include <fstream>
 
 #include "platform/xlsx/cell_ref.h"
-#include "platform/xlsx/xml_scan.h"
 
 namespace quillory::xlsx {
 namespace {
@@ -50,36 +49,6 @@ TEST(ShiftFormula, MovesRelativeReferencesOnly) {
     ++rows;
   }
   EXPECT_GT(rows, 10);
-}
-
-TEST(CellEscapes, DecodeAndEncodeRoundTrip) {
-  EXPECT_EQ(xml::DecodeCellEscapes("a_x000D__x0009_b"), "a\r\tb");
-  EXPECT_EQ(xml::DecodeCellEscapes("_xD83D__xDE00_"), "\xF0\x9F\x98\x80");
-  EXPECT_EQ(xml::DecodeCellEscapes("_xD83D_x"), "\xEF\xBF\xBDx");  // lone surrogate
-  EXPECT_EQ(xml::DecodeCellEscapes("_x00zz_ _x12_"), "_x00zz_ _x12_");
-  EXPECT_EQ(xml::EncodeCellEscapes("a\rb\x01"), "a_x000D_b_x0001_");
-  EXPECT_EQ(xml::EncodeCellEscapes("tab\tline\n"), "tab\tline\n");
-  EXPECT_EQ(xml::EncodeCellEscapes("_x0041_"), "_x005F_x0041_");
-  EXPECT_EQ(xml::EncodeCellEscapes("bad \xC3 utf8"), "bad \xEF\xBF\xBD utf8");
-  for (const std::string text : {"_x0041_", "a\rb\x01\x7f", "_x005F_x", "plain", "\xE5\xA3\xB2"}) {
-    EXPECT_EQ(xml::DecodeCellEscapes(xml::EncodeCellEscapes(text)), text);
-  }
-}
-
-TEST(XmlScanner, ReportsMalformedMarkup) {
-  for (const std::string bad : {"<a", "<a b=>", "<a b='x>", "<a/ >", "<!-- x", "<a b=\"1\"c=\"2\">",
-                                "</>", "<a><![CDATA[x</a>"}) {
-    xml::Scanner scanner(bad);
-    xml::TokenKind kind;
-    do {
-      kind = scanner.Next().kind;
-    } while (kind != xml::TokenKind::Error && kind != xml::TokenKind::End);
-    EXPECT_EQ(kind, xml::TokenKind::Error) << bad;
-  }
-  std::string decoded;
-  EXPECT_TRUE(xml::AppendDecoded("&lt;&#65;&#x42;&amp;&quot;", &decoded));
-  EXPECT_EQ(decoded, "<AB&\"");
-  EXPECT_FALSE(xml::AppendDecoded("&nosuch;", &decoded));
 }
 
 }  // namespace

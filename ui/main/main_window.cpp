@@ -329,6 +329,7 @@ void MainWindow::MakeRun() {
   workbook::RunServices services;
   services.open_application = services_.open_application;
   services.spreadsheet_in_use = services_.spreadsheet_in_use;
+  services.start_backup = services_.start_backup;
   services.now = [] { return std::chrono::system_clock::now(); };
   run_ = std::make_unique<BackgroundRun>(this, words_, dialogs_, *pointer_, std::move(services));
   connect(run_.get(), &BackgroundRun::Finished, this, &MainWindow::RunEnded);

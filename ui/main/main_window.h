@@ -52,6 +52,7 @@ struct MainWindowServices {
   QString program_folder;  // where "HAND-M.CUR" and "drag.ico" are looked for
   workbook::ApplicationFactory open_application;
   std::function<bool(const std::vector<std::string>& paths)> spreadsheet_in_use;
+  workbook::BackupMaker start_backup;
 };
 
 // The window the program opens with: the file list, the conversion options and the commands.

@@ -20,6 +20,7 @@
 #include "engine/settings.h"
 #include "engine/words.h"
 #include "platform/backends.h"
+#include "platform/posix/backup_copy.h"
 #include "platform/qt/block_picker.h"
 #include "platform/qt/dialogs.h"
 #include "platform/qt/gui_prompts.h"
@@ -61,6 +62,7 @@ class StartRunTest : public QObject {
     quillory::ui::MainWindowServices services;
     services.open_application = factory ? std::move(factory) : office_.Factory();
     services.spreadsheet_in_use = [this](const std::vector<std::string>&) { return in_use_; };
+    services.start_backup = &quillory::posix::StartBackupCopy;
     window_ = std::make_unique<MainWindow>(*store_, *words_, *dialogs_, std::move(services));
     connect(window_.get(), &MainWindow::RunFinished, this, [this](const RunReport& report) {
       report_ = report;

@@ -1,16 +1,17 @@
-#include "workbook/in_use.h"
+#include "platform/posix/in_use.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
 
-namespace quillory::workbook {
+namespace quillory::posix {
 namespace {
 
 using Directory = std::unique_ptr<DIR, int (*)(DIR*)>;
@@ -58,10 +59,10 @@ bool StartedByUs(pid_t pid) {
 
 // The owner file one office suite leaves beside an open workbook, and the lock file of another.
 bool HasLockFile(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  return Exists(folder + "~$" + name) || Exists(folder + ".~lock." + name + "#");
+  const std::filesystem::path file(path);
+  const std::string name = file.filename().string();
+  return Exists((file.parent_path() / ("~$" + name)).string()) ||
+         Exists((file.parent_path() / (".~lock." + name + "#")).string());
 }
 
 struct FileId {
@@ -128,4 +129,4 @@ bool SpreadsheetInUse(const std::vector<std::string>& paths) {
   return !WorkbooksInUse(paths).empty();
 }
 
-}  // namespace quillory::workbook
+}  // namespace quillory::posix

@@ -3,7 +3,9 @@
 #include <string>
 #include <vector>
 
-namespace quillory::workbook {
+// Whether another program has workbooks open, found the Linux way: lock files beside them and
+// the open descriptors listed under /proc. The run asks through RunServices::spreadsheet_in_use.
+namespace quillory::posix {
 
 // The workbooks of `paths` that another program has, or may have, open: a lock file stands
 // beside one (LibreOffice's ".~lock.NAME#", an owner file "~$NAME"), or a process holds it open.
@@ -13,4 +15,4 @@ std::vector<std::string> WorkbooksInUse(const std::vector<std::string>& paths);
 // True when WorkbooksInUse finds any.
 bool SpreadsheetInUse(const std::vector<std::string>& paths);
 
-}  // namespace quillory::workbook
+}  // namespace quillory::posix
