@@ -64,6 +64,24 @@ class Run : public ::testing::Test {
     services.start_backup = backups_;
     return ConversionRun(options_, words_, prompts_, services).Execute();
   }
+  // Two workbooks on disk ("old") whose saves put a real new file ("new") in place.
+  void TwoBooksSavedForReal(const std::string& first, const std::string& second) {
+    testing::WriteBytes(first, "old");
+    testing::WriteBytes(second, "old");
+    AddBook(first, {{"1"}});
+    AddBook(second, {{"2"}});
+    office_.on_save = [](const std::string& path) {
+      const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+      const std::optional<FileIdentity> opened = IdentifyOpenFile(fd);
+      ::close(fd);
+      FileReplacement replacement(path, opened.value(), path);
+      ASSERT_EQ(::write(replacement.fd(), "new", 3), 3);
+      replacement.Commit();
+    };
+  }
+  struct HookReset {
+    ~HookReset() { SetFileStepHook(nullptr); }
+  };
   std::string Text(const std::string& path, std::int32_t row, std::int32_t column) {
     return office_.files[path].sheets[0].cells[{row, column}].text;
   }
@@ -414,26 +432,12 @@ TEST_F(Run, WithoutAWayOfMakingBackupsAWorkbookToBeBackedUpFailsBeforeAnyWrite) 
 TEST_F(Run, ASavedWorkbooksFolderIsSyncedWhileTheNextIsConvertedAndBeforeTheReport) {
   testing::ScratchFolder folder;
   const std::string first = folder / "first.xlsx", second = folder / "second.xlsx";
-  testing::WriteBytes(first, "old");
-  testing::WriteBytes(second, "old");
-  AddBook(first, {{"1"}});
-  AddBook(second, {{"2"}});
-  // Each save puts a real new file in place; the syncs of its folder are held back.
-  office_.on_save = [](const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    const std::optional<FileIdentity> opened = IdentifyOpenFile(fd);
-    ::close(fd);
-    FileReplacement replacement(path, opened.value(), path);
-    ASSERT_EQ(::write(replacement.fd(), "new", 3), 3);
-    replacement.Commit();
-  };
+  TwoBooksSavedForReal(first, second);  // the syncs of their folder are held back
   std::mutex mutex;
   std::condition_variable changed;
   bool release = false;
   int renamed = 0, synced = 0;
-  struct HookReset {
-    ~HookReset() { SetFileStepHook(nullptr); }
-  } hook_reset;
+  const HookReset hook_reset;
   SetFileStepHook([&](FileStep step, const std::string& path) {
     std::unique_lock lock(mutex);
     if (step == FileStep::kRenamed && (path == first || path == second)) {
@@ -475,24 +479,11 @@ TEST_F(Run, ASavedWorkbooksFolderIsSyncedWhileTheNextIsConvertedAndBeforeTheRepo
 TEST_F(Run, AWorkbookWhoseFolderCannotBeSyncedIsNotReportedConverted) {
   testing::ScratchFolder folder;
   const std::string first = folder / "first.xlsx", second = folder / "second.xlsx";
-  testing::WriteBytes(first, "old");
-  testing::WriteBytes(second, "old");
-  AddBook(first, {{"1"}});
-  AddBook(second, {{"2"}});
-  office_.on_save = [](const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    const std::optional<FileIdentity> opened = IdentifyOpenFile(fd);
-    ::close(fd);
-    FileReplacement replacement(path, opened.value(), path);
-    ASSERT_EQ(::write(replacement.fd(), "new", 3), 3);
-    replacement.Commit();
-  };
+  TwoBooksSavedForReal(first, second);
   std::mutex mutex;
   std::condition_variable changed;
   bool second_renamed = false;
-  struct HookReset {
-    ~HookReset() { SetFileStepHook(nullptr); }
-  } hook_reset;
+  const HookReset hook_reset;
   // The first workbook's folder fails to sync only once the second one is in place: the failure
   // comes in while the run has gone on.
   SetFileStepHook([&](FileStep step, const std::string& path) {

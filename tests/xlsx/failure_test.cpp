@@ -211,6 +211,14 @@ TEST(SaveThroughALink, ReplacesTheFileTheLinkPointsToAndKeepsTheLink) {
 class SaveGuarantees : public SaveFailure {
  protected:
   void TearDown() override { workbook::SetFileStepHook(nullptr); }
+  // Another program writes a new file and renames it over the workbook, as office programs
+  // save; its A1 says "their edit".
+  void AnotherProgramSaves() {
+    MakeWorkbook(dir_ / "theirs.xlsx", [](lxw_workbook* other) {
+      worksheet_write_string(workbook_add_worksheet(other, "Only"), 0, 0, "their edit", nullptr);
+    });
+    std::filesystem::rename(dir_ / "theirs.xlsx", path_);
+  }
   std::string A1(const std::string& path) {
     return MakeEmbeddedApplication()->Open(path)->Worksheets()[0]->Text(1, 1);
   }
@@ -227,11 +235,7 @@ class SaveGuarantees : public SaveFailure {
 TEST_F(SaveGuarantees, AnotherProgramsSaveDuringTheConversionIsNotOverwritten) {
   auto book = MakeEmbeddedApplication()->Open(path_);
   book->Worksheets()[0]->WriteString(1, 1, "Twelve");
-  // The other program writes a new file and renames it over, as office programs save.
-  MakeWorkbook(dir_ / "theirs.xlsx", [](lxw_workbook* other) {
-    worksheet_write_string(workbook_add_worksheet(other, "Only"), 0, 0, "their edit", nullptr);
-  });
-  std::filesystem::rename(dir_ / "theirs.xlsx", path_);
+  AnotherProgramSaves();
   try {
     book->Save();
     FAIL() << "saved over the other program's version";
@@ -264,10 +268,7 @@ TEST_F(SaveGuarantees, ASavePreparedAheadPutsNothingInPlaceUntilSaveAndLeavesNot
   book->Worksheets()[0]->WriteString(1, 1, "Twelve");
   book->PrepareSave();
   // Another program saves meanwhile: the prepared save must not go over it.
-  MakeWorkbook(dir_ / "theirs.xlsx", [](lxw_workbook* other) {
-    worksheet_write_string(workbook_add_worksheet(other, "Only"), 0, 0, "their edit", nullptr);
-  });
-  std::filesystem::rename(dir_ / "theirs.xlsx", path_);
+  AnotherProgramSaves();
   try {
     book->Save();
     FAIL() << "saved over the other program's version";
